@@ -1,0 +1,44 @@
+# The two front-door commands: `make run` and `make test`.
+BUILD ?= build
+JOBS ?= $(shell nproc)
+CMAKE_FLAGS ?= -DCMAKE_BUILD_TYPE=RelWithDebInfo
+
+.PHONY: all deps build run test test-main test-asan test-tsan bench clean
+
+all: build
+
+deps:
+	tools/install-deps.sh
+
+build: deps
+	cmake -S . -B $(BUILD) $(CMAKE_FLAGS) -DLYT_WERROR=ON
+	cmake --build $(BUILD) -j $(JOBS)
+
+# Until the player's window exists this renders the bundled sample and says where it went.
+run: build
+	tools/run.sh $(BUILD) $(FILE)
+
+test: deps test-main test-asan test-tsan
+
+test-main: build
+	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
+
+# The engine's tests again, with address and undefined-behaviour sanitizers.
+test-asan: deps
+	cmake -S . -B $(BUILD)-asan -DCMAKE_BUILD_TYPE=Debug -DLYT_WERROR=ON -DLYT_ENGINE_ONLY=ON \
+	  -DLYT_BENCH=OFF -DLYT_SANITIZE=address,undefined
+	cmake --build $(BUILD)-asan -j $(JOBS) --target engine_tests
+	cd $(BUILD)-asan && ctest --output-on-failure -L engine
+
+# The engine's threading tests with the thread sanitizer.
+test-tsan: deps
+	cmake -S . -B $(BUILD)-tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DLYT_WERROR=ON -DLYT_ENGINE_ONLY=ON \
+	  -DLYT_BENCH=OFF -DLYT_SANITIZE=thread
+	cmake --build $(BUILD)-tsan -j $(JOBS) --target engine_tests
+	cd $(BUILD)-tsan && ctest --output-on-failure -L threads
+
+bench: build
+	$(BUILD)/bench/engine_bench
+
+clean:
+	rm -rf $(BUILD) $(BUILD)-asan $(BUILD)-tsan

@@ -1,0 +1,81 @@
+// libsndfile behind the Decoder interface, with exact lengths for MPEG files.
+#include "decoders/SndfileDecoder.h"
+
+#include "Bass.h"
+#include "decoders/MpegFrameScanner.h"
+
+#include <sndfile.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <vector>
+
+namespace lyt {
+namespace {
+
+struct SndfileCloser {
+  void operator()(SNDFILE *f) const { sf_close(f); }
+};
+using SndfileHandle = std::unique_ptr<SNDFILE, SndfileCloser>;
+
+class SndfileDecoder final : public Decoder {
+public:
+  SndfileDecoder(SndfileHandle file, const SF_INFO &info, int64_t lengthFrames)
+      : file_(std::move(file)), fileChannels_(info.channels), rate_(info.samplerate),
+        length_(lengthFrames) {}
+
+  int channels() const override { return std::min(fileChannels_, 2); }
+  int sampleRate() const override { return rate_; }
+  int64_t lengthFrames() const override { return length_; }
+
+  int64_t read(float *out, int64_t frames) override {
+    if (fileChannels_ <= 2)
+      return sf_readf_float(file_.get(), out, frames);
+    // Wider files: keep the first two channels.
+    wide_.resize(static_cast<size_t>(frames) * fileChannels_);
+    const int64_t got = sf_readf_float(file_.get(), wide_.data(), frames);
+    for (int64_t i = 0; i < got; ++i) {
+      out[2 * i] = wide_[i * fileChannels_];
+      out[2 * i + 1] = wide_[i * fileChannels_ + 1];
+    }
+    return got;
+  }
+
+  bool seek(int64_t frame) override { return sf_seek(file_.get(), frame, SEEK_SET) == frame; }
+
+private:
+  SndfileHandle file_;
+  int fileChannels_;
+  int rate_;
+  int64_t length_;
+  std::vector<float> wide_;
+};
+
+bool isMpeg(const SF_INFO &info) { return (info.format & SF_FORMAT_TYPEMASK) == SF_FORMAT_MPEG; }
+
+// libsndfile estimates the length of an MPEG file without a Xing header from its bit rate; the
+// frame headers give the truth. A file whose start does not chain frames is not MPEG at all, even
+// when libsndfile's lenient probe took it for one.
+int64_t mpegLength(const char *path, const SF_INFO &info) {
+  const MpegScan scan = scanMpegFile(path);
+  if (!scan.valid)
+    throw EngineError(BASS_ERROR_FILEFORM);
+  return scan.hasInfoFrame ? info.frames : scan.samples;
+}
+
+} // namespace
+
+std::unique_ptr<Decoder> openSndfileDecoder(const char *path) {
+  if (std::FILE *probe = std::fopen(path, "rb"))
+    std::fclose(probe);
+  else
+    throw EngineError(BASS_ERROR_FILEOPEN);
+  SF_INFO info{};
+  SndfileHandle file(sf_open(path, SFM_READ, &info));
+  if (!file || info.channels < 1 || info.samplerate < 1 || info.frames < 0)
+    throw EngineError(BASS_ERROR_FILEFORM);
+  const int64_t length = isMpeg(info) ? mpegLength(path, info) : info.frames;
+  return std::make_unique<SndfileDecoder>(std::move(file), info, length);
+}
+
+} // namespace lyt

@@ -1,0 +1,25 @@
+#!/usr/bin/env bash
+# Installs every Debian package that building, testing and running Lystrel2 needs. Safe to run again.
+set -euo pipefail
+
+packages=(
+  build-essential cmake pkg-config
+  libsndfile1-dev libmpg123-dev
+  libavformat-dev libavcodec-dev libswresample-dev libavutil-dev
+  libopenmpt-dev libsoundtouch-dev libsdl2-dev libkissfft-dev
+  libgtest-dev libgmock-dev libbenchmark-dev
+  qt6-base-dev libx11-dev libxtst-dev libxext-dev
+  xvfb xauth fonts-noto-cjk espeak-ng
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+sudo=""
+[ "$(id -u)" -ne 0 ] && sudo="sudo"
+export DEBIAN_FRONTEND=noninteractive
+$sudo apt-get update
+$sudo apt-get install -y --no-install-recommends "${missing[@]}"

@@ -1,0 +1,219 @@
+// lyt2-render: renders a recording as the listener would hear it, into a 16-bit stereo WAV file.
+#include "Bass.h"
+
+#include <sndfile.h>
+
+#include <array>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace {
+
+constexpr DWORD kRate = 44100;
+constexpr int kEqBands = 6;
+constexpr std::array<float, kEqBands> kEqCentresHz{120, 200, 400, 1213, 4000, 10000};
+constexpr std::array<int, kEqBands> kEqGainOffsetDb{11, 11, 12, 12, 11, 11};
+
+const char kUsage[] =
+    "usage: lyt2-render IN OUT.wav [options]\n"
+    "Renders IN as the player would sound it and writes OUT.wav (16-bit stereo, 44100 Hz).\n"
+    "\n"
+    "  --start SEC      start at this second of the recording (whole seconds, default 0)\n"
+    "  --length SEC     render this many seconds of the recording (default: to the end)\n"
+    "  --tempo P        tempo change in percent, -50..300 (default 0)\n"
+    "  --pitch S        pitch shift in semitones, -5..5 (default 0)\n"
+    "  --volume V       volume 0..100 (default 100)\n"
+    "  --eq p0,..,p5    equaliser slider positions 0..19 for 120, 200, 400, 1213, 4000 and\n"
+    "                   10000 Hz; gain in dB = 11, 11, 12, 12, 11, 11 minus the position.\n"
+    "                   Missing positions are 10. Without --eq the sound is not equalised.\n"
+    "  --help           show this text\n"
+    "\n"
+    "Prints 'length SECONDS' (the recording) and 'time SECONDS' (the processing time).\n"
+    "Exit status: 0 done, 1 bad arguments, 2 IN cannot be opened, 3 OUT cannot be written.\n";
+
+struct Options {
+  const char *input = nullptr;
+  const char *output = nullptr;
+  long startSeconds = 0;
+  std::optional<double> lengthSeconds;
+  double tempoPercent = 0;
+  double pitchSemitones = 0;
+  long volume = 100;
+  std::optional<std::array<long, kEqBands>> eqPositions;
+};
+
+[[noreturn]] void usageError(const std::string &message) {
+  std::fprintf(stderr, "lyt2-render: %s\n%s", message.c_str(), kUsage);
+  std::exit(1);
+}
+
+double number(const char *text, const char *option, double low, double high) {
+  char *end = nullptr;
+  const double value = std::strtod(text, &end);
+  if (end == text || *end != '\0' || !(value >= low && value <= high))
+    usageError(std::string(option) + " wants a number from " + std::to_string(low) + " to " +
+               std::to_string(high) + ", not '" + text + "'");
+  return value;
+}
+
+std::array<long, kEqBands> eqPositions(const char *text) {
+  std::array<long, kEqBands> positions;
+  positions.fill(10);
+  std::string list(text);
+  size_t band = 0, from = 0;
+  while (from <= list.size() && band < kEqBands) {
+    const size_t comma = list.find(',', from);
+    const std::string item = list.substr(from, comma == std::string::npos ? std::string::npos : comma - from);
+    if (!item.empty())
+      positions[band] = std::lround(number(item.c_str(), "--eq", 0, 19));
+    ++band;
+    if (comma == std::string::npos)
+      break;
+    from = comma + 1;
+  }
+  return positions;
+}
+
+Options parse(int argc, char **argv) {
+  Options options;
+  std::vector<const char *> files;
+  for (int i = 1; i < argc; ++i) {
+    const std::string arg = argv[i];
+    if (arg == "--help" || arg == "-h") {
+      std::fputs(kUsage, stdout);
+      std::exit(0);
+    }
+    if (arg.rfind("--", 0) != 0) {
+      files.push_back(argv[i]);
+      continue;
+    }
+    if (i + 1 >= argc)
+      usageError(arg + " wants a value");
+    const char *value = argv[++i];
+    if (arg == "--start")
+      options.startSeconds = std::lround(number(value, "--start", 0, 65535.0 * 3600));
+    else if (arg == "--length")
+      options.lengthSeconds = number(value, "--length", 0, 1e7);
+    else if (arg == "--tempo")
+      options.tempoPercent = number(value, "--tempo", -50, 300);
+    else if (arg == "--pitch")
+      options.pitchSemitones = number(value, "--pitch", -5, 5);
+    else if (arg == "--volume")
+      options.volume = std::lround(number(value, "--volume", 0, 100));
+    else if (arg == "--eq")
+      options.eqPositions = eqPositions(value);
+    else
+      usageError("unknown option " + arg);
+  }
+  if (files.size() != 2)
+    usageError("wants an input and an output file");
+  options.input = files[0];
+  options.output = files[1];
+  return options;
+}
+
+// The same three tries, in the same order, as the player.
+DWORD openSource(const char *path, bool &isModule) {
+  isModule = false;
+  DWORD source = BASS_StreamCreateFile(FALSE, path, 0, 0, BASS_STREAM_DECODE);
+  if (!source)
+    source = BASS_WMA_StreamCreateFile(FALSE, path, 0, 0, BASS_STREAM_DECODE);
+  if (!source) {
+    isModule = true;
+    source = BASS_MusicLoad(FALSE, path, 0, 0,
+                            BASS_STREAM_DECODE | BASS_MUSIC_CALCLEN | BASS_MUSIC_RAMP | BASS_SAMPLE_LOOP, 0);
+  }
+  return source;
+}
+
+void applyEqualiser(DWORD source, const std::array<long, kEqBands> &positions) {
+  DWORD rate = 0;
+  BASS_ChannelGetAttributes(source, &rate, nullptr, nullptr);
+  for (int band = 0; band < kEqBands; ++band)
+    BASS_FX_DSP_Set(source, BASS_FX_DSPFX_PEAKEQ, 0);
+  for (int band = 0; band < kEqBands; ++band) {
+    BASS_FXPEAKEQ params{band, rate, 2.5f, 0.0f, kEqCentresHz[band],
+                         static_cast<float>(kEqGainOffsetDb[band] - positions[band])};
+    BASS_FX_DSP_SetParameters(source, BASS_FX_DSPFX_PEAKEQ, &params);
+  }
+}
+
+struct SndfileCloser {
+  void operator()(SNDFILE *f) const { sf_close(f); }
+};
+
+int render(DWORD output, const Options &options, std::optional<int64_t> frames) {
+  SF_INFO info{};
+  info.samplerate = kRate;
+  info.channels = 2;
+  info.format = SF_FORMAT_WAV | SF_FORMAT_PCM_16;
+  std::unique_ptr<SNDFILE, SndfileCloser> file(sf_open(options.output, SFM_WRITE, &info));
+  if (!file) {
+    std::fprintf(stderr, "lyt2-render: cannot write %s: %s\n", options.output, sf_strerror(nullptr));
+    return 3;
+  }
+  sf_command(file.get(), SFC_SET_CLIPPING, nullptr, SF_TRUE);
+  std::vector<float> buffer(2 * 16384);
+  int64_t left = frames.value_or(INT64_MAX);
+  while (left > 0) {
+    const DWORD want = static_cast<DWORD>(std::min<int64_t>(left, 16384));
+    const DWORD got = LYT_RenderOffline(output, buffer.data(), want);
+    if (got > 0 && sf_writef_float(file.get(), buffer.data(), got) != static_cast<sf_count_t>(got)) {
+      std::fprintf(stderr, "lyt2-render: cannot write %s: %s\n", options.output,
+                   sf_strerror(file.get()));
+      return 3;
+    }
+    left -= got;
+    if (got < want)
+      break;
+  }
+  return 0;
+}
+
+} // namespace
+
+int main(int argc, char **argv) {
+  const Options options = parse(argc, argv);
+  if (!LYT_InitOffline(kRate)) {
+    std::fprintf(stderr, "lyt2-render: the engine did not start (error %d)\n", BASS_ErrorGetCode());
+    return 2;
+  }
+  const auto started = std::chrono::steady_clock::now();
+  bool isModule = false;
+  const DWORD source = openSource(options.input, isModule);
+  if (!source || !BASS_FX_TempoCreate(source, 0)) {
+    std::fprintf(stderr, "lyt2-render: cannot open %s\nBASS Error Code: %u\nBASS_FX Error Code: %u\n",
+                 options.input, static_cast<unsigned>(BASS_ErrorGetCode()),
+                 static_cast<unsigned>(BASS_FX_ErrorGetCode()));
+    return 2;
+  }
+  const QWORD lengthBytes = isModule ? BASS_MusicGetLength(source, TRUE) : BASS_StreamGetLength(source);
+  std::printf("length %.3f\n", BASS_ChannelBytes2Seconds(source, lengthBytes));
+  if (options.eqPositions)
+    applyEqualiser(source, *options.eqPositions);
+  BASS_FX_TempoSet(source, static_cast<float>(options.tempoPercent), -1,
+                   static_cast<float>(options.pitchSemitones));
+  const DWORD output = BASS_FX_TempoGetResampledHandle(source);
+  BASS_ChannelSetAttributes(output, -1, static_cast<int>(options.volume), -101);
+  if (options.startSeconds > 0 &&
+      !BASS_ChannelSetPosition(source, BASS_ChannelSeconds2Bytes(source, static_cast<float>(options.startSeconds)))) {
+    std::fprintf(stderr, "lyt2-render: %s is shorter than %ld seconds\n", options.input, options.startSeconds);
+    return 1;
+  }
+  std::optional<int64_t> frames;
+  if (options.lengthSeconds)
+    frames = std::llround(*options.lengthSeconds * kRate / (1 + options.tempoPercent / 100));
+  BASS_StreamPlay(output, FALSE, 0);
+  const int status = render(output, options, frames);
+  const std::chrono::duration<double> took = std::chrono::steady_clock::now() - started;
+  std::printf("time %.3f\n", took.count());
+  BASS_Free();
+  return status;
+}
