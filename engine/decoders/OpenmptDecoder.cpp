@@ -5,6 +5,7 @@
 
 #include <libopenmpt/libopenmpt.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <vector>
@@ -48,7 +49,9 @@ public:
   int sampleRate() const override { return rate_; }
   int64_t lengthFrames() const override { return length_; }
 
+  // libopenmpt renders a little past the duration it reports; the reported length is the end.
   int64_t read(float *out, int64_t frames) override {
+    frames = std::min(frames, length_ - position_);
     int64_t done = 0;
     while (done < frames) {
       const size_t chunk = static_cast<size_t>(std::min<int64_t>(frames - done, 4096));
@@ -58,11 +61,13 @@ public:
       if (got < chunk)
         break;
     }
+    position_ += done;
     return done;
   }
 
   bool seek(int64_t frame) override {
     openmpt_module_set_position_seconds(module_.get(), static_cast<double>(frame) / rate_);
+    position_ = frame;
     return true;
   }
 
@@ -70,6 +75,7 @@ private:
   std::unique_ptr<openmpt_module, ModuleCloser> module_;
   int rate_;
   int64_t length_;
+  int64_t position_ = 0;
 };
 
 } // namespace

@@ -1,0 +1,48 @@
+// Opening and rendering through the facade, the way the player does.
+#include "EngineFixture.h"
+
+namespace lyt::test {
+
+Opened openLikeThePlayer(const std::string &path) {
+  Opened opened;
+  if ((opened.source = BASS_StreamCreateFile(FALSE, path.c_str(), 0, 0, BASS_STREAM_DECODE))) {
+    opened.by = Opened::By::Stream;
+  } else if ((opened.source = BASS_WMA_StreamCreateFile(FALSE, path.c_str(), 0, 0, BASS_STREAM_DECODE))) {
+    opened.by = Opened::By::Wma;
+  } else if ((opened.source = BASS_MusicLoad(FALSE, path.c_str(), 0, 0, 0x208204, 0))) {
+    opened.by = Opened::By::Music;
+  }
+  opened.error = BASS_ErrorGetCode();
+  return opened;
+}
+
+double lengthSeconds(const Opened &opened) {
+  const QWORD bytes = opened.by == Opened::By::Music ? BASS_MusicGetLength(opened.source, TRUE)
+                                                     : BASS_StreamGetLength(opened.source);
+  return BASS_ChannelBytes2Seconds(opened.source, bytes);
+}
+
+DWORD OfflineEngine::openAndPlay(const std::string &path) {
+  const Opened opened = openLikeThePlayer(path);
+  EXPECT_NE(opened.source, 0u) << path << " did not open, error " << opened.error;
+  EXPECT_TRUE(BASS_FX_TempoCreate(opened.source, 0));
+  const DWORD output = BASS_FX_TempoGetResampledHandle(opened.source);
+  EXPECT_NE(output, 0u);
+  EXPECT_TRUE(BASS_StreamPlay(output, FALSE, BASS_SAMPLE_LOOP));
+  return opened.source;
+}
+
+std::vector<float> OfflineEngine::render(DWORD output, size_t maxFrames) {
+  std::vector<float> all;
+  std::vector<float> chunk(2 * 8192);
+  while (all.size() / 2 < maxFrames) {
+    const DWORD want = static_cast<DWORD>(std::min<size_t>(8192, maxFrames - all.size() / 2));
+    const DWORD got = LYT_RenderOffline(output, chunk.data(), want);
+    all.insert(all.end(), chunk.begin(), chunk.begin() + 2 * got);
+    if (got < want)
+      break;
+  }
+  return all;
+}
+
+} // namespace lyt::test

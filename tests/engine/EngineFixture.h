@@ -1,0 +1,36 @@
+// A test fixture with the engine started offline, and helpers to open and render recordings.
+#pragma once
+
+#include "Bass.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace lyt::test {
+
+constexpr int kRate = 44100;
+
+struct Opened {
+  DWORD source = 0;
+  enum class By { Nothing, Stream, Wma, Music } by = By::Nothing;
+  int error = 0;
+};
+
+// The player's order of tries: plain stream, WMA stream, module.
+Opened openLikeThePlayer(const std::string &path);
+double lengthSeconds(const Opened &opened);
+
+class OfflineEngine : public ::testing::Test {
+protected:
+  void SetUp() override { ASSERT_TRUE(LYT_InitOffline(kRate)); }
+  void TearDown() override { BASS_Free(); }
+
+  // Opens, attaches the tempo stream and starts its output; fails the test when that is impossible.
+  DWORD openAndPlay(const std::string &path);
+  // Renders up to maxFrames (all by default) of the output as stereo frames.
+  static std::vector<float> render(DWORD output, size_t maxFrames = SIZE_MAX);
+};
+
+} // namespace lyt::test

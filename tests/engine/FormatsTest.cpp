@@ -1,0 +1,64 @@
+// Every format opens through the right one of the three tries, with a length that matches what
+// it really decodes to.
+#include "EngineFixture.h"
+#include "support/Fixtures.h"
+#include "support/Signals.h"
+
+#include <cmath>
+
+namespace lyt::test {
+namespace {
+
+class Formats : public OfflineEngine, public ::testing::WithParamInterface<std::string> {};
+
+Opened::By expectedOpener(const Fixture &f) {
+  switch (f.openedBy) {
+  case Fixture::Opener::Stream:
+    return Opened::By::Stream;
+  case Fixture::Opener::Wma:
+    return Opened::By::Wma;
+  case Fixture::Opener::Music:
+    return Opened::By::Music;
+  }
+  return Opened::By::Nothing;
+}
+
+TEST_P(Formats, OpenByTheRightTryWithTheLengthItDecodesTo) {
+  const Fixture &f = fixture(GetParam());
+  const Opened opened = openLikeThePlayer(f.path);
+  ASSERT_NE(opened.source, 0u) << "error " << opened.error;
+  EXPECT_EQ(opened.by, expectedOpener(f));
+  const double length = lengthSeconds(opened);
+  // Encoders add a little silence at either end; modules are timed by their rows.
+  EXPECT_NEAR(length, f.seconds, f.decoded == Decoded::Exactly ? 1e-6 : 0.12);
+
+  ASSERT_TRUE(BASS_FX_TempoCreate(opened.source, 0));
+  const DWORD output = BASS_FX_TempoGetResampledHandle(opened.source);
+  ASSERT_TRUE(BASS_StreamPlay(output, FALSE, 0));
+  const std::vector<float> heard = render(output);
+  const double heardSeconds = heard.size() / 2.0 / kRate;
+  // The position bar's maximum is this length: the sound must end there. Containers that keep
+  // time in packets (FFmpeg's) may differ by one codec frame.
+  const double tolerance = f.openedBy == Fixture::Opener::Wma ? 2100.0 / f.rate : 1.5 / f.rate;
+  EXPECT_NEAR(heardSeconds, length, f.openedBy == Fixture::Opener::Music ? 0.02 : tolerance);
+  EXPECT_GT(rms(channel(heard, 2, 0)), 0.05) << "the recording sounds silent";
+}
+
+std::vector<std::string> fixtureNames() {
+  std::vector<std::string> names;
+  for (const Fixture &f : allFixtures())
+    names.push_back(f.name);
+  return names;
+}
+
+INSTANTIATE_TEST_SUITE_P(AllFormats, Formats, ::testing::ValuesIn(fixtureNames()),
+                         [](const auto &info) {
+                           std::string name = info.param;
+                           for (char &c : name)
+                             if (!std::isalnum(static_cast<unsigned char>(c)))
+                               c = '_';
+                           return name;
+                         });
+
+} // namespace
+} // namespace lyt::test
