@@ -22,7 +22,7 @@ class SndfileDecoder final : public Decoder {
 public:
   SndfileDecoder(SndfileHandle file, const SF_INFO &info, int64_t lengthFrames)
       : file_(std::move(file)), fileChannels_(info.channels), rate_(info.samplerate),
-        length_(lengthFrames) {}
+        length_(lengthFrames), needsPreroll_((info.format & SF_FORMAT_TYPEMASK) == SF_FORMAT_OGG) {}
 
   int channels() const override { return std::min(fileChannels_, 2); }
   int sampleRate() const override { return rate_; }
@@ -41,14 +41,33 @@ public:
     return got;
   }
 
-  bool seek(int64_t frame) override { return sf_seek(file_.get(), frame, SEEK_SET) == frame; }
+  bool seek(int64_t frame) override {
+    if (!needsPreroll_)
+      return sf_seek(file_.get(), frame, SEEK_SET) == frame;
+    // Vorbis and Opus blocks overlap: the block before the target must be decoded as well, and
+    // libsndfile's seek does not do it.
+    const int64_t from = std::max<int64_t>(0, frame - kPrerollFrames);
+    if (sf_seek(file_.get(), from, SEEK_SET) != from)
+      return false;
+    for (int64_t left = frame - from; left > 0;) {
+      preroll_.resize(static_cast<size_t>(std::min<int64_t>(left, 4096)) * fileChannels_);
+      const int64_t got = sf_readf_float(file_.get(), preroll_.data(), static_cast<sf_count_t>(preroll_.size()) / fileChannels_);
+      if (got <= 0)
+        return false;
+      left -= got;
+    }
+    return true;
+  }
 
 private:
   SndfileHandle file_;
   int fileChannels_;
   int rate_;
+  static constexpr int64_t kPrerollFrames = 8192;
   int64_t length_;
+  bool needsPreroll_;
   std::vector<float> wide_;
+  std::vector<float> preroll_;
 };
 
 bool isMpeg(const SF_INFO &info) { return (info.format & SF_FORMAT_TYPEMASK) == SF_FORMAT_MPEG; }

@@ -162,7 +162,13 @@ void writeWithFfmpeg(const std::string &path, const char *codecName, const std::
   e.codec->time_base = AVRational{1, rate};
   if (e.format->oformat->flags & AVFMT_GLOBALHEADER)
     e.codec->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
-  check(avcodec_open2(e.codec, codec, nullptr) >= 0, std::string("cannot open encoder ") + codecName);
+  // AAC's noise substitution decodes to fresh random noise each time, which would hide whether
+  // two decodes of the same place agree.
+  AVDictionary *options = nullptr;
+  av_dict_set(&options, "aac_pns", "0", 0);
+  const int opened = avcodec_open2(e.codec, codec, &options);
+  av_dict_free(&options);
+  check(opened >= 0, std::string("cannot open encoder ") + codecName);
   avcodec_parameters_from_context(e.stream->codecpar, e.codec);
   e.stream->time_base = AVRational{1, rate};
   check(avio_open(&e.format->pb, path.c_str(), AVIO_FLAG_WRITE) >= 0, "cannot write " + path);
