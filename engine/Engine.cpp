@@ -458,12 +458,14 @@ DWORD Engine::renderOffline(DWORD output, float *stereo, DWORD frames) {
     if (!stream.playing() || current_.load(std::memory_order_relaxed) != &stream)
       throw EngineError(BASS_ERROR_NOPLAY);
     while (done < frames) {
-      while (renderAhead(syncs) > 0) {
-      }
+      int rendered = 0;
+      while (const int block = renderAhead(syncs))
+        rendered += block;
       const int chunk = static_cast<int>(std::min<DWORD>(frames - done, kOfflineChunkFrames));
       const int got = stream.consume(stereo + 2 * static_cast<size_t>(done), chunk);
       done += static_cast<DWORD>(got);
-      if (got < chunk)
+      // Short: either the end, or stale blocks made room only now.
+      if (got < chunk && (!stream.wantsAudio() || (got == 0 && rendered == 0)))
         break;
     }
   }

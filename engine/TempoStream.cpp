@@ -79,6 +79,7 @@ void TempoStream::soundChanged() {
 
 void TempoStream::discardRendered() {
   const int64_t heard = heardFrame();
+  staleBlocks_ = static_cast<int>(ring_.size());
   generation_.fetch_add(1, std::memory_order_acq_rel);
   stretch_->clear();
   restartFrame_ = heard;
@@ -114,7 +115,8 @@ void TempoStream::setTargetFrames(int frames) {
 }
 
 bool TempoStream::wantsAudio() const {
-  if (!playing_ || tailDone_ || ring_.size() >= static_cast<size_t>(targetBlocks_))
+  // Blocks left from before the last restart are dropped unheard; they do not count as ahead.
+  if (!playing_ || tailDone_ || ring_.size() >= static_cast<size_t>(targetBlocks_ + staleBlocks_))
     return false;
   return source_.active() || source_.ended();
 }

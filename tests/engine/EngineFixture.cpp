@@ -32,7 +32,7 @@ DWORD OfflineEngine::openAndPlay(const std::string &path) {
   return opened.source;
 }
 
-std::vector<float> OfflineEngine::render(DWORD output, size_t maxFrames) {
+std::vector<float> renderOutput(DWORD output, size_t maxFrames) {
   std::vector<float> all;
   std::vector<float> chunk(2 * 8192);
   while (all.size() / 2 < maxFrames) {

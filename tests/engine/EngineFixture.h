@@ -21,6 +21,8 @@ struct Opened {
 // The player's order of tries: plain stream, WMA stream, module.
 Opened openLikeThePlayer(const std::string &path);
 double lengthSeconds(const Opened &opened);
+// Renders up to maxFrames (all by default) of a playing output as stereo frames.
+std::vector<float> renderOutput(DWORD output, size_t maxFrames = SIZE_MAX);
 
 class OfflineEngine : public ::testing::Test {
 protected:
@@ -29,8 +31,9 @@ protected:
 
   // Opens, attaches the tempo stream and starts its output; fails the test when that is impossible.
   DWORD openAndPlay(const std::string &path);
-  // Renders up to maxFrames (all by default) of the output as stereo frames.
-  static std::vector<float> render(DWORD output, size_t maxFrames = SIZE_MAX);
+  static std::vector<float> render(DWORD output, size_t maxFrames = SIZE_MAX) {
+    return renderOutput(output, maxFrames);
+  }
 };
 
 } // namespace lyt::test
