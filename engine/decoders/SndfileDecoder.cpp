@@ -79,7 +79,8 @@ int64_t mpegLength(const char *path, const SF_INFO &info) {
   const MpegScan scan = scanMpegFile(path);
   if (!scan.valid)
     throw EngineError(BASS_ERROR_FILEFORM);
-  return scan.hasInfoFrame ? info.frames : scan.samples;
+  // With an info frame libsndfile knows the exact, gapless count, unless the file was cut short.
+  return scan.hasInfoFrame ? std::min<int64_t>(info.frames, scan.samples) : scan.samples;
 }
 
 } // namespace
