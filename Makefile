@@ -28,7 +28,7 @@ test-asan: deps
 	cmake -S . -B $(BUILD)-asan -DCMAKE_BUILD_TYPE=Debug -DLYT_WERROR=ON -DLYT_ENGINE_ONLY=ON \
 	  -DLYT_BENCH=OFF -DLYT_SANITIZE=address,undefined
 	cmake --build $(BUILD)-asan -j $(JOBS) --target engine_tests
-	cd $(BUILD)-asan && ctest --output-on-failure -L engine
+	cd $(BUILD)-asan && LSAN_OPTIONS=suppressions=$(CURDIR)/tests/lsan.supp ctest --output-on-failure -j $(JOBS) -L engine
 
 # The engine's threading tests with the thread sanitizer.
 test-tsan: deps

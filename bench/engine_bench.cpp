@@ -1,0 +1,229 @@
+// Engine benchmarks: throughput of the sound chain, opening and seeking a three-hour MP3,
+// command-to-audible latency, and the memory held while playing a three-hour file.
+//
+//   engine_bench [throughput|open|latency|memory FILE]   (no argument: all, memory in a child)
+#include "Bass.h"
+#include "Engine.h"
+#include "support/AudioFiles.h"
+#include "support/Signals.h"
+
+#include <sndfile.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+using namespace lyt::test;
+
+constexpr int kRate = 44100;
+constexpr double kChainSeconds = 120;
+constexpr int kLongCopies = 1080; // ten seconds each: three hours
+
+double since(Clock::time_point start) { return std::chrono::duration<double>(Clock::now() - start).count(); }
+
+std::vector<float> speechLike(double seconds) {
+  std::vector<float> signal = sine(180, seconds, kRate, 2, 0.3f);
+  const std::vector<float> hiss = noise(seconds, kRate, 2, 0.05f);
+  for (size_t i = 0; i < signal.size(); ++i)
+    signal[i] = signal[i] * (0.6f + 0.4f * float(std::sin(i / 2.0 / kRate * 6.28 * 3))) + hiss[i];
+  return signal;
+}
+
+DWORD openAny(const std::string &path) {
+  DWORD source = BASS_StreamCreateFile(FALSE, path.c_str(), 0, 0, BASS_STREAM_DECODE);
+  if (!source)
+    source = BASS_WMA_StreamCreateFile(FALSE, path.c_str(), 0, 0, BASS_STREAM_DECODE);
+  return source;
+}
+
+// The equaliser as the player sets it from fresh sliders: +1 or +2 dB in every band.
+void installPlayerEqualiser(DWORD source) {
+  static constexpr float kCentres[6] = {120, 200, 400, 1213, 4000, 10000};
+  static constexpr float kGains[6] = {1, 1, 2, 2, 1, 1};
+  for (int band = 0; band < 6; ++band) {
+    BASS_FX_DSP_Set(source, BASS_FX_DSPFX_PEAKEQ, 0);
+    BASS_FXPEAKEQ params{band, kRate, 2.5f, 0, kCentres[band], kGains[band]};
+    BASS_FX_DSP_SetParameters(source, BASS_FX_DSPFX_PEAKEQ, &params);
+  }
+}
+
+void throughput() {
+  std::printf("== Throughput: decode + equaliser + tempo, offline on one core (%.0f s recordings)\n", kChainSeconds);
+  const std::vector<float> signal = speechLike(kChainSeconds);
+  const std::string wav = scratchPath("chain.wav"), mp3 = scratchPath("chain.mp3"), wma = scratchPath("chain.wma");
+  writeSndfile(wav, SF_FORMAT_WAV | SF_FORMAT_PCM_16, signal, kRate, 2);
+  writeSndfile(mp3, SF_FORMAT_MPEG | SF_FORMAT_MPEG_LAYER_III, signal, kRate, 2);
+  writeWithFfmpeg(wma, "wmav2", signal, kRate, 2, 128000);
+  LYT_InitOffline(kRate);
+  std::vector<float> buffer(2 * 16384);
+  std::printf("%-6s %10s %10s %10s %10s   (times real time, recording seconds per second)\n", "", "0.5x", "1.0x", "2.0x", "4.0x");
+  for (const auto &[name, path] : {std::pair{"WAV", wav}, {"MP3", mp3}, {"WMA", wma}}) {
+    std::printf("%-6s", name);
+    for (const float factor : {0.5f, 1.0f, 2.0f, 4.0f}) {
+      const DWORD source = openAny(path);
+      BASS_FX_TempoCreate(source, 0);
+      installPlayerEqualiser(source);
+      BASS_FX_TempoSet(source, (factor - 1) * 100, -1, -100);
+      const DWORD output = BASS_FX_TempoGetResampledHandle(source);
+      BASS_StreamPlay(output, FALSE, 0);
+      const auto start = Clock::now();
+      while (LYT_RenderOffline(output, buffer.data(), 16384) == 16384) {
+      }
+      std::printf(" %10.0f", kChainSeconds / since(start));
+      BASS_FX_TempoFree(source);
+    }
+    std::printf("\n");
+  }
+  BASS_Free();
+}
+
+// A three-hour CBR MP3 without an info frame (the case where the length must be counted), made
+// by repeating the frames of a ten-second encoding.
+std::string longMp3() {
+  const std::string tagged = scratchPath("ten.mp3"), bare = scratchPath("ten-bare.mp3");
+  writeSndfile(tagged, SF_FORMAT_MPEG | SF_FORMAT_MPEG_LAYER_III, speechLike(10), kRate, 2);
+  stripInfoFrame(tagged, bare);
+  std::vector<unsigned char> frames = readBytes(bare);
+  if (frames.size() > 10 && std::memcmp(frames.data(), "ID3", 3) == 0) {
+    const size_t tag = 10 + ((frames[6] & 0x7F) << 21 | (frames[7] & 0x7F) << 14 | (frames[8] & 0x7F) << 7 | (frames[9] & 0x7F));
+    frames.erase(frames.begin(), frames.begin() + long(tag));
+  }
+  const std::string path = scratchPath("three-hours.mp3");
+  std::ofstream out(path, std::ios::binary);
+  for (int i = 0; i < kLongCopies; ++i)
+    out.write(reinterpret_cast<const char *>(frames.data()), long(frames.size()));
+  return path;
+}
+
+void openAndSeek(const std::string &path) {
+  std::printf("== Opening a three-hour MP3 (no info frame, %.0f MB) and seeking to its end\n",
+              std::ifstream(path, std::ios::binary | std::ios::ate).tellg() / 1e6);
+  LYT_InitOffline(kRate);
+  for (int run = 0; run < 3; ++run) {
+    const auto start = Clock::now();
+    const DWORD source = openAny(path);
+    const double opened = since(start);
+    BASS_FX_TempoCreate(source, 0);
+    const float length = BASS_ChannelBytes2Seconds(source, BASS_StreamGetLength(source));
+    BASS_ChannelSetPosition(source, BASS_ChannelSeconds2Bytes(source, length - 5));
+    const double total = since(start);
+    std::printf("run %d: open %.3f s, open + seek to the end %.3f s, length %.3f s\n", run + 1, opened, total, length);
+    BASS_FX_TempoFree(source);
+  }
+  BASS_Free();
+}
+
+double median(std::vector<double> values) {
+  std::sort(values.begin(), values.end());
+  return values[values.size() / 2];
+}
+
+// From the facade call on this thread to the first new frame handed to the device.
+template <typename Command> std::vector<double> latencies(DWORD source, DWORD output, Command command) {
+  std::vector<double> ms;
+  for (int i = 0; i < 40; ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(37));
+    const uint32_t before = lyt::Engine::instance().outputGeneration(output);
+    const auto asked = Clock::now();
+    command(i);
+    uint32_t generation = 0;
+    int64_t heard = 0;
+    while ((heard = lyt::Engine::instance().outputStartNanoseconds(output, generation)), generation <= before)
+      std::this_thread::sleep_for(std::chrono::microseconds(200));
+    ms.push_back((heard - std::chrono::duration_cast<std::chrono::nanoseconds>(asked.time_since_epoch()).count()) / 1e6);
+  }
+  (void)source;
+  return ms;
+}
+
+void latency() {
+  std::printf("== Command to audible (ms): from the call to the first new frame handed to the device\n");
+  const std::string path = scratchPath("latency.mp3");
+  writeSndfile(path, SF_FORMAT_MPEG | SF_FORMAT_MPEG_LAYER_III, speechLike(60), kRate, 2);
+  for (const auto &[device, name] : {std::pair{BASS_DEVICE_NOSOUND, "no-sound device (10 ms periods)"},
+                                     {BASS_DEVICE_DEFAULT, "SDL dummy driver (512-frame periods)"}}) {
+    if (!BASS_Init(device, kRate, 0, nullptr, nullptr))
+      continue;
+    const DWORD source = openAny(path);
+    BASS_FX_TempoCreate(source, 0);
+    const DWORD output = BASS_FX_TempoGetResampledHandle(source);
+    BASS_StreamPlay(output, FALSE, 0);
+    const auto seek = latencies(source, output, [&](int i) {
+      BASS_ChannelStop(source);
+      BASS_ChannelSetPosition(source, BASS_ChannelSeconds2Bytes(source, float(5 + i % 40)));
+      BASS_StreamPlay(output, FALSE, 0);
+    });
+    const auto tempo = latencies(source, output, [&](int i) { BASS_FX_TempoSet(source, float(i % 2 ? 50 : -20), -1, -100); });
+    const auto play = latencies(source, output, [&](int) {
+      BASS_ChannelStop(output);
+      BASS_StreamPlay(output, FALSE, 0);
+    });
+    std::printf("%s\n", name);
+    for (const auto &[what, values] : {std::pair{"seek while playing", seek}, {"tempo change", tempo}, {"stop, then play", play}})
+      std::printf("  %-20s median %5.1f  max %5.1f\n", what, median(values), *std::max_element(values.begin(), values.end()));
+    BASS_Free();
+  }
+}
+
+long peakResidentKb() {
+  std::ifstream status("/proc/self/status");
+  std::string line;
+  while (std::getline(status, line))
+    if (line.rfind("VmHWM:", 0) == 0)
+      return std::stol(line.substr(6));
+  return -1;
+}
+
+void memory(const std::string &path) {
+  BASS_Init(BASS_DEVICE_NOSOUND, kRate, 0, nullptr, nullptr);
+  const DWORD source = openAny(path);
+  BASS_FX_TempoCreate(source, 0);
+  installPlayerEqualiser(source);
+  const DWORD output = BASS_FX_TempoGetResampledHandle(source);
+  BASS_StreamPlay(output, FALSE, 0);
+  for (int i = 0; i < 30; ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    BASS_ChannelSetPosition(source, BASS_ChannelSeconds2Bytes(source, float(i * 350)));
+    BASS_FX_TempoSet(source, float(i % 4 * 30), -1, -100);
+  }
+  std::printf("== Peak resident memory while playing the three-hour MP3 (3 s, 30 seeks): %.1f MB\n",
+              peakResidentKb() / 1024.0);
+  BASS_Free();
+}
+
+} // namespace
+
+int main(int argc, char **argv) {
+  setenv("SDL_AUDIODRIVER", "dummy", 0); // machines without a sound card
+  const std::string only = argc > 1 ? argv[1] : "";
+  if (only == "memory" && argc > 2) {
+    memory(argv[2]);
+    return 0;
+  }
+  if (only.empty() || only == "throughput")
+    throughput();
+  if (only.empty() || only == "open" || only == "memory") {
+    const std::string path = longMp3();
+    if (only != "memory")
+      openAndSeek(path);
+    if (only.empty() || only == "memory") {
+      std::fflush(stdout);
+      const std::string self = std::string(argv[0]) + " memory '" + path + "'";
+      if (std::system(self.c_str()) != 0)
+        std::printf("the memory run failed\n");
+    }
+  }
+  if (only.empty() || only == "latency")
+    latency();
+  return 0;
+}
