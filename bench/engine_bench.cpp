@@ -29,7 +29,9 @@ constexpr int kRate = 44100;
 constexpr double kChainSeconds = 120;
 constexpr int kLongCopies = 1080; // ten seconds each: three hours
 
-double since(Clock::time_point start) { return std::chrono::duration<double>(Clock::now() - start).count(); }
+double since(Clock::time_point start) {
+  return std::chrono::duration<double>(Clock::now() - start).count();
+}
 
 std::vector<float> speechLike(double seconds) {
   std::vector<float> signal = sine(180, seconds, kRate, 2, 0.3f);
@@ -58,15 +60,18 @@ void installPlayerEqualiser(DWORD source) {
 }
 
 void throughput() {
-  std::printf("== Throughput: decode + equaliser + tempo, offline on one core (%.0f s recordings)\n", kChainSeconds);
+  std::printf("== Throughput: decode + equaliser + tempo, offline on one core (%.0f s recordings)\n",
+              kChainSeconds);
   const std::vector<float> signal = speechLike(kChainSeconds);
-  const std::string wav = scratchPath("chain.wav"), mp3 = scratchPath("chain.mp3"), wma = scratchPath("chain.wma");
+  const std::string wav = scratchPath("chain.wav"), mp3 = scratchPath("chain.mp3"),
+                    wma = scratchPath("chain.wma");
   writeSndfile(wav, SF_FORMAT_WAV | SF_FORMAT_PCM_16, signal, kRate, 2);
   writeSndfile(mp3, SF_FORMAT_MPEG | SF_FORMAT_MPEG_LAYER_III, signal, kRate, 2);
   writeWithFfmpeg(wma, "wmav2", signal, kRate, 2, 128000);
   LYT_InitOffline(kRate);
   std::vector<float> buffer(2 * 16384);
-  std::printf("%-6s %10s %10s %10s %10s   (times real time, recording seconds per second)\n", "", "0.5x", "1.0x", "2.0x", "4.0x");
+  std::printf("%-6s %10s %10s %10s %10s   (times real time, recording seconds per second)\n", "", "0.5x",
+              "1.0x", "2.0x", "4.0x");
   for (const auto &[name, path] : {std::pair{"WAV", wav}, {"MP3", mp3}, {"WMA", wma}}) {
     std::printf("%-6s", name);
     for (const float factor : {0.5f, 1.0f, 2.0f, 4.0f}) {
@@ -95,7 +100,8 @@ std::string longMp3() {
   stripInfoFrame(tagged, bare);
   std::vector<unsigned char> frames = readBytes(bare);
   if (frames.size() > 10 && std::memcmp(frames.data(), "ID3", 3) == 0) {
-    const size_t tag = 10 + ((frames[6] & 0x7F) << 21 | (frames[7] & 0x7F) << 14 | (frames[8] & 0x7F) << 7 | (frames[9] & 0x7F));
+    const size_t tag = 10 + ((frames[6] & 0x7F) << 21 | (frames[7] & 0x7F) << 14 | (frames[8] & 0x7F) << 7 |
+                             (frames[9] & 0x7F));
     frames.erase(frames.begin(), frames.begin() + long(tag));
   }
   const std::string path = scratchPath("three-hours.mp3");
@@ -117,7 +123,8 @@ void openAndSeek(const std::string &path) {
     const float length = BASS_ChannelBytes2Seconds(source, BASS_StreamGetLength(source));
     BASS_ChannelSetPosition(source, BASS_ChannelSeconds2Bytes(source, length - 5));
     const double total = since(start);
-    std::printf("run %d: open %.3f s, open + seek to the end %.3f s, length %.3f s\n", run + 1, opened, total, length);
+    std::printf("run %d: open %.3f s, open + seek to the end %.3f s, length %.3f s\n", run + 1, opened, total,
+                length);
     BASS_FX_TempoFree(source);
   }
   BASS_Free();
@@ -132,7 +139,7 @@ double median(std::vector<double> values) {
 template <typename Command> std::vector<double> latencies(DWORD source, DWORD output, Command command) {
   std::vector<double> ms;
   for (int i = 0; i < 40; ++i) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(37));
+    std::this_thread::sleep_for(std::chrono::microseconds(30000 + 1700 * (i % 7)));
     const uint32_t before = lyt::Engine::instance().outputGeneration(output);
     const auto asked = Clock::now();
     command(i);
@@ -140,7 +147,9 @@ template <typename Command> std::vector<double> latencies(DWORD source, DWORD ou
     int64_t heard = 0;
     while ((heard = lyt::Engine::instance().outputStartNanoseconds(output, generation)), generation <= before)
       std::this_thread::sleep_for(std::chrono::microseconds(200));
-    ms.push_back((heard - std::chrono::duration_cast<std::chrono::nanoseconds>(asked.time_since_epoch()).count()) / 1e6);
+    ms.push_back(
+        (heard - std::chrono::duration_cast<std::chrono::nanoseconds>(asked.time_since_epoch()).count()) /
+        1e6);
   }
   (void)source;
   return ms;
@@ -163,14 +172,18 @@ void latency() {
       BASS_ChannelSetPosition(source, BASS_ChannelSeconds2Bytes(source, float(5 + i % 40)));
       BASS_StreamPlay(output, FALSE, 0);
     });
-    const auto tempo = latencies(source, output, [&](int i) { BASS_FX_TempoSet(source, float(i % 2 ? 50 : -20), -1, -100); });
+    const auto tempo = latencies(source, output,
+                                 [&](int i) { BASS_FX_TempoSet(source, float(i % 2 ? 50 : -20), -1, -100); });
     const auto play = latencies(source, output, [&](int) {
       BASS_ChannelStop(output);
       BASS_StreamPlay(output, FALSE, 0);
     });
     std::printf("%s\n", name);
-    for (const auto &[what, values] : {std::pair{"seek while playing", seek}, {"tempo change", tempo}, {"stop, then play", play}})
-      std::printf("  %-20s median %5.1f  max %5.1f\n", what, median(values), *std::max_element(values.begin(), values.end()));
+    for (const auto &[what, values] :
+         {std::pair{"seek while playing", seek}, {"tempo change", tempo}, {"stop, then play", play}})
+      std::printf("  %-20s median %5.1f  max %5.1f  min %5.1f\n", what, median(values),
+                  *std::max_element(values.begin(), values.end()),
+                  *std::min_element(values.begin(), values.end()));
     BASS_Free();
   }
 }

@@ -59,7 +59,9 @@ const char *checkedPath(BOOL mem, const void *file, QWORD offset, QWORD length) 
 
 extern "C" {
 
-DWORD BASS_GetVersion(void) { return 2 | (4u << 16); }
+DWORD BASS_GetVersion(void) {
+  return 2 | (4u << 16);
+}
 
 BOOL BASS_Init(int device, DWORD freq, DWORD, void *, const void *) {
   return plain([&] { Engine::instance().init(device, static_cast<int>(freq)); });
@@ -69,7 +71,9 @@ BOOL BASS_Free(void) {
   return plain([] { Engine::instance().free(); });
 }
 
-int BASS_ErrorGetCode(void) { return gLastError; }
+int BASS_ErrorGetCode(void) {
+  return gLastError;
+}
 
 HSTREAM BASS_StreamCreateFile(BOOL mem, const void *file, QWORD offset, QWORD length, DWORD) {
   return guarded(gLastError, HSTREAM(0), [&] {
@@ -171,7 +175,9 @@ HSYNC BASS_ChannelSetSync(DWORD handle, DWORD type, QWORD, SYNCPROC *proc, DWORD
   });
 }
 
-int BASS_FX_ErrorGetCode(void) { return gLastFxError; }
+int BASS_FX_ErrorGetCode(void) {
+  return gLastFxError;
+}
 
 BOOL BASS_FX_TempoCreate(DWORD chan, DWORD) {
   return fx([&] { Engine::instance().createTempo(chan); });
@@ -190,9 +196,8 @@ BOOL BASS_FX_TempoSet(DWORD chan, float tempo, int rate, float pitch) {
 }
 
 float BASS_FX_TempoGetApproxSeconds(DWORD chan, float seconds) {
-  return guarded(gLastFxError, -1.0f, [&] {
-    return static_cast<float>(Engine::instance().playingSeconds(chan, seconds));
-  });
+  return guarded(gLastFxError, -1.0f,
+                 [&] { return static_cast<float>(Engine::instance().playingSeconds(chan, seconds)); });
 }
 
 BOOL BASS_FX_DSP_Set(DWORD chan, int dsp, int) {

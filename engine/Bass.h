@@ -91,10 +91,8 @@ int BASS_ErrorGetCode(void);
 
 // Opening. file is a NUL-terminated path (bytes, as the file system has them); mem must be FALSE.
 HSTREAM BASS_StreamCreateFile(BOOL mem, const void *file, QWORD offset, QWORD length, DWORD flags);
-HSTREAM BASS_WMA_StreamCreateFile(BOOL mem, const void *file, QWORD offset, QWORD length,
-                                  DWORD flags);
-HMUSIC BASS_MusicLoad(BOOL mem, const void *file, QWORD offset, DWORD length, DWORD flags,
-                      DWORD freq);
+HSTREAM BASS_WMA_StreamCreateFile(BOOL mem, const void *file, QWORD offset, QWORD length, DWORD flags);
+HMUSIC BASS_MusicLoad(BOOL mem, const void *file, QWORD offset, DWORD length, DWORD flags, DWORD freq);
 BOOL BASS_StreamFree(HSTREAM handle);
 BOOL BASS_MusicFree(HMUSIC handle);
 

@@ -23,7 +23,9 @@ Engine &Engine::instance() {
   return engine;
 }
 
-Engine::~Engine() { shutdown(); }
+Engine::~Engine() {
+  shutdown();
+}
 
 void Engine::requireInit() const {
   if (!initialised_)

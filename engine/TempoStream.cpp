@@ -79,7 +79,7 @@ void TempoStream::soundChanged() {
 
 void TempoStream::discardRendered() {
   const int64_t heard = heardFrame();
-  staleBlocks_ = static_cast<int>(ring_.size());
+  restartHead_ = ring_.written();
   generation_.fetch_add(1, std::memory_order_acq_rel);
   stretch_->clear();
   restartFrame_ = heard;
@@ -115,8 +115,11 @@ void TempoStream::setTargetFrames(int frames) {
 }
 
 bool TempoStream::wantsAudio() const {
-  // Blocks left from before the last restart are dropped unheard; they do not count as ahead.
-  if (!playing_ || tailDone_ || ring_.size() >= static_cast<size_t>(targetBlocks_ + staleBlocks_))
+  if (!playing_ || tailDone_)
+    return false;
+  // Blocks written before the last restart are dropped unheard; they do not count as ahead.
+  const size_t ahead = ring_.written() - std::max(ring_.taken(), restartHead_);
+  if (ahead >= static_cast<size_t>(targetBlocks_))
     return false;
   return source_.active() || source_.ended();
 }
@@ -158,8 +161,8 @@ int TempoStream::renderStretched(AudioBlock &block) {
   int frames = static_cast<int>(stretch_->receiveSamples(block.samples, AudioBlock::kFrames));
   if (flushed_) {
     // The flush pads with silence; nothing is rendered beyond the end of the source.
-    const int64_t total = static_cast<int64_t>(
-        std::ceil((source_.readFrame() - restartFrame_) / sourcePerOutputFrame_));
+    const int64_t total =
+        static_cast<int64_t>(std::ceil((source_.readFrame() - restartFrame_) / sourcePerOutputFrame_));
     frames = static_cast<int>(std::clamp<int64_t>(total - outputSinceRestart_, 0, frames));
   }
   return frames;
@@ -202,8 +205,7 @@ int TempoStream::consume(float *stereo, int frames) {
 
 void TempoStream::publishHeard(uint32_t generation, double frame) {
   const uint64_t whole = static_cast<uint64_t>(std::max(0.0, std::floor(frame + 0.5)));
-  heard_.store((uint64_t(generation & 0xFFFF) << 48) | (whole & kHeardFrameMask),
-               std::memory_order_release);
+  heard_.store((uint64_t(generation & 0xFFFF) << 48) | (whole & kHeardFrameMask), std::memory_order_release);
 }
 
 void TempoStream::applyVolume(float *stereo, int frames) const {

@@ -98,7 +98,7 @@ private:
   bool flushed_ = false;
   bool tailDone_ = false;
   int targetBlocks_ = 8;
-  int staleBlocks_ = 0;
+  size_t restartHead_ = 0;
   std::vector<float> scratch_;
 
   BlockRing<64> ring_;

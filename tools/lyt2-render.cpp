@@ -139,7 +139,11 @@ void applyEqualiser(DWORD source, const std::array<long, kEqBands> &positions) {
   for (int band = 0; band < kEqBands; ++band)
     BASS_FX_DSP_Set(source, BASS_FX_DSPFX_PEAKEQ, 0);
   for (int band = 0; band < kEqBands; ++band) {
-    BASS_FXPEAKEQ params{band, rate, 2.5f, 0.0f, kEqCentresHz[band],
+    BASS_FXPEAKEQ params{band,
+                         rate,
+                         2.5f,
+                         0.0f,
+                         kEqCentresHz[band],
                          static_cast<float>(kEqGainOffsetDb[band] - positions[band])};
     BASS_FX_DSP_SetParameters(source, BASS_FX_DSPFX_PEAKEQ, &params);
   }
@@ -166,8 +170,7 @@ int render(DWORD output, const Options &options, std::optional<int64_t> frames) 
     const DWORD want = static_cast<DWORD>(std::min<int64_t>(left, 16384));
     const DWORD got = LYT_RenderOffline(output, buffer.data(), want);
     if (got > 0 && sf_writef_float(file.get(), buffer.data(), got) != static_cast<sf_count_t>(got)) {
-      std::fprintf(stderr, "lyt2-render: cannot write %s: %s\n", options.output,
-                   sf_strerror(file.get()));
+      std::fprintf(stderr, "lyt2-render: cannot write %s: %s\n", options.output, sf_strerror(file.get()));
       return 3;
     }
     left -= got;
@@ -203,8 +206,10 @@ int main(int argc, char **argv) {
   const DWORD output = BASS_FX_TempoGetResampledHandle(source);
   BASS_ChannelSetAttributes(output, -1, static_cast<int>(options.volume), -101);
   if (options.startSeconds > 0 &&
-      !BASS_ChannelSetPosition(source, BASS_ChannelSeconds2Bytes(source, static_cast<float>(options.startSeconds)))) {
-    std::fprintf(stderr, "lyt2-render: %s is shorter than %ld seconds\n", options.input, options.startSeconds);
+      !BASS_ChannelSetPosition(source,
+                               BASS_ChannelSeconds2Bytes(source, static_cast<float>(options.startSeconds)))) {
+    std::fprintf(stderr, "lyt2-render: %s is shorter than %ld seconds\n", options.input,
+                 options.startSeconds);
     return 1;
   }
   std::optional<int64_t> frames;

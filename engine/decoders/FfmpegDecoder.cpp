@@ -119,8 +119,7 @@ public:
 private:
   void openCodec(const AVCodec *codec) {
     codec_.reset(avcodec_alloc_context3(codec));
-    if (!codec_ ||
-        avcodec_parameters_to_context(codec_.get(), format_->streams[stream_]->codecpar) < 0 ||
+    if (!codec_ || avcodec_parameters_to_context(codec_.get(), format_->streams[stream_]->codecpar) < 0 ||
         avcodec_open2(codec_.get(), codec, nullptr) < 0)
       throw EngineError(BASS_ERROR_FILEFORM);
     rate_ = codec_->sample_rate;
@@ -158,8 +157,7 @@ private:
   int64_t frameStart(const AVFrame *frame) const {
     const AVStream *st = format_->streams[stream_];
     const int64_t offset =
-        av_rescale_q(frame->pts - streamStart(), st->time_base, AVRational{1, rate_}) -
-        firstFrameTimestamp_;
+        av_rescale_q(frame->pts - streamStart(), st->time_base, AVRational{1, rate_}) - firstFrameTimestamp_;
     const bool coarse = st->time_base.den < rate_ * st->time_base.num;
     const int64_t step = codec_->frame_size > 0 ? codec_->frame_size : frame->nb_samples;
     if (!coarse || step <= 0)

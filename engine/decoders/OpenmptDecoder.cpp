@@ -83,13 +83,13 @@ private:
 std::unique_ptr<Decoder> openOpenmptDecoder(const char *path, int rate) {
   const std::vector<char> bytes = readModuleFile(path);
   const int probe = openmpt_probe_file_header(OPENMPT_PROBE_FILE_HEADER_FLAGS_DEFAULT, bytes.data(),
-                                              bytes.size(), bytes.size(), openmpt_log_func_silent,
-                                              nullptr, nullptr, nullptr, nullptr, nullptr);
+                                              bytes.size(), bytes.size(), openmpt_log_func_silent, nullptr,
+                                              nullptr, nullptr, nullptr, nullptr);
   if (probe != OPENMPT_PROBE_FILE_HEADER_RESULT_SUCCESS)
     throw EngineError(BASS_ERROR_FILEFORM);
-  std::unique_ptr<openmpt_module, ModuleCloser> module(openmpt_module_create_from_memory2(
-      bytes.data(), bytes.size(), openmpt_log_func_silent, nullptr, nullptr, nullptr, nullptr,
-      nullptr, nullptr));
+  std::unique_ptr<openmpt_module, ModuleCloser> module(
+      openmpt_module_create_from_memory2(bytes.data(), bytes.size(), openmpt_log_func_silent, nullptr,
+                                         nullptr, nullptr, nullptr, nullptr, nullptr));
   if (!module)
     throw EngineError(BASS_ERROR_FILEFORM);
   openmpt_module_set_repeat_count(module.get(), 0);

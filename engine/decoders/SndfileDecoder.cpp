@@ -21,8 +21,8 @@ using SndfileHandle = std::unique_ptr<SNDFILE, SndfileCloser>;
 class SndfileDecoder final : public Decoder {
 public:
   SndfileDecoder(SndfileHandle file, const SF_INFO &info, int64_t lengthFrames)
-      : file_(std::move(file)), fileChannels_(info.channels), rate_(info.samplerate),
-        length_(lengthFrames), needsPreroll_((info.format & SF_FORMAT_TYPEMASK) == SF_FORMAT_OGG) {}
+      : file_(std::move(file)), fileChannels_(info.channels), rate_(info.samplerate), length_(lengthFrames),
+        needsPreroll_((info.format & SF_FORMAT_TYPEMASK) == SF_FORMAT_OGG) {}
 
   int channels() const override { return std::min(fileChannels_, 2); }
   int sampleRate() const override { return rate_; }
@@ -51,7 +51,8 @@ public:
       return false;
     for (int64_t left = frame - from; left > 0;) {
       preroll_.resize(static_cast<size_t>(std::min<int64_t>(left, 4096)) * fileChannels_);
-      const int64_t got = sf_readf_float(file_.get(), preroll_.data(), static_cast<sf_count_t>(preroll_.size()) / fileChannels_);
+      const int64_t got = sf_readf_float(file_.get(), preroll_.data(),
+                                         static_cast<sf_count_t>(preroll_.size()) / fileChannels_);
       if (got <= 0)
         return false;
       left -= got;
@@ -70,7 +71,9 @@ private:
   std::vector<float> preroll_;
 };
 
-bool isMpeg(const SF_INFO &info) { return (info.format & SF_FORMAT_TYPEMASK) == SF_FORMAT_MPEG; }
+bool isMpeg(const SF_INFO &info) {
+  return (info.format & SF_FORMAT_TYPEMASK) == SF_FORMAT_MPEG;
+}
 
 // libsndfile estimates the length of an MPEG file without a Xing header from its bit rate; the
 // frame headers give the truth. A file whose start does not chain frames is not MPEG at all, even

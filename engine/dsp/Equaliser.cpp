@@ -10,9 +10,9 @@ void Equaliser::Biquad::design(double rate, const EqBand &band) {
   const double a = std::pow(10.0, band.gainDb / 40.0);
   const double w0 = 2 * std::numbers::pi * band.centreHz / rate;
   const double sinW0 = std::sin(w0);
-  const double alpha = band.q > 0 ? sinW0 / (2 * band.q)
-                                  : sinW0 * std::sinh(std::numbers::ln2 / 2 * band.bandwidthOctaves *
-                                                      w0 / sinW0);
+  const double alpha = band.q > 0
+                           ? sinW0 / (2 * band.q)
+                           : sinW0 * std::sinh(std::numbers::ln2 / 2 * band.bandwidthOctaves * w0 / sinW0);
   const double a0 = 1 + alpha / a;
   b0 = (1 + alpha * a) / a0;
   b1 = -2 * std::cos(w0) / a0;
@@ -31,10 +31,9 @@ float Equaliser::Biquad::run(int channel, float x) {
 }
 
 bool Equaliser::setBand(int index, const EqBand &band) {
-  if (index < 0 || index >= kMaxBands || !std::isfinite(band.centreHz) ||
-      !std::isfinite(band.gainDb) || !std::isfinite(band.q) || !std::isfinite(band.bandwidthOctaves) ||
-      band.centreHz <= 0 || band.q < 0 || (band.q == 0 && band.bandwidthOctaves <= 0) ||
-      std::fabs(band.gainDb) > 60)
+  if (index < 0 || index >= kMaxBands || !std::isfinite(band.centreHz) || !std::isfinite(band.gainDb) ||
+      !std::isfinite(band.q) || !std::isfinite(band.bandwidthOctaves) || band.centreHz <= 0 || band.q < 0 ||
+      (band.q == 0 && band.bandwidthOctaves <= 0) || std::fabs(band.gainDb) > 60)
     return false;
   std::optional<Slot> &slot = slots_[index];
   if (!slot)

@@ -10,9 +10,9 @@ namespace lyt {
 
 struct AudioBlock {
   static constexpr int kFrames = 256;
-  uint32_t generation = 0;  // blocks of an older generation are stale and never played
-  int frames = 0;           // stereo frames in samples
-  double sourceStart = 0;   // source frame that the first frame was rendered from
+  uint32_t generation = 0;   // blocks of an older generation are stale and never played
+  int frames = 0;            // stereo frames in samples
+  double sourceStart = 0;    // source frame that the first frame was rendered from
   double sourcePerFrame = 1; // source frames per output frame
   float samples[kFrames * 2];
 };
@@ -43,6 +43,9 @@ public:
     return head_.load(std::memory_order_acquire) - tail_.load(std::memory_order_acquire);
   }
   static constexpr size_t capacity() { return N; }
+  // Blocks ever written and ever taken: the producer's view of which blocks are still queued.
+  size_t written() const { return head_.load(std::memory_order_relaxed); }
+  size_t taken() const { return tail_.load(std::memory_order_acquire); }
 
 private:
   std::array<AudioBlock, N> blocks_;

@@ -51,14 +51,13 @@ std::vector<std::string> fixtureNames() {
   return names;
 }
 
-INSTANTIATE_TEST_SUITE_P(AllFormats, Formats, ::testing::ValuesIn(fixtureNames()),
-                         [](const auto &info) {
-                           std::string name = info.param;
-                           for (char &c : name)
-                             if (!std::isalnum(static_cast<unsigned char>(c)))
-                               c = '_';
-                           return name;
-                         });
+INSTANTIATE_TEST_SUITE_P(AllFormats, Formats, ::testing::ValuesIn(fixtureNames()), [](const auto &info) {
+  std::string name = info.param;
+  for (char &c : name)
+    if (!std::isalnum(static_cast<unsigned char>(c)))
+      c = '_';
+  return name;
+});
 
 } // namespace
 } // namespace lyt::test

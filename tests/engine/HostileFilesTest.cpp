@@ -55,7 +55,8 @@ void expectSafe(const std::string &path) {
 }
 
 TEST_F(HostileFiles, TruncatedFilesOpenOnlyWhatIsThere) {
-  for (const char *name : {"pcm16.wav", "tone.flac", "tone.ogg", "cbr.mp3", "v2.wma", "tone.m4a", "song.it"}) {
+  for (const char *name :
+       {"pcm16.wav", "tone.flac", "tone.ogg", "cbr.mp3", "v2.wma", "tone.m4a", "song.it"}) {
     std::vector<unsigned char> bytes = readBytes(fixture(name).path);
     for (const double keep : {0.5, 0.05}) {
       const std::string path = scratchPath(std::string("cut") + std::to_string(int(keep * 100)) + name);

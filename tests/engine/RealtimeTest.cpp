@@ -75,12 +75,16 @@ TEST_P(Realtime, ASeekWhilePlayingIsHeardWithinAPeriodAndNothingStaleFollows) {
   ASSERT_TRUE(BASS_ChannelStop(source));
   ASSERT_TRUE(BASS_ChannelSetPosition(source, BASS_ChannelSeconds2Bytes(source, 2)));
   uint32_t heardGeneration = 0;
-  ASSERT_TRUE(waitFor([&] {
-    Engine::instance().outputStartNanoseconds(output, heardGeneration);
-    return heardGeneration > before;
-  }, 1000ms));
+  ASSERT_TRUE(waitFor(
+      [&] {
+        Engine::instance().outputStartNanoseconds(output, heardGeneration);
+        return heardGeneration > before;
+      },
+      1000ms));
   const int64_t heardNs = Engine::instance().outputStartNanoseconds(output, heardGeneration);
-  const double latency = (heardNs - std::chrono::duration_cast<std::chrono::nanoseconds>(asked.time_since_epoch()).count()) / 1e9;
+  const double latency =
+      (heardNs - std::chrono::duration_cast<std::chrono::nanoseconds>(asked.time_since_epoch()).count()) /
+      1e9;
   EXPECT_LT(latency, 0.2) << "generous here; the benchmark measures it";
   std::this_thread::sleep_for(50ms);
   EXPECT_NEAR(seconds(source), 2.05, 0.05) << "continues from the new position";
@@ -127,7 +131,9 @@ TEST_P(Realtime, CommandsWhilePlayingAreSafe) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Devices, Realtime, ::testing::Values(BASS_DEVICE_NOSOUND, BASS_DEVICE_DEFAULT),
-                         [](const auto &info) { return info.param == BASS_DEVICE_NOSOUND ? "NoSound" : "SdlDummy"; });
+                         [](const auto &info) {
+                           return info.param == BASS_DEVICE_NOSOUND ? "NoSound" : "SdlDummy";
+                         });
 
 } // namespace
 } // namespace lyt::test

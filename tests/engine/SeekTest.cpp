@@ -35,7 +35,9 @@ TEST_P(Seeking, LandsOnTheSampleOfALinearDecode) {
 INSTANTIATE_TEST_SUITE_P(SeekableFormats, Seeking,
                          ::testing::Values("pcm16.wav", "tone.flac", "tone.ogg", "cbr.mp3", "vbr.mp3",
                                            "noinfo.mp3", "tone.mp2", "v2.wma", "tone.m4a"),
-                         [](const auto &info) { return std::string(info.param).replace(info.param.find('.'), 1, "_"); });
+                         [](const auto &info) {
+                           return std::string(info.param).replace(info.param.find('.'), 1, "_");
+                         });
 
 TEST_F(OfflineEngine, ModuleSecondsFormSeeksToThatSecond) {
   const Fixture &f = fixture("song.xm");

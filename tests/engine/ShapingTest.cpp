@@ -83,7 +83,8 @@ void installFlatEqualiser(DWORD source) {
 }
 
 double bandLevelChangeDb(double toneHz, int band, float gainDb) {
-  const std::string path = writeWav("eq" + std::to_string(int(toneHz)) + ".wav", sine(toneHz, 2, kRate, 1, 0.1f), kRate, 1);
+  const std::string path =
+      writeWav("eq" + std::to_string(int(toneHz)) + ".wav", sine(toneHz, 2, kRate, 1, 0.1f), kRate, 1);
   double levels[2];
   for (int pass = 0; pass < 2; ++pass) {
     const Opened opened = openLikeThePlayer(path);

@@ -31,7 +31,9 @@ ToolRun run(const std::string &arguments) {
   return result;
 }
 
-std::string quoted(const std::string &path) { return "'" + path + "'"; }
+std::string quoted(const std::string &path) {
+  return "'" + path + "'";
+}
 
 TEST(RenderTool, WritesWhatTheListenerHearsAndPrintsTheLength) {
   const std::string out = scratchPath("slow.wav");
@@ -51,7 +53,8 @@ TEST(RenderTool, WritesWhatTheListenerHearsAndPrintsTheLength) {
 
 TEST(RenderTool, LengthOptionAndEqualiserPositions) {
   const std::string out = scratchPath("part.wav");
-  const ToolRun r = run(quoted(fixture("tone.flac").path) + " " + quoted(out) + " --length 1.5 --eq 10,10,10,0,10,19");
+  const ToolRun r =
+      run(quoted(fixture("tone.flac").path) + " " + quoted(out) + " --length 1.5 --eq 10,10,10,0,10,19");
   ASSERT_EQ(r.status, 0) << r.out;
   int channels = 0;
   EXPECT_NEAR(decodeWithSndfile(out, channels).size() / 2.0 / 44100, 1.5, 1e-3);
@@ -61,13 +64,15 @@ TEST(RenderTool, ABadFileOrBadArgumentsSayWhy) {
   const ToolRun missing = run(quoted(scratchPath("nothing.mp3")) + " " + quoted(scratchPath("x.wav")));
   EXPECT_EQ(missing.status, 2);
   EXPECT_NE(missing.out.find("BASS Error Code: 2"), std::string::npos) << missing.out;
-  const ToolRun bad = run(quoted(fixture("pcm16.wav").path) + " " + quoted(scratchPath("y.wav")) + " --tempo 500");
+  const ToolRun bad =
+      run(quoted(fixture("pcm16.wav").path) + " " + quoted(scratchPath("y.wav")) + " --tempo 500");
   EXPECT_EQ(bad.status, 1);
   EXPECT_NE(bad.out.find("--tempo"), std::string::npos) << bad.out;
   const ToolRun help = run("--help");
   EXPECT_EQ(help.status, 0);
   EXPECT_NE(help.out.find("usage: lyt2-render"), std::string::npos);
-  const ToolRun unwritable = run(quoted(fixture("pcm16.wav").path) + " " + quoted(scratchPath("no/such/dir/z.wav")));
+  const ToolRun unwritable =
+      run(quoted(fixture("pcm16.wav").path) + " " + quoted(scratchPath("no/such/dir/z.wav")));
   EXPECT_EQ(unwritable.status, 3) << unwritable.out;
 }
 

@@ -46,7 +46,9 @@ const std::string &scratchDir() {
   return dir.path;
 }
 
-std::string scratchPath(const std::string &name) { return scratchDir() + "/" + name; }
+std::string scratchPath(const std::string &name) {
+  return scratchDir() + "/" + name;
+}
 
 void writeSndfile(const std::string &path, int format, const std::vector<float> &interleaved, int rate,
                   int channels, bool vbr) {
@@ -81,13 +83,15 @@ void stripInfoFrame(const std::string &from, const std::string &to) {
   std::vector<unsigned char> bytes = readBytes(from);
   size_t start = 0;
   if (bytes.size() > 10 && std::memcmp(bytes.data(), "ID3", 3) == 0)
-    start = 10 + ((bytes[6] & 0x7F) << 21 | (bytes[7] & 0x7F) << 14 | (bytes[8] & 0x7F) << 7 | (bytes[9] & 0x7F));
+    start =
+        10 + ((bytes[6] & 0x7F) << 21 | (bytes[7] & 0x7F) << 14 | (bytes[8] & 0x7F) << 7 | (bytes[9] & 0x7F));
   while (start + 4 < bytes.size() && !(bytes[start] == 0xFF && (bytes[start + 1] & 0xE0) == 0xE0))
     ++start;
   check(start + 64 < bytes.size(), "no MPEG frame in " + from);
   const auto tag = [&](const char *name) {
-    return std::search(bytes.begin() + static_cast<long>(start), bytes.begin() + static_cast<long>(start + 64),
-                       name, name + 4) != bytes.begin() + static_cast<long>(start + 64);
+    return std::search(bytes.begin() + static_cast<long>(start),
+                       bytes.begin() + static_cast<long>(start + 64), name,
+                       name + 4) != bytes.begin() + static_cast<long>(start + 64);
   };
   check(tag("Xing") || tag("Info"), "no info frame in " + from);
   // The next header of the same kind marks the end of the info frame.
@@ -150,7 +154,8 @@ void fillFrame(AVFrame *frame, const std::vector<float> &interleaved, size_t fir
 void writeWithFfmpeg(const std::string &path, const char *codecName, const std::vector<float> &interleaved,
                      int rate, int channels, int bitRate) {
   Encoder e;
-  check(avformat_alloc_output_context2(&e.format, nullptr, nullptr, path.c_str()) >= 0, "no muxer for " + path);
+  check(avformat_alloc_output_context2(&e.format, nullptr, nullptr, path.c_str()) >= 0,
+        "no muxer for " + path);
   const AVCodec *codec = avcodec_find_encoder_by_name(codecName);
   check(codec != nullptr, std::string("no encoder ") + codecName);
   e.stream = avformat_new_stream(e.format, nullptr);
@@ -175,7 +180,8 @@ void writeWithFfmpeg(const std::string &path, const char *codecName, const std::
   check(avformat_write_header(e.format, nullptr) >= 0, "cannot write the header of " + path);
   const int frameSize = e.codec->frame_size > 0 ? e.codec->frame_size : 1024;
   const size_t total = interleaved.size() / channels;
-  std::unique_ptr<AVFrame, void (*)(AVFrame *)> frame(av_frame_alloc(), [](AVFrame *f) { av_frame_free(&f); });
+  std::unique_ptr<AVFrame, void (*)(AVFrame *)> frame(av_frame_alloc(),
+                                                      [](AVFrame *f) { av_frame_free(&f); });
   for (size_t at = 0; at < total; at += frameSize) {
     av_frame_unref(frame.get());
     frame->nb_samples = static_cast<int>(std::min<size_t>(frameSize, total - at));

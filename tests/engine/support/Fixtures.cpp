@@ -63,7 +63,8 @@ std::vector<Fixture> writeAll() {
   all.push_back(ffmpegFixture("v1.wma", "wmav1", Fixture::Opener::Wma, 128000));
   all.push_back(ffmpegFixture("v2.wma", "wmav2", Fixture::Opener::Wma, 128000));
   all.push_back(ffmpegFixture("tone.m4a", "aac", Fixture::Opener::Wma, 128000));
-  for (ModuleKind kind : {ModuleKind::Mod, ModuleKind::S3m, ModuleKind::Xm, ModuleKind::It, ModuleKind::Mtm}) {
+  for (ModuleKind kind :
+       {ModuleKind::Mod, ModuleKind::S3m, ModuleKind::Xm, ModuleKind::It, ModuleKind::Mtm}) {
     const std::string name = std::string("song.") + moduleExtension(kind);
     Fixture f{name, scratchPath(name), 44100, 2, kModuleSeconds, Decoded::Lossy, Fixture::Opener::Music};
     writeBytes(f.path, makeModule(kind));

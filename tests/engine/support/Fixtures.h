@@ -15,7 +15,7 @@ struct Fixture {
   std::string path;
   int rate;
   int channels;
-  double seconds;   // of the signal written
+  double seconds; // of the signal written
   Decoded decoded;
   enum class Opener { Stream, Wma, Music } openedBy;
 };

@@ -175,7 +175,7 @@ std::vector<unsigned char> makeIt() {
   b.text("SQUARE.SMP", 12);
   b.u8(0), b.u8(64), b.u8(0x11), b.u8(64); // global volume, sample present + looped, volume
   b.text("square", 26);
-  b.u8(1), b.u8(32);                      // signed samples, default pan
+  b.u8(1), b.u8(32); // signed samples, default pan
   b.le32(kSampleBytes), b.le32(0), b.le32(kSampleBytes);
   b.le32(8363), b.le32(0), b.le32(0);
   const size_t sampleData = b.size();
@@ -199,14 +199,14 @@ std::vector<unsigned char> makeMtm() {
   b.text("MTM", 3);
   b.u8(0x10);
   b.text("lystrel test", 20);
-  b.le16(1);  // tracks stored
-  b.u8(0);    // last pattern
-  b.u8(0);    // last order
-  b.le16(0);  // comment length
-  b.u8(1);    // samples
-  b.u8(0);    // attributes
+  b.le16(1); // tracks stored
+  b.u8(0);   // last pattern
+  b.u8(0);   // last order
+  b.le16(0); // comment length
+  b.u8(1);   // samples
+  b.u8(0);   // attributes
   b.u8(kRows);
-  b.u8(1);    // channels
+  b.u8(1); // channels
   for (int c = 0; c < 32; ++c)
     b.u8(8);
   b.text("square", 22);

@@ -59,7 +59,9 @@ double frequencyByZeroCrossings(const std::vector<float> &mono, int rate, size_t
   return double(crossings - 1) * rate / double(last - first);
 }
 
-double decibels(double ratio) { return 20 * std::log10(ratio); }
+double decibels(double ratio) {
+  return 20 * std::log10(ratio);
+}
 
 long bestLag(const std::vector<float> &reference, size_t at, const std::vector<float> &probe, long maxLag) {
   long best = 0;
