@@ -8,7 +8,7 @@ packages=(
   libavformat-dev libavcodec-dev libswresample-dev libavutil-dev
   libopenmpt-dev libsoundtouch-dev libsdl2-dev libkissfft-dev
   libgtest-dev libgmock-dev libbenchmark-dev
-  qt6-base-dev libx11-dev libxtst-dev libxext-dev
+  qt6-base-dev libxcb1-dev libxcb-record0-dev libxcb-keysyms1-dev libxcb-xtest0-dev
   xvfb xauth fonts-noto-cjk espeak-ng
 )
 

@@ -1,0 +1,183 @@
+// Start-up and shutdown of the main window, and the ways a file reaches the player: the Open
+// command, a drop, and the hand-off of a second instance.
+#include "U_Main.h"
+
+#include "CommonTypes.h"
+#include "GuardedApplication.h"
+#include "MessageBox.h"
+#include "SpeedButton.h"
+#include "TrackBar.h"
+#include "WindowMessages.h"
+
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFile>
+#include <QFileDialog>
+#include <QMimeData>
+#include <QTimer>
+#include <QUrl>
+
+#include <dlfcn.h>
+
+#include <cstdio>
+
+namespace {
+
+const char kHookLibrary[] = "libTarvix2.so";
+
+void askToTerminate() {
+  QTimer::singleShot(0, qApp, &QCoreApplication::quit);
+}
+
+// The file system's bytes of a dropped or chosen file, whatever they are.
+std::string localBytes(const QUrl &url) {
+  const QByteArray encoded = url.path(QUrl::FullyEncoded).toLatin1();
+  return QByteArray::fromPercentEncoding(encoded).toStdString();
+}
+
+QPixmap buttonStrip(const char *resource) {
+  return QPixmap(QString::fromLatin1(resource));
+}
+
+} // namespace
+
+void TfrmMain::FormCreate(const std::string &commandLineFile) {
+  if (BASS_GetVersion() < 2) {
+    showMessageBox(this, QStringLiteral("Error: BASS version 2.0 or greater was not loaded!"),
+                   QStringLiteral("BASS.DLL"), BoxIcon::Error);
+    askToTerminate();
+  }
+  if (!BASS_Init(BASS_DEVICE_DEFAULT, 44100, 0, nullptr, nullptr)) {
+    Error(QStringLiteral("Couldnt Initialize Digital Output"));
+    askToTerminate();
+  }
+  Playing = 0;
+
+  HookLibrary = dlopen(kHookLibrary, RTLD_NOW | RTLD_LOCAL);
+  if (HookLibrary) {
+    using GetName = const char *(*)();
+    if (auto name = reinterpret_cast<GetName>(dlsym(HookLibrary, "GetHookMsgString"))) {
+      HookMessage = registerWindowMessage(name());
+      if (HookMessage == 0)
+        throw HandlerError(QStringLiteral("Can't Regist Message "));
+    }
+    if (dlsym(HookLibrary, "SetHook")) {
+      AimHook();
+      if (!HookInstalled)
+        std::fprintf(stderr, "lystrel2: no X display can be watched here; the hot keys do nothing.\n");
+    }
+  } else {
+    showMessageBox(this, QStringLiteral("Cant Load Library(libTarvix2.so)"), QStringLiteral("Lystrel2"),
+                   BoxIcon::Error);
+    askToTerminate();
+  }
+
+  for (int band = 0; band < 6; ++band)
+    EqBandSliders[band] = ClientArea->findChild<TrackBar *>(QStringLiteral("tbEQBand%1").arg(band));
+  LoadSettings();
+  setAcceptDrops(true);
+  hsPosition->scrollHook = [this](int code, int position) { return SubclassWndProc(code, position); };
+  LoadWindowPosition();
+
+  const std::string &toOpen = !commandLineFile.empty() ? commandLineFile : Settings.AudioFileName;
+  if (!toOpen.empty()) {
+    OpenMediaFile(toOpen);
+    RestorePlaybackPosition();
+  }
+
+  SpdBtn_PlayStop->setGlyph(buttonStrip(":/PLAY_BLUE.xpm"));
+  SpdBtn_Reset->setGlyph(buttonStrip(":/RST_BLUE.xpm"));
+  ClearSpectrum();
+
+  RepeatState = Settings.RepeatFlag;
+  if (RepeatState >= 1 && RepeatState <= 3) {
+    hsPosition->setSelection(static_cast<int>(Settings.RepeatPointA),
+                             static_cast<int>(Settings.RepeatPointB));
+    SpdBtn_RepStart->setDown(RepeatState & 1);
+    A1->setChecked(RepeatState & 1);
+    SpdBtn_RepEnd->setDown(RepeatState & 2);
+    B1->setChecked(RepeatState & 2);
+  }
+
+  ItemTopMost->setChecked(Settings.TopMost);
+  ApplyTopMost();
+  if (Settings.DspMode == 0)
+    ItemFullModeClick();
+  else if (Settings.DspMode == 1)
+    ItemDspCntModeClick();
+}
+
+void TfrmMain::FormDestroy() {
+  if (destroyed_)
+    return;
+  destroyed_ = true;
+  BASS_Free();
+  if (HookLibrary) {
+    auto freeHook = reinterpret_cast<void (*)()>(dlsym(HookLibrary, "FreeHook"));
+    if (freeHook && HookInstalled)
+      freeHook();
+    dlclose(HookLibrary);
+    HookLibrary = nullptr;
+  }
+  SaveSettings();
+}
+
+// The hook follows the live native window, which Qt replaces when some window flags change.
+void TfrmMain::AimHook() {
+  if (!HookLibrary)
+    return;
+  auto setHook = reinterpret_cast<int (*)(unsigned long)>(dlsym(HookLibrary, "SetHook"));
+  if (!setHook)
+    return;
+  winId();
+  HookInstalled = static_cast<uint8_t>(setHook(nativeWindowId(this)) & 0xFF);
+}
+
+bool TfrmMain::event(QEvent *event) {
+  if (event->type() == QEvent::WinIdChange && HookInstalled)
+    AimHook();
+  return QMainWindow::event(event);
+}
+
+void TfrmMain::Open1Click() {
+  QFileDialog dialog(this);
+  dialog.setFileMode(QFileDialog::ExistingFile);
+  dialog.setNameFilters({QStringLiteral("Playable files (*.mo3 *.xm *.mod *.s3m *.it *.mtm *.mp3 *.mp2 *.mp1 "
+                                        "*.ogg *.wav *.wma)"),
+                         QStringLiteral("All files (*)")});
+  dialog.selectFile(QString());
+  if (dialog.exec() == QDialog::Accepted && !dialog.selectedUrls().isEmpty())
+    OpenMediaFile(localBytes(dialog.selectedUrls().first()));
+}
+
+void TfrmMain::Exit1Click() {
+  close();
+}
+
+void TfrmMain::CopyDataReceived(const std::string &path) {
+  if (isMinimized())
+    showNormal();
+  raise();
+  activateWindow();
+  if (!path.empty())
+    OpenMediaFile(path);
+}
+
+void TfrmMain::DroppedFiles(const std::vector<std::string> &paths) {
+  if (!paths.empty())
+    OpenMediaFile(paths.front());
+}
+
+void TfrmMain::dragEnterEvent(QDragEnterEvent *event) {
+  if (event->mimeData()->hasUrls())
+    event->acceptProposedAction();
+}
+
+void TfrmMain::dropEvent(QDropEvent *event) {
+  std::vector<std::string> paths;
+  for (const QUrl &url : event->mimeData()->urls())
+    if (url.isLocalFile())
+      paths.push_back(localBytes(url));
+  event->acceptProposedAction();
+  DroppedFiles(paths);
+}

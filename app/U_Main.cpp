@@ -1,0 +1,265 @@
+// TfrmMain: the designed layout of the main window, its menus, and the wiring of its handlers.
+#include "U_Main.h"
+
+#include "ClickLabel.h"
+#include "SpeedButton.h"
+#include "TrackBar.h"
+
+#include <QAction>
+#include <QCloseEvent>
+#include <QContextMenuEvent>
+#include <QFrame>
+#include <QLabel>
+#include <QLayout>
+#include <QMenu>
+#include <QMenuBar>
+#include <QTimer>
+
+std::atomic<int32_t> EndReached{0};
+std::array<TrackBar *, 6> EqBandSliders{};
+TfrmMain *frmMain = nullptr;
+
+namespace {
+
+constexpr int kClientWidth = 314;
+constexpr int kClientHeight = 198;
+
+template <typename W> W *place(W *widget, int left, int top, int width, int height) {
+  widget->setGeometry(left, top, width, height);
+  return widget;
+}
+
+QFont pixelFont(int pixels) {
+  QFont font;
+  font.setPixelSize(pixels);
+  return font;
+}
+
+QLabel *counterLabel(QWidget *parent, const QColor &color) {
+  auto *label = new QLabel(QStringLiteral("00:00:00 / 00:00:00"), parent);
+  label->setAlignment(Qt::AlignCenter);
+  label->setFrameShape(QFrame::Panel);
+  label->setFrameShadow(QFrame::Sunken);
+  label->setAutoFillBackground(true);
+  QFont font(QStringLiteral("Noto Sans CJK JP"));
+  font.setPixelSize(12);
+  label->setFont(font);
+  QPalette palette = label->palette();
+  palette.setColor(QPalette::Window, Qt::black);
+  palette.setColor(QPalette::WindowText, color);
+  label->setPalette(palette);
+  return label;
+}
+
+} // namespace
+
+static void loadImageResources() {
+  Q_INIT_RESOURCE(lystrel2);
+}
+
+TfrmMain::TfrmMain(QWidget *parent) : QMainWindow(parent) {
+  loadImageResources();
+  setWindowTitle(QStringLiteral("Lystrel2"));
+  setFont(pixelFont(12)); // the four menus fit the narrow window
+  setObjectName(QStringLiteral("TfrmMain"));
+  ClientArea = new QWidget(this);
+  ClientArea->setFixedSize(kClientWidth, kClientHeight);
+  ClientArea->setFont(pixelFont(11));
+  setCentralWidget(ClientArea);
+  createMenus();
+  createControls();
+  createEffectControls();
+  connectHandlers();
+  setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                 Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
+  setAcceptDrops(true);
+  layout()->setSizeConstraint(QLayout::SetFixedSize);
+}
+
+TfrmMain::~TfrmMain() = default;
+
+void TfrmMain::createMenus() {
+  MainMenu1 = menuBar();
+  File1 = MainMenu1->addMenu(QStringLiteral("ファイル(&F)"));
+  Open1 = File1->addAction(QStringLiteral("開く(&O)..."));
+  File1->addSeparator();
+  Exit1 = File1->addAction(QStringLiteral("終了(&X)"));
+  Player1 = MainMenu1->addMenu(QStringLiteral("再生(&P)"));
+  PlayStop1 = Player1->addAction(QStringLiteral("再生／停止(&P)"));
+  Reset1 = Player1->addAction(QStringLiteral("リセット(&R)"));
+  A1 = Player1->addAction(QStringLiteral("リピートA点の指定(&A)"));
+  B1 = Player1->addAction(QStringLiteral("リピートB点の指定(&B)"));
+  A1->setCheckable(true);
+  B1->setCheckable(true);
+  Option1 = MainMenu1->addMenu(QStringLiteral("オプション(&O)"));
+  N1 = Option1->addAction(QStringLiteral("設定(&S)..."));
+  Help1 = MainMenu1->addMenu(QStringLiteral("ヘルプ(&H)"));
+  HelpIndex1 = Help1->addAction(QStringLiteral("目次とキーワード(&C)"));
+  About1 = Help1->addAction(QStringLiteral("バージョン情報(&A)..."));
+
+  PopupMenu1 = new QMenu(this);
+  ItemTopMost = PopupMenu1->addAction(QStringLiteral("常に手前に表示"));
+  N4 = PopupMenu1->addSeparator();
+  ItemFullMode = PopupMenu1->addAction(QStringLiteral("フル モード"));
+  ItemDspCntMode = PopupMenu1->addAction(QStringLiteral("カウンタ表示モード"));
+  for (QAction *item : {ItemTopMost, ItemFullMode, ItemDspCntMode})
+    item->setCheckable(true);
+}
+
+void TfrmMain::createControls() {
+  QWidget *c = ClientArea;
+  FileInformation = place(new QLabel(c), 8, 2, 300, 15);
+  FileInformation->setFrameShape(QFrame::Panel);
+  FileInformation->setFrameShadow(QFrame::Sunken);
+
+  hsPosition = place(new TrackBar(Qt::Horizontal, c), 2, 20, 310, 24);
+  hsPosition->setMax(0);
+
+  Panel1 = place(new QFrame(c), 13, 58, 101, 47);
+  Panel1->setFrameShape(QFrame::Panel);
+  Panel1->setFrameShadow(QFrame::Sunken);
+  Shape1 = place(new QWidget(Panel1), 1, 1, 99, 45);
+  Shape1->setAutoFillBackground(true);
+  QPalette black = Shape1->palette();
+  black.setColor(QPalette::Window, Qt::black);
+  Shape1->setPalette(black);
+  PaintFrame = place(new QWidget(Panel1), 1, 1, 99, 45);
+
+  SpdBtn_PlayStop = place(new SpeedButton(true, c), 122, 58, 28, 22);
+  SpdBtn_PlayStop->setToolTip(QStringLiteral("再生／停止"));
+  SpdBtn_Reset = place(new SpeedButton(false, c), 152, 58, 28, 22);
+  SpdBtn_Reset->setToolTip(QStringLiteral("リセット"));
+  SpdBtn_RepStart = place(new SpeedButton(true, c), 122, 83, 28, 20);
+  SpdBtn_RepStart->setText(QStringLiteral("A"));
+  SpdBtn_RepEnd = place(new SpeedButton(true, c), 152, 83, 28, 20);
+  SpdBtn_RepEnd->setText(QStringLiteral("B"));
+
+  lblPosition2 = place(counterLabel(c, QColor(0x60, 0xCB, 0xFF)), 186, 56, 120, 14);
+  lblPosition = place(counterLabel(c, QColor(0x80, 0xFF, 0x00)), 186, 74, 120, 14);
+
+  for (QWidget *perFile : std::initializer_list<QWidget *>{SpdBtn_PlayStop, SpdBtn_Reset, hsPosition,
+                                                           SpdBtn_RepStart, SpdBtn_RepEnd})
+    perFile->setEnabled(false);
+
+  Timer_Pos = new QTimer(this);
+  Timer_Pos->setInterval(1000);
+  Timer_RenderTimer = new QTimer(this);
+  Timer_RenderTimer->setInterval(10);
+}
+
+void TfrmMain::createEffectControls() {
+  QWidget *c = ClientArea;
+  const QFont small = pixelFont(10);
+  const auto caption = [&](const QString &text, int left, int top, int width, int height) {
+    auto *label = place(new ClickLabel(text, c), left, top, width, height);
+    label->setFont(small);
+    return label;
+  };
+  const auto value = [&](const QString &text, int left, int top, int width, int height) {
+    auto *label = caption(text, left, top, width, height);
+    label->setAlignment(Qt::AlignCenter);
+    return label;
+  };
+
+  Label4 = caption(QStringLiteral("速度 ="), 190, 116, 34, 11);
+  lblTempo = value(QStringLiteral("1.00"), 225, 116, 30, 11);
+  lblTempo->setToolTip(QStringLiteral("クリックするとテンポを1.0倍に設定"));
+  Label5 = caption(QStringLiteral("倍"), 256, 116, 14, 11);
+  tbTempo = place(new TrackBar(Qt::Horizontal, c), 159, 129, 150, 17);
+  tbTempo->setRange(-10, 10);
+  Label_speed = caption(QStringLiteral("|"), 184, 124, 5, 7);
+
+  Label6 = caption(QStringLiteral("音程 = "), 157, 150, 35, 10);
+  lblPitch = value(QStringLiteral("0"), 192, 150, 33, 10);
+  lblPitch->setToolTip(QStringLiteral("click to set Pitch Scaling to 0 semitones"));
+  tbPitch = place(new TrackBar(Qt::Horizontal, c), 152, 172, 65, 17);
+  tbPitch->setRange(-5, 5);
+  Label_pitch = caption(QStringLiteral("|"), 182, 164, 5, 7);
+
+  Label8 = caption(QStringLiteral("音量 ="), 248, 150, 34, 10);
+  lblVolume = value(QStringLiteral("50"), 282, 150, 33, 10);
+  tbVolume = place(new TrackBar(Qt::Horizontal, c), 229, 172, 80, 17);
+  tbVolume->setRange(0, 100);
+  tbVolume->setPosition(50);
+  Label_volume = caption(QStringLiteral("|"), 267, 164, 5, 7);
+
+  tbTempo->setEnabled(false);
+  tbPitch->setEnabled(false);
+
+  lblEqualizer = caption(QStringLiteral("イコライザ"), 42, 108, 60, 11);
+  static constexpr int kEqLeft[6] = {12, 34, 56, 78, 100, 122};
+  static const char *const kEqLabels[6] = {"120", "200", "400", "1.2K", "4K", "10K"};
+  std::array<QLabel *, 6> labels{};
+  for (int band = 0; band < 6; ++band) {
+    auto *slider = place(new TrackBar(Qt::Vertical, c), kEqLeft[band], 120, 16, 62);
+    slider->setRange(0, 19);
+    slider->setPosition(10);
+    slider->setObjectName(QStringLiteral("tbEQBand%1").arg(band));
+    auto *label =
+        place(new ClickLabel(QString::fromUtf8(kEqLabels[band]), c), kEqLeft[band] - 4, 185, 24, 10);
+    label->setFont(pixelFont(9));
+    label->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
+    labels[band] = label;
+  }
+  Label1 = caption(QStringLiteral("━━━━━━━━━"), 8, 146, 134, 10);
+  Label1->lower();
+  lbl120Hz = labels[0], Lbl200Hz = labels[1], Lbl400Hz = labels[2];
+  Lbl1200Hz = labels[3], Lbl4KHz = labels[4], Lbl10KHz = labels[5];
+  tbEQBand0 = c->findChild<TrackBar *>(QStringLiteral("tbEQBand0"));
+  tbEQBand1 = c->findChild<TrackBar *>(QStringLiteral("tbEQBand1"));
+  tbEQBand2 = c->findChild<TrackBar *>(QStringLiteral("tbEQBand2"));
+  tbEQBand3 = c->findChild<TrackBar *>(QStringLiteral("tbEQBand3"));
+  tbEQBand4 = c->findChild<TrackBar *>(QStringLiteral("tbEQBand4"));
+  tbEQBand5 = c->findChild<TrackBar *>(QStringLiteral("tbEQBand5"));
+}
+
+void TfrmMain::connectHandlers() {
+  connect(Open1, &QAction::triggered, this, &TfrmMain::Open1Click);
+  connect(Exit1, &QAction::triggered, this, &TfrmMain::Exit1Click);
+  connect(PlayStop1, &QAction::triggered, this, [this] {
+    SpdBtn_PlayStop->setDown(!SpdBtn_PlayStop->Down());
+    SpdBtn_PlayStopClick();
+  });
+  connect(Reset1, &QAction::triggered, this, &TfrmMain::SpdBtn_ResetClick);
+  connect(A1, &QAction::triggered, this, &TfrmMain::A1Click);
+  connect(B1, &QAction::triggered, this, &TfrmMain::B1Click);
+  connect(N1, &QAction::triggered, this, &TfrmMain::N1Click);
+  connect(HelpIndex1, &QAction::triggered, this, &TfrmMain::HelpIndex1Click);
+  connect(About1, &QAction::triggered, this, &TfrmMain::About1Click);
+  connect(ItemTopMost, &QAction::triggered, this, &TfrmMain::ItemTopMostClick);
+  connect(ItemFullMode, &QAction::triggered, this, &TfrmMain::ItemFullModeClick);
+  connect(ItemDspCntMode, &QAction::triggered, this, &TfrmMain::ItemDspCntModeClick);
+  connect(Timer_Pos, &QTimer::timeout, this, &TfrmMain::Timer_PosTimer);
+  connect(Timer_RenderTimer, &QTimer::timeout, this, &TfrmMain::Timer_RenderTimerTimer);
+
+  SpdBtn_PlayStop->onClick = [this] { SpdBtn_PlayStopClick(); };
+  SpdBtn_Reset->onClick = [this] { SpdBtn_ResetClick(); };
+  SpdBtn_RepStart->onClick = [this] { SpdBtn_RepStartClick(); };
+  SpdBtn_RepEnd->onClick = [this] { SpdBtn_RepEndClick(); };
+  hsPosition->onChange = [this] { hsPositionChange(); };
+  tbTempo->onChange = [this] { tbTempoChange(); };
+  tbPitch->onChange = [this] { tbPitchChange(); };
+  tbVolume->onChange = [this] { tbVolumeChange(); };
+  for (ClickLabel *label : {static_cast<ClickLabel *>(lblTempo), static_cast<ClickLabel *>(Label4),
+                            static_cast<ClickLabel *>(Label5)})
+    label->onClick = [this] { lblTempoClick(); };
+  for (ClickLabel *label : {static_cast<ClickLabel *>(lblPitch), static_cast<ClickLabel *>(Label6)})
+    label->onClick = [this] { lblPitchClick(); };
+  for (ClickLabel *label : {static_cast<ClickLabel *>(lblVolume), static_cast<ClickLabel *>(Label8)})
+    label->onClick = [this] { lblVolumeClick(); };
+  const std::array<TrackBar *, 6> bands{tbEQBand0, tbEQBand1, tbEQBand2, tbEQBand3, tbEQBand4, tbEQBand5};
+  const std::array<QLabel *, 6> bandLabels{lbl120Hz, Lbl200Hz, Lbl400Hz, Lbl1200Hz, Lbl4KHz, Lbl10KHz};
+  for (int band = 0; band < 6; ++band) {
+    bands[band]->onChange = [this, band] { tbEQBandChange(band); };
+    static_cast<ClickLabel *>(bandLabels[band])->onClick = [this, band] { EqLabelClick(band); };
+  }
+}
+
+void TfrmMain::contextMenuEvent(QContextMenuEvent *event) {
+  PopupMenu1->exec(event->globalPos());
+}
+
+void TfrmMain::closeEvent(QCloseEvent *event) {
+  FormDestroy();
+  event->accept();
+}

@@ -1,0 +1,150 @@
+// TfrmMain, the main window: its controls, the player state, and the handlers of every
+// subsystem. Each subsystem's folder defines its own handlers.
+#pragma once
+
+#include "Bass.h"
+
+#include <QMainWindow>
+
+#include <array>
+#include <atomic>
+#include <cstdint>
+#include <string>
+
+class QAction;
+class QFrame;
+class QLabel;
+class QMenu;
+class QMenuBar;
+class QTimer;
+class SpeedButton;
+class TrackBar;
+class TfrmAudioProp;
+class TfrmAboutBox;
+class TfrmSetCounter;
+
+// Set to -1 by the engine's end notification, read and cleared by the position timer.
+extern std::atomic<int32_t> EndReached;
+// tbEQBand0 .. tbEQBand5, index = band.
+extern std::array<TrackBar *, 6> EqBandSliders;
+
+class TfrmMain : public QMainWindow {
+  Q_OBJECT
+public:
+  explicit TfrmMain(QWidget *parent = nullptr);
+  ~TfrmMain() override;
+
+  // --- controls (component names)
+  QWidget *ClientArea;
+  QMenuBar *MainMenu1;
+  QMenu *File1, *Player1, *Option1, *Help1;
+  QAction *Open1, *Exit1, *PlayStop1, *Reset1, *A1, *B1, *N1, *HelpIndex1, *About1;
+  QMenu *PopupMenu1;
+  QAction *ItemTopMost, *N4, *ItemFullMode, *ItemDspCntMode;
+  QLabel *FileInformation;
+  TrackBar *hsPosition;
+  SpeedButton *SpdBtn_PlayStop, *SpdBtn_Reset, *SpdBtn_RepStart, *SpdBtn_RepEnd;
+  QFrame *Panel1;
+  QWidget *Shape1, *PaintFrame;
+  QLabel *lblPosition2, *lblPosition;
+  TrackBar *tbTempo, *tbPitch, *tbVolume;
+  QLabel *lblTempo, *lblPitch, *lblVolume, *Label4, *Label5, *Label6, *Label8;
+  QLabel *Label_speed, *Label_pitch, *Label_volume;
+  TrackBar *tbEQBand0, *tbEQBand1, *tbEQBand2, *tbEQBand3, *tbEQBand4, *tbEQBand5;
+  QLabel *lbl120Hz, *Lbl200Hz, *Lbl400Hz, *Lbl1200Hz, *Lbl4KHz, *Lbl10KHz, *lblEqualizer, *Label1;
+  QTimer *Timer_Pos, *Timer_RenderTimer;
+
+  // --- player state
+  DWORD Channel = 0;
+  bool IsMusic = false;
+  uint8_t Playing = 0;
+  int32_t RepeatState = 0;
+  bool ThumbTracking = false;
+  BASS_FXPEAKEQ EqParams{};
+  void *HookLibrary = nullptr;
+  uint8_t HookInstalled = 0;
+  uint32_t HookMessage = 0;
+
+  // --- app: start-up and shutdown
+  void FormCreate(const std::string &commandLineFile);
+  void FormDestroy();
+  void FormShow() {}
+  void FormActivate() {}
+  void Open1Click();
+  void Exit1Click();
+  // The hand-off of a second instance: open the file and nothing else.
+  void CopyDataReceived(const std::string &path);
+  void DroppedFiles(const std::vector<std::string> &paths);
+
+  // --- player: media loading
+  void OpenMediaFile(const std::string &path);
+  void RestorePlaybackPosition();
+  void Error(const QString &message);
+  // --- player: transport, position timer, A-B repeat
+  void SpdBtn_PlayStopClick();
+  void SpdBtn_ResetClick();
+  void ResetPosition();
+  void hsPositionChange();
+  bool SubclassWndProc(int code, int position);
+  void Timer_PosTimer();
+  void StopAtEndOfFile();
+  void SpdBtn_RepStartClick();
+  void SpdBtn_RepEndClick();
+  void A1Click();
+  void B1Click();
+  // Positions the source at a second of the recording (the module form for modules).
+  void PositionSource(int64_t seconds);
+  DWORD OutputChannel() const;
+
+  // --- effects
+  void tbTempoChange();
+  void tbPitchChange();
+  void tbVolumeChange();
+  void lblTempoClick();
+  void lblPitchClick();
+  void lblVolumeClick();
+  void SetDSP_EQ(float gain, float bandwidth, float q, float c0, float c1, float c2, float c3, float c4,
+                 float c5);
+  void UpdateFX(int band, int position);
+  void tbEQBandChange(int band);
+  void EqLabelClick(int band);
+
+  // --- display
+  void UpdatePositionLabel(int32_t t);
+  void Timer_RenderTimerTimer();
+  void ClearSpectrum();
+  void ItemFullModeClick();
+  void ItemDspCntModeClick();
+  void ItemTopMostClick();
+  void ApplyTopMost();
+
+  // --- hot keys
+  void WndProc(uint32_t message, uintptr_t wParam, intptr_t lParam);
+  void AimHook();
+
+  // --- settings
+  void LoadSettings();
+  void LoadWindowPosition();
+  void SaveSettings();
+  void N1Click();
+
+  // --- dialogs
+  void HelpIndex1Click();
+  void About1Click();
+
+protected:
+  void dragEnterEvent(QDragEnterEvent *event) override;
+  void dropEvent(QDropEvent *event) override;
+  void closeEvent(QCloseEvent *event) override;
+  bool event(QEvent *event) override;
+  void contextMenuEvent(QContextMenuEvent *event) override;
+
+private:
+  void createMenus();
+  void createControls();
+  void createEffectControls();
+  void connectHandlers();
+  bool destroyed_ = false;
+};
+
+extern TfrmMain *frmMain;

@@ -1,0 +1,147 @@
+// The instance lock and the hand-off socket.
+#include "SingleInstance.h"
+
+#include <QLocalServer>
+#include <QLocalSocket>
+#include <QVariant>
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+namespace {
+
+constexpr char kDone = 'K';
+
+bool ownPrivateFolder(const std::string &dir) {
+  mkdir(dir.c_str(), 0700);
+  struct stat st {};
+  return lstat(dir.c_str(), &st) == 0 && S_ISDIR(st.st_mode) && st.st_uid == getuid() &&
+         (st.st_mode & 0077) == 0;
+}
+
+std::string socketPath() {
+  return SingleInstance::folder() + "/instance.sock";
+}
+
+bool writeAll(int fd, const char *data, size_t size) {
+  while (size > 0) {
+    const ssize_t n = ::write(fd, data, size);
+    if (n < 0 && errno == EINTR)
+      continue;
+    if (n <= 0)
+      return false;
+    data += n;
+    size -= static_cast<size_t>(n);
+  }
+  return true;
+}
+
+} // namespace
+
+std::string SingleInstance::folder() {
+  const char *runtime = std::getenv("XDG_RUNTIME_DIR");
+  if (runtime && *runtime) {
+    const std::string dir = std::string(runtime) + "/lystrel2";
+    if (ownPrivateFolder(dir))
+      return dir;
+  }
+  const std::string dir = "/tmp/lystrel2-" + std::to_string(getuid());
+  return ownPrivateFolder(dir) ? dir : std::string();
+}
+
+std::unique_ptr<SingleInstance> SingleInstance::acquire() {
+  const std::string dir = folder();
+  if (dir.empty())
+    return std::unique_ptr<SingleInstance>(new SingleInstance(-1)); // no safe place: run alone
+  const int fd = ::open((dir + "/instance.lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+  if (fd >= 0 && flock(fd, LOCK_EX | LOCK_NB) != 0) {
+    ::close(fd);
+    return nullptr;
+  }
+  return std::unique_ptr<SingleInstance>(new SingleInstance(fd));
+}
+
+bool SingleInstance::handOff(const std::string &path) {
+  const std::string address = socketPath();
+  sockaddr_un peer{};
+  peer.sun_family = AF_UNIX;
+  if (address.size() >= sizeof peer.sun_path)
+    return false;
+  std::memcpy(peer.sun_path, address.c_str(), address.size() + 1);
+  const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  if (fd < 0)
+    return false;
+  bool handled = false;
+  if (::connect(fd, reinterpret_cast<sockaddr *>(&peer), sizeof peer) == 0) {
+    const uint32_t length = static_cast<uint32_t>(path.size());
+    char reply = 0;
+    handled = writeAll(fd, reinterpret_cast<const char *>(&length), sizeof length) &&
+              writeAll(fd, path.data(), path.size()) && ::read(fd, &reply, 1) == 1 && reply == kDone;
+  }
+  ::close(fd);
+  return handled;
+}
+
+SingleInstance::~SingleInstance() {
+  if (server_)
+    server_->close();
+  if (lockFd_ >= 0)
+    ::close(lockFd_);
+}
+
+void SingleInstance::listen(std::function<void(const std::string &path)> handle) {
+  handle_ = std::move(handle);
+  if (lockFd_ < 0)
+    return;
+  server_ = new QLocalServer(this);
+  server_->setSocketOptions(QLocalServer::UserAccessOption);
+  const QString name = QString::fromLocal8Bit(socketPath().c_str());
+  QLocalServer::removeServer(name); // ours to remove: we hold the lock
+  if (!server_->listen(name))
+    return;
+  connect(server_, &QLocalServer::newConnection, this, &SingleInstance::answer);
+}
+
+void SingleInstance::answer() {
+  while (QLocalSocket *socket = server_->nextPendingConnection()) {
+    connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
+    ucred peer{};
+    socklen_t size = sizeof peer;
+    if (getsockopt(static_cast<int>(socket->socketDescriptor()), SOL_SOCKET, SO_PEERCRED, &peer, &size) !=
+            0 ||
+        peer.uid != getuid()) {
+      socket->abort();
+      continue;
+    }
+    connect(socket, &QLocalSocket::readyRead, socket, [this, socket] {
+      if (socket->property("handled").toBool())
+        return;
+      const QByteArray head = socket->peek(4);
+      if (head.size() < 4)
+        return;
+      uint32_t length = 0;
+      std::memcpy(&length, head.constData(), 4);
+      if (length > 1u << 20) {
+        socket->abort();
+        return;
+      }
+      if (socket->bytesAvailable() < 4 + static_cast<qint64>(length))
+        return;
+      socket->read(4);
+      const QByteArray path = socket->read(length);
+      socket->setProperty("handled", true);
+      if (handle_)
+        handle_(std::string(path.constData(), static_cast<size_t>(path.size())));
+      socket->write(&kDone, 1);
+      socket->flush();
+      socket->disconnectFromServer();
+    });
+  }
+}

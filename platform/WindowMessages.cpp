@@ -1,0 +1,58 @@
+// Atoms and ClientMessages through Qt's xcb connection.
+#include "WindowMessages.h"
+
+#include <QGuiApplication>
+#include <QMap>
+#include <QWidget>
+#include <QWindow>
+
+#include <xcb/xcb.h>
+
+#include <cstdlib>
+#include <cstring>
+
+namespace {
+
+xcb_connection_t *connection() {
+  auto *x11 = qApp ? qApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
+  return x11 ? x11->connection() : nullptr;
+}
+
+} // namespace
+
+bool haveX11() {
+  return connection() != nullptr;
+}
+
+uint32_t registerWindowMessage(const char *name) {
+  if (xcb_connection_t *c = connection()) {
+    xcb_intern_atom_reply_t *reply = xcb_intern_atom_reply(
+        c, xcb_intern_atom(c, 0, static_cast<uint16_t>(std::strlen(name)), name), nullptr);
+    const uint32_t atom = reply ? reply->atom : 0;
+    std::free(reply);
+    return atom;
+  }
+  static QMap<QByteArray, uint32_t> registered;
+  const QByteArray key(name);
+  if (!registered.contains(key))
+    registered.insert(key, 0xC000u + static_cast<uint32_t>(registered.size()));
+  return registered.value(key);
+}
+
+unsigned long nativeWindowId(QWidget *window) {
+  QWindow *handle = window->windowHandle();
+  return handle ? static_cast<unsigned long>(handle->winId()) : 0;
+}
+
+bool WindowMessageFilter::nativeEventFilter(const QByteArray &eventType, void *message, qintptr *) {
+  if (eventType != "xcb_generic_event_t")
+    return false;
+  const auto *event = static_cast<const xcb_generic_event_t *>(message);
+  // A ClientMessage that another client sent with SendEvent has the top bit set.
+  if ((event->response_type & 0x7f) != XCB_CLIENT_MESSAGE)
+    return false;
+  const auto *client = static_cast<const xcb_client_message_event_t *>(message);
+  if (client->format == 32)
+    deliver_(client->type, client->data.data32[0], client->data.data32[1]);
+  return false;
+}

@@ -1,0 +1,124 @@
+// Opening a file: the load order, the per-file reset, the engine error report.
+#include "MediaLoading.h"
+
+#include "CommonTypes.h"
+#include "MessageBox.h"
+#include "SpeedButton.h"
+#include "TrackBar.h"
+#include "U_Main.h"
+
+#include <QFile>
+#include <QLabel>
+
+#include <cmath>
+
+namespace {
+
+constexpr float MinTempoFactor = 0.5f;
+constexpr float MaxTempoFactor = 4.0f;
+constexpr DWORD kModuleFlags = BASS_STREAM_DECODE | BASS_MUSIC_CALCLEN | BASS_MUSIC_RAMP | BASS_SAMPLE_LOOP;
+const char kCrLf[] = "\r\n";
+
+QString fileNamePart(const std::string &path) {
+  const size_t slash = path.rfind('/');
+  return QFile::decodeName(
+      QByteArray::fromStdString(slash == std::string::npos ? path : path.substr(slash + 1)));
+}
+
+} // namespace
+
+QString engineErrorText(const QString &message, int engineCode, int effectsCode) {
+  const QString engine = QString::number(static_cast<uint32_t>(engineCode));
+  const QString effects = QString::number(static_cast<uint32_t>(effectsCode));
+  QString text;
+  if (engine == QLatin1String("2"))
+    text += QStringLiteral("ファイル読み込み時にエラーが発生しました") + QLatin1String(kCrLf);
+  text += message + QLatin1String(kCrLf) + QLatin1String(kCrLf) + QStringLiteral("BASS Error Code: ") +
+          engine + QLatin1String(kCrLf);
+  if (effects != QLatin1String("0"))
+    text += QStringLiteral("BASS_FX Error Code: ") + effects;
+  return text;
+}
+
+void EndSyncCallback(HSYNC, DWORD, DWORD, DWORD) {
+  EndReached.store(-1);
+}
+
+int wholeSecondsOfLength(double seconds) {
+  if (!std::isfinite(seconds) || seconds <= 0)
+    return 0;
+  return static_cast<int>(std::min(std::nearbyint(seconds), 2147483647.0));
+}
+
+void TfrmMain::Error(const QString &message) {
+  showMessageBox(this, engineErrorText(message, BASS_ErrorGetCode(), BASS_FX_ErrorGetCode()),
+                 QStringLiteral("Error"), BoxIcon::Error);
+}
+
+DWORD TfrmMain::OutputChannel() const {
+  return BASS_FX_TempoGetResampledHandle(Channel);
+}
+
+void TfrmMain::OpenMediaFile(const std::string &path) {
+  tbVolumeChange();
+  tbTempo->setRange(static_cast<int>(std::lround((MinTempoFactor - 1) * 100)),
+                    static_cast<int>(std::lround((MaxTempoFactor - 1) * 100)));
+  tbTempo->setPageStep(1);
+
+  RepeatState = 0;
+  hsPosition->setSelection(0, 0);
+  for (auto [button, item] : {std::pair{SpdBtn_RepStart, A1}, std::pair{SpdBtn_RepEnd, B1}}) {
+    button->setDown(false);
+    button->setCaptionColor(palette().color(QPalette::ButtonText));
+    item->setChecked(false);
+  }
+  hsPosition->setPosition(0);
+  lblTempoClick();
+  lblPitchClick();
+  FileInformation->setText(fileNamePart(path));
+  Settings.AudioFileName = path;
+  if (Playing == 1) {
+    SpdBtn_PlayStopClick();
+    SpdBtn_PlayStop->setDown(false);
+  }
+
+  BASS_FX_DSP_Remove(Channel, BASS_FX_DSPFX_PEAKEQ);
+  BASS_FX_TempoFree(Channel);
+  IsMusic = false;
+  Channel = BASS_StreamCreateFile(FALSE, path.c_str(), 0, 0, BASS_STREAM_DECODE);
+  if (!Channel)
+    Channel = BASS_WMA_StreamCreateFile(FALSE, path.c_str(), 0, 0, BASS_STREAM_DECODE);
+  if (!Channel) {
+    Channel = BASS_MusicLoad(FALSE, path.c_str(), 0, 0, kModuleFlags, 0);
+    IsMusic = true;
+  }
+  if (!Channel) {
+    Error(QStringLiteral("ファイル名＝") + QFile::decodeName(QByteArray::fromStdString(path)));
+    return;
+  }
+  if (!BASS_FX_TempoCreate(Channel, 0)) {
+    Error(QStringLiteral("Couldn't create a resampled stream!"));
+    BASS_StreamFree(Channel);
+    BASS_MusicFree(Channel);
+    return;
+  }
+  SetDSP_EQ(0, 2.5f, 0, 120, 200, 400, 1213, 4000, 10000);
+
+  const QWORD lengthBytes = IsMusic ? BASS_MusicGetLength(Channel, TRUE) : BASS_StreamGetLength(Channel);
+  hsPosition->setMax(wholeSecondsOfLength(BASS_ChannelBytes2Seconds(Channel, lengthBytes)));
+  UpdatePositionLabel(hsPosition->Position());
+  BASS_ChannelSetSync(Channel, BASS_SYNC_END, 0, EndSyncCallback, 0);
+  for (QWidget *perFile : std::initializer_list<QWidget *>{SpdBtn_PlayStop, SpdBtn_Reset, tbTempo, tbPitch,
+                                                           hsPosition, SpdBtn_RepStart, SpdBtn_RepEnd})
+    perFile->setEnabled(true);
+  BASS_ChannelSetAttributes(OutputChannel(), -1, tbVolume->Position(), -101);
+}
+
+void TfrmMain::RestorePlaybackPosition() {
+  hsPosition->setPosition(static_cast<int>(Settings.Position));
+  BASS_ChannelSetPosition(Channel, BASS_ChannelSeconds2Bytes(Channel, static_cast<float>(Settings.Position)));
+  UpdatePositionLabel(static_cast<int32_t>(Settings.Position));
+  tbTempo->setPosition(Settings.Tempo);
+  tbPitch->setPosition(Settings.Pitch);
+  tbVolume->setPosition(Settings.Volume);
+}

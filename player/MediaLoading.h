@@ -1,0 +1,13 @@
+// Pieces of media loading that stand apart from the window: the error text and the end notification.
+#pragma once
+
+#include "Bass.h"
+
+#include <QString>
+
+// The text of the engine error box for `message` and the two libraries' last error codes.
+QString engineErrorText(const QString &message, int engineCode, int effectsCode);
+// The engine's end-of-source notification: sets EndReached to -1.
+void EndSyncCallback(HSYNC sync, DWORD channel, DWORD data, DWORD user);
+// A recording's length in whole seconds, a half going to the even neighbour; never below 0.
+int wholeSecondsOfLength(double seconds);

@@ -1,0 +1,60 @@
+// The program-wide settings record and hot-key table, shared by every subsystem.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+
+// Modifier flags of a key binding and of the hook library's message.
+constexpr int32_t ModShift = 4;
+constexpr int32_t ModCtrl = 8;
+constexpr int32_t ModAlt = 16;
+
+struct KeyBinding {
+  int32_t Modifiers = 0; // sum of ModShift, ModCtrl, ModAlt
+  int32_t KeyCode = 0;   // virtual-key code
+  int32_t Command = 0;   // 1..22; 0 = empty slot
+};
+
+constexpr int KeyMapSlots = 22;
+
+// Slots 1..22 of the hot-key table; index 0 is slot 1.
+class TKeyMap {
+public:
+  KeyBinding &slot(int number) { return slots_.at(number - 1); }
+  const KeyBinding &slot(int number) const { return slots_.at(number - 1); }
+  bool operator==(const TKeyMap &) const = default;
+
+private:
+  std::array<KeyBinding, KeyMapSlots> slots_{};
+};
+
+inline bool operator==(const KeyBinding &a, const KeyBinding &b) {
+  return a.Modifiers == b.Modifiers && a.KeyCode == b.KeyCode && a.Command == b.Command;
+}
+
+// Paths are kept as the file system's bytes.
+struct TIniInfo {
+  std::string AudioFileName;
+  int64_t Position = 0;
+  int32_t Tempo = 0;
+  int32_t Pitch = 0;
+  int32_t Volume = 50;
+  int32_t RevSec = 3;
+  std::string DelimiterFileName;
+  int32_t ChangeSpeed = 1;
+  int32_t FfRwSec = 5;
+  int32_t RepeatFlag = 0;
+  int64_t RepeatPointA = 0;
+  int64_t RepeatPointB = 0;
+  bool NonLockMode = false;
+  bool TopMost = false;
+  int32_t DspMode = 0;
+  int32_t SelfHeight = 250;
+  int32_t SelfWidth = 320;
+  int32_t lblPosition2Left = 186;
+  int32_t lblPosition2Top = 56;
+};
+
+extern TIniInfo Settings;
+extern TKeyMap KeyMap;

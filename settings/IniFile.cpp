@@ -1,0 +1,167 @@
+// Reading and writing INI lines with the profile-file rules.
+#include "IniFile.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <fcntl.h>
+#include <fstream>
+#include <unistd.h>
+
+namespace {
+
+std::string trimmed(const std::string &s) {
+  const size_t first = s.find_first_not_of(" \t\r");
+  if (first == std::string::npos)
+    return {};
+  return s.substr(first, s.find_last_not_of(" \t\r") - first + 1);
+}
+
+bool sameName(const std::string &a, const std::string &b) {
+  if (a.size() != b.size())
+    return false;
+  for (size_t i = 0; i < a.size(); ++i) {
+    const auto lower = [](unsigned char c) { return c >= 'A' && c <= 'Z' ? c + 32 : c; };
+    if (lower(a[i]) != lower(b[i]))
+      return false;
+  }
+  return true;
+}
+
+// "[name]" gives name.
+bool sectionName(const std::string &line, std::string &name) {
+  const std::string t = trimmed(line);
+  if (t.size() < 2 || t.front() != '[')
+    return false;
+  const size_t close = t.find(']');
+  if (close == std::string::npos)
+    return false;
+  name = trimmed(t.substr(1, close - 1));
+  return true;
+}
+
+bool keyValue(const std::string &line, std::string &key, std::string &value) {
+  const std::string t = trimmed(line);
+  if (t.empty() || t[0] == ';')
+    return false;
+  const size_t equals = t.find('=');
+  if (equals == std::string::npos)
+    return false;
+  key = trimmed(t.substr(0, equals));
+  value = trimmed(t.substr(equals + 1));
+  return true;
+}
+
+} // namespace
+
+IniFile IniFile::load(const std::string &path) {
+  IniFile file;
+  std::ifstream in(path, std::ios::binary);
+  std::string line;
+  while (std::getline(in, line)) {
+    if (!line.empty() && line.back() == '\r')
+      line.pop_back();
+    file.lines_.push_back(line);
+  }
+  return file;
+}
+
+IniFile::Found IniFile::find(const std::string &section, const std::string &key) const {
+  Found found;
+  bool inside = false;
+  for (long i = 0; i < static_cast<long>(lines_.size()); ++i) {
+    std::string name, k, v;
+    if (sectionName(lines_[i], name)) {
+      if (inside)
+        break; // a section that repeats later is not looked at, as with the profile functions
+      inside = sameName(name, section);
+      if (inside)
+        found.sectionLine = found.lastLine = i;
+      continue;
+    }
+    if (!inside)
+      continue;
+    if (!trimmed(lines_[i]).empty())
+      found.lastLine = i;
+    if (found.keyLine < 0 && keyValue(lines_[i], k, v) && sameName(k, key))
+      found.keyLine = i;
+  }
+  return found;
+}
+
+std::string IniFile::readString(const std::string &section, const std::string &key,
+                                const std::string &fallback) const {
+  const Found found = find(section, key);
+  if (found.keyLine < 0)
+    return fallback;
+  std::string k, value;
+  keyValue(lines_[found.keyLine], k, value);
+  if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') && value.back() == value.front())
+    value = value.substr(1, value.size() - 2);
+  return value.substr(0, kMaxValueLength);
+}
+
+int64_t IniFile::readInteger(const std::string &section, const std::string &key, int64_t fallback) const {
+  const std::string text = readString(section, key, {});
+  if (text.empty())
+    return fallback;
+  const bool hex = text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X');
+  const char *start = text.c_str() + (hex ? 2 : 0);
+  char *end = nullptr;
+  errno = 0;
+  const long long value = std::strtoll(start, &end, hex ? 16 : 10);
+  if (end == start || errno == ERANGE)
+    return fallback;
+  return value;
+}
+
+bool IniFile::readBool(const std::string &section, const std::string &key, bool fallback) const {
+  return readInteger(section, key, fallback ? 1 : 0) != 0;
+}
+
+void IniFile::writeString(const std::string &section, const std::string &key, const std::string &value) {
+  const std::string line = key + "=" + value;
+  const Found found = find(section, key);
+  if (found.keyLine >= 0)
+    lines_[found.keyLine] = line;
+  else if (found.sectionLine >= 0)
+    lines_.insert(lines_.begin() + found.lastLine + 1, line);
+  else {
+    lines_.push_back("[" + section + "]");
+    lines_.push_back(line);
+  }
+}
+
+void IniFile::writeInteger(const std::string &section, const std::string &key, int64_t value) {
+  writeString(section, key, std::to_string(value));
+}
+
+void IniFile::writeBool(const std::string &section, const std::string &key, bool value) {
+  writeString(section, key, value ? "1" : "0");
+}
+
+bool IniFile::save(const std::string &path) const {
+  std::string text;
+  for (const std::string &line : lines_)
+    text += line + '\n';
+  const std::string temporary = path + ".new";
+  const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  if (fd < 0)
+    return false;
+  size_t written = 0;
+  while (written < text.size()) {
+    const ssize_t n = ::write(fd, text.data() + written, text.size() - written);
+    if (n < 0 && errno == EINTR)
+      continue;
+    if (n <= 0)
+      break;
+    written += static_cast<size_t>(n);
+  }
+  // On disk before it replaces the old file, so a crash leaves one whole file or the other.
+  const bool complete = written == text.size() && ::fsync(fd) == 0;
+  if (::close(fd) != 0 || !complete || std::rename(temporary.c_str(), path.c_str()) != 0) {
+    std::remove(temporary.c_str());
+    return false;
+  }
+  return true;
+}

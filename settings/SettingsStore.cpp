@@ -1,0 +1,49 @@
+// Reading the settings at start-up and writing them at shutdown, from and to the main window.
+#include "CommonTypes.h"
+#include "MessageBox.h"
+#include "SettingsFile.h"
+#include "TrackBar.h"
+#include "U_Main.h"
+
+#include <QFile>
+
+TIniInfo Settings;
+TKeyMap KeyMap;
+
+void TfrmMain::LoadSettings() {
+  LoadedExtras extras;
+  readSettingsFile(IniFile::load(IniPath()), Settings, KeyMap, extras);
+  for (int band = 0; band < EqBands; ++band)
+    EqBandSliders[band]->setPosition(
+        static_cast<int>(std::clamp<int64_t>(extras.eqPositions[band], INT32_MIN, INT32_MAX)));
+}
+
+void TfrmMain::LoadWindowPosition() {
+  const IniFile file = IniFile::load(IniPath());
+  const auto top = static_cast<int>(file.readInteger("Position", "Top", 0));
+  const auto left = static_cast<int>(file.readInteger("Position", "Left", 0));
+  move(x(), top);
+  move(left, top);
+}
+
+void TfrmMain::SaveSettings() {
+  LiveValues live;
+  live.position = hsPosition->Position();
+  live.tempo = tbTempo->Position();
+  live.pitch = tbPitch->Position();
+  live.volume = tbVolume->Position();
+  live.repeatState = RepeatState;
+  for (int band = 0; band < EqBands; ++band)
+    live.eqPositions[band] = EqBandSliders[band]->Position();
+  live.windowTop = y();
+  live.windowLeft = x();
+  const std::string path = IniPath();
+  IniFile file = IniFile::load(path);
+  writeSettingsFile(file, Settings, KeyMap, live);
+  if (!file.save(path))
+    showMessageBox(this,
+                   QFile::decodeName(QByteArray::fromStdString(path)) + QStringLiteral(" に書き込めません."),
+                   QStringLiteral("Lystrel2"), BoxIcon::Error);
+}
+
+void TfrmMain::N1Click() {}
