@@ -20,8 +20,11 @@ run: build
 
 test: deps test-main test-asan test-tsan
 
+# The X server stays up between tests (-noreset): a reset while the next test connects fails it.
+XVFB = xvfb-run -a -s "-screen 0 1280x1024x24 -noreset"
+
 test-main: build
-	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
+	cd $(BUILD) && $(XVFB) ctest --output-on-failure -j $(JOBS)
 
 # The engine's tests again, with address and undefined-behaviour sanitizers.
 test-asan: deps

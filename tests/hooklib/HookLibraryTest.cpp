@@ -1,0 +1,173 @@
+// The hook library on a real X server: keys typed into another client arrive at our window as
+// messages with the right key code, modifiers and release bit.
+#include "Tarvix2.h"
+
+#include <gtest/gtest.h>
+#include <xcb/xcb.h>
+#include <xcb/xcb_keysyms.h>
+#include <xcb/xtest.h>
+
+#include <dlfcn.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <cstring>
+#include <thread>
+#include <vector>
+
+namespace {
+
+struct Message {
+  uint32_t keyCode;
+  uint32_t modifiers;
+  bool released;
+};
+
+class HookLibrary : public ::testing::Test {
+protected:
+  void SetUp() override {
+    if (!std::getenv("DISPLAY"))
+      GTEST_SKIP() << "needs an X server (make test runs these under xvfb-run)";
+    library_ = dlopen("libTarvix2.so", RTLD_NOW);
+    ASSERT_NE(library_, nullptr) << dlerror();
+    getName_ = reinterpret_cast<const char *(*)()>(dlsym(library_, "GetHookMsgString"));
+    setHook_ = reinterpret_cast<int (*)(unsigned long)>(dlsym(library_, "SetHook"));
+    freeHook_ = reinterpret_cast<void (*)()>(dlsym(library_, "FreeHook"));
+    ASSERT_TRUE(getName_ && setHook_ && freeHook_);
+    receiver_ = xcb_connect(nullptr, nullptr);
+    typist_ = xcb_connect(nullptr, nullptr);
+    ASSERT_EQ(xcb_connection_has_error(receiver_), 0) << "display " << std::getenv("DISPLAY");
+    ASSERT_EQ(xcb_connection_has_error(typist_), 0);
+    window_ = makeWindow(receiver_, 0);
+    // The focus: keys go to another client, which reads them as an editor would.
+    other_ = makeWindow(typist_, XCB_EVENT_MASK_KEY_PRESS | XCB_EVENT_MASK_KEY_RELEASE);
+    xcb_set_input_focus(typist_, XCB_INPUT_FOCUS_POINTER_ROOT, other_, XCB_CURRENT_TIME);
+    xcb_flush(typist_);
+    const char *name = getName_();
+    auto *reply = xcb_intern_atom_reply(
+        receiver_, xcb_intern_atom(receiver_, 0, static_cast<uint16_t>(std::strlen(name)), name), nullptr);
+    atom_ = reply->atom;
+    std::free(reply);
+    symbols_ = xcb_key_symbols_alloc(typist_);
+  }
+  void TearDown() override {
+    if (freeHook_)
+      freeHook_();
+    if (symbols_)
+      xcb_key_symbols_free(symbols_);
+    if (receiver_)
+      xcb_disconnect(receiver_);
+    if (typist_)
+      xcb_disconnect(typist_);
+    if (library_)
+      dlclose(library_);
+  }
+
+  static xcb_window_t makeWindow(xcb_connection_t *c, uint32_t eventMask) {
+    xcb_screen_t *screen = xcb_setup_roots_iterator(xcb_get_setup(c)).data;
+    const xcb_window_t w = xcb_generate_id(c);
+    xcb_create_window(c, XCB_COPY_FROM_PARENT, w, screen->root, 0, 0, 50, 50, 0, XCB_WINDOW_CLASS_INPUT_OUTPUT,
+                      screen->root_visual, XCB_CW_EVENT_MASK, &eventMask);
+    xcb_map_window(c, w);
+    xcb_flush(c);
+    return w;
+  }
+
+  void key(uint32_t keysym, bool press) {
+    xcb_keycode_t *codes = xcb_key_symbols_get_keycode(symbols_, keysym);
+    ASSERT_NE(codes, nullptr);
+    xcb_test_fake_input(typist_, press ? XCB_KEY_PRESS : XCB_KEY_RELEASE, codes[0], XCB_CURRENT_TIME, XCB_NONE, 0,
+                        0, 0);
+    xcb_flush(typist_);
+    std::free(codes);
+  }
+
+  std::vector<Message> receive(size_t count) {
+    std::vector<Message> got;
+    const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(3);
+    while (got.size() < count && std::chrono::steady_clock::now() < until) {
+      xcb_generic_event_t *event = xcb_poll_for_event(receiver_);
+      if (!event) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        continue;
+      }
+      if ((event->response_type & 0x7f) == XCB_CLIENT_MESSAGE) {
+        auto *message = reinterpret_cast<xcb_client_message_event_t *>(event);
+        EXPECT_NE(event->response_type & 0x80, 0) << "sent by another client";
+        if (message->type == atom_)
+          got.push_back({message->data.data32[0] & 0xFFFF, message->data.data32[0] >> 16,
+                         (message->data.data32[1] & 0x80000000u) != 0});
+      }
+      std::free(event);
+    }
+    return got;
+  }
+
+  void *library_ = nullptr;
+  const char *(*getName_)() = nullptr;
+  int (*setHook_)(unsigned long) = nullptr;
+  void (*freeHook_)() = nullptr;
+  xcb_connection_t *receiver_ = nullptr, *typist_ = nullptr;
+  xcb_window_t window_ = 0, other_ = 0;
+  xcb_atom_t atom_ = 0;
+  xcb_key_symbols_t *symbols_ = nullptr;
+};
+
+constexpr uint32_t XK_Control_L = 0xffe3, XK_Shift_L = 0xffe1, XK_Alt_L = 0xffe9, XK_F1 = 0xffbe, XK_a = 0x61,
+                   XK_Left = 0xff51, XK_KP_7 = 0xffb7;
+
+TEST_F(HookLibrary, ReportsEveryPressAndReleaseWithItsModifiers) {
+  ASSERT_EQ(setHook_(window_), 1);
+  std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  key(XK_Control_L, true);
+  key(XK_F1, true);
+  key(XK_F1, false);
+  key(XK_Control_L, false);
+  key(XK_Shift_L, true);
+  key(XK_Alt_L, true);
+  key(XK_a, true);
+  key(XK_a, false);
+  key(XK_Alt_L, false);
+  key(XK_Shift_L, false);
+  key(XK_Left, true);
+  key(XK_Left, false);
+  const std::vector<Message> got = receive(12);
+  ASSERT_EQ(got.size(), 12u);
+  const std::vector<std::tuple<uint32_t, uint32_t, bool>> expected{
+      {0x11, 8, false},  {0x70, 8, false},  {0x70, 8, true},   {0x11, 8, true},
+      {0x10, 4, false},  {0x12, 20, false}, {0x41, 20, false}, {0x41, 20, true},
+      {0x12, 20, true},  {0x10, 4, true},   {0x25, 0, false},  {0x25, 0, true}};
+  for (size_t i = 0; i < expected.size(); ++i) {
+    EXPECT_EQ(got[i].keyCode, std::get<0>(expected[i])) << "event " << i;
+    EXPECT_EQ(got[i].modifiers, std::get<1>(expected[i])) << "event " << i;
+    EXPECT_EQ(got[i].released, std::get<2>(expected[i])) << "event " << i;
+  }
+}
+
+TEST_F(HookLibrary, CanBeAimedAtANewWindowAndStopsWhenFreed) {
+  ASSERT_EQ(setHook_(other_), 1);
+  ASSERT_EQ(setHook_(window_), 1) << "aimed again, at the live window";
+  std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  key(XK_KP_7, true);
+  key(XK_KP_7, false);
+  EXPECT_EQ(receive(2).size(), 2u);
+  freeHook_();
+  key(XK_F1, true);
+  key(XK_F1, false);
+  EXPECT_TRUE(receive(1).empty()) << "nothing after FreeHook";
+}
+
+TEST_F(HookLibrary, AMessageToAWindowThatIsGoneIsLostWithoutHarm) {
+  ASSERT_EQ(setHook_(0x7ffffff0), 1);
+  std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  key(XK_F1, true);
+  key(XK_F1, false);
+  std::this_thread::sleep_for(std::chrono::milliseconds(200));
+  ASSERT_EQ(setHook_(window_), 1);
+  key(XK_a, true);
+  const std::vector<Message> got = receive(1);
+  ASSERT_EQ(got.size(), 1u);
+  EXPECT_EQ(got[0].keyCode, 0x41u);
+}
+
+} // namespace

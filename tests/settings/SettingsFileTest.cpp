@@ -1,0 +1,178 @@
+// The settings file: the INI rules, the keys' forms and defaults, and the order of the first save.
+#include "IniFile.h"
+#include "SettingsFile.h"
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <cstdio>
+#include <sys/resource.h>
+#include <fstream>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+IniFile fromText(const std::string &text) {
+  char name[] = "/tmp/lyt-ini-XXXXXX";
+  const int fd = mkstemp(name);
+  [[maybe_unused]] const ssize_t n = write(fd, text.data(), text.size());
+  close(fd);
+  IniFile file = IniFile::load(name);
+  std::remove(name);
+  return file;
+}
+
+TEST(IniFile, NamesIgnoreCaseAndValuesKeepTheirBytes) {
+  const IniFile file = fromText("; a comment\r\n[wavefile]\r\nAUDIOFILENAME = /music/\xe9t\xe9.mp3\r\nVolume=0x20\r\n"
+                                "Position=abc\r\nTempo=-15\r\nPitch=7z\r\n");
+  EXPECT_EQ(file.readString("WaveFile", "AudioFileName", "-"), "/music/\xe9t\xe9.mp3");
+  EXPECT_EQ(file.readInteger("WaveFile", "Volume", 50), 32);
+  EXPECT_EQ(file.readInteger("WaveFile", "Position", 0), 0) << "unparsable gives the default";
+  EXPECT_EQ(file.readInteger("WaveFile", "Tempo", 0), -15);
+  EXPECT_EQ(file.readInteger("WaveFile", "Missing", 9), 9);
+  EXPECT_EQ(file.readInteger("Other", "Volume", 9), 9);
+}
+
+TEST(IniFile, ValuesAreReadUpTo2047Characters) {
+  const IniFile file = fromText("[S]\nK=" + std::string(3000, 'x') + "\n");
+  EXPECT_EQ(file.readString("S", "K", "").size(), 2047u);
+}
+
+TEST(IniFile, WritesInPlaceAppendToTheirSectionAndKeepEverythingElse) {
+  IniFile file = fromText("; kept\n[Common]\nVersion=old\nUnknown=keep me\n\n[Mine]\nx=1\n");
+  file.writeString("COMMON", "version", "ver0.1");
+  file.writeString("Common", "Added", "yes");
+  file.writeString("New", "Key", "");
+  const std::vector<std::string> expected{"; kept",      "[Common]", "version=ver0.1", "Unknown=keep me",
+                                          "Added=yes",   "",         "[Mine]",         "x=1",
+                                          "[New]",       "Key="};
+  EXPECT_EQ(file.lines(), expected);
+}
+
+TEST(IniFile, SavingReplacesTheFileWholeOrNotAtAll) {
+  char dir[] = "/tmp/lyt-save-XXXXXX";
+  ASSERT_NE(mkdtemp(dir), nullptr);
+  const std::string path = std::string(dir) + "/Lyt2.ini";
+  IniFile file;
+  file.writeString("S", "K", "1");
+  ASSERT_TRUE(file.save(path));
+  EXPECT_EQ(IniFile::load(path).readString("S", "K", ""), "1");
+  if (geteuid() != 0) { // root writes anywhere
+    chmod(dir, 0500);
+    file.writeString("S", "K", "2");
+    EXPECT_FALSE(file.save(path));
+    chmod(dir, 0700);
+    EXPECT_EQ(IniFile::load(path).readString("S", "K", ""), "1") << "the old file is intact";
+  }
+  std::remove(path.c_str());
+  rmdir(dir);
+}
+
+TEST(IniFile, AWriteThatRunsOutOfRoomLeavesTheOldFileIntact) {
+  char dir[] = "/tmp/lyt-full-XXXXXX";
+  ASSERT_NE(mkdtemp(dir), nullptr);
+  const std::string path = std::string(dir) + "/Lyt2.ini";
+  IniFile small;
+  small.writeString("S", "K", "old");
+  ASSERT_TRUE(small.save(path));
+  IniFile large;
+  large.writeString("S", "K", std::string(100000, 'x'));
+  // A file-size limit fails the write the way a full disk does.
+  std::signal(SIGXFSZ, SIG_IGN);
+  rlimit saved{};
+  getrlimit(RLIMIT_FSIZE, &saved);
+  rlimit limited = saved;
+  limited.rlim_cur = 4096;
+  setrlimit(RLIMIT_FSIZE, &limited);
+  const bool saved_ok = large.save(path);
+  setrlimit(RLIMIT_FSIZE, &saved);
+  EXPECT_FALSE(saved_ok);
+  EXPECT_EQ(IniFile::load(path).readString("S", "K", ""), "old");
+  std::remove(path.c_str());
+  rmdir(dir);
+}
+
+TEST(KeyMapEntries, AreTenCharactersByFixedColumns) {
+  EXPECT_EQ(formatKeyMapEntry({8, 112, 2}), "008,112, 2");
+  EXPECT_EQ(formatKeyMapEntry({12, 65, 13}), "012, 65,13");
+  EXPECT_EQ(formatKeyMapEntry({4, 37, 0}), "000,000,00") << "an empty slot";
+  EXPECT_EQ(parseKeyMapEntry("004, 37, 3"), (KeyBinding{4, 37, 3}));
+  EXPECT_EQ(parseKeyMapEntry("8,112,2"), (KeyBinding{8, 2, 0})) << "hand-edited, not padded";
+  EXPECT_EQ(parseKeyMapEntry("024,017,01"), (KeyBinding{24, 17, 1}));
+  EXPECT_EQ(parseKeyMapEntry(""), (KeyBinding{0, 0, 0}));
+}
+
+TEST(SettingsFile, NoFileGivesTheDefaults) {
+  TIniInfo settings;
+  settings.RevSec = 99;
+  TKeyMap keyMap;
+  keyMap.slot(5) = {8, 70, 5};
+  LoadedExtras extras;
+  readSettingsFile(IniFile(), settings, keyMap, extras);
+  EXPECT_EQ(settings.RevSec, 3);
+  EXPECT_EQ(settings.FfRwSec, 5);
+  EXPECT_EQ(settings.Volume, 50);
+  EXPECT_EQ(settings.ChangeSpeed, 1);
+  EXPECT_EQ(settings.SelfHeight, 250);
+  EXPECT_EQ(settings.SelfWidth, 320);
+  EXPECT_EQ(settings.lblPosition2Left, 186);
+  EXPECT_EQ(settings.lblPosition2Top, 56);
+  EXPECT_FALSE(settings.TopMost);
+  EXPECT_EQ(keyMap, TKeyMap()) << "no hot key acts";
+  for (int64_t position : extras.eqPositions)
+    EXPECT_EQ(position, 10);
+}
+
+TEST(SettingsFile, HandEditedValuesReadAsTheyShould) {
+  const IniFile file = fromText("[WaveFile]\nTopMost=2\nRepeatPointA=-5\nPosition=4294967298\n[Equalizer]\n"
+                                "Range3=25\n[KeyMap]\n1=008,112, 1\n2=008,112, 2\n");
+  TIniInfo settings;
+  TKeyMap keyMap;
+  LoadedExtras extras;
+  readSettingsFile(file, settings, keyMap, extras);
+  EXPECT_TRUE(settings.TopMost);
+  EXPECT_EQ(settings.RepeatPointA, -5);
+  EXPECT_EQ(settings.Position, 2) << "read as 32 bits";
+  EXPECT_EQ(extras.eqPositions[3], 25) << "the slider clamps it, not the reader";
+  EXPECT_EQ(keyMap.slot(2), (KeyBinding{8, 112, 2}));
+}
+
+TEST(SettingsFile, TheFirstSaveWritesTheKeysInTheirOrder) {
+  TIniInfo settings;
+  settings.AudioFileName = "/rec/interview.mp3";
+  settings.TopMost = true;
+  TKeyMap keyMap;
+  keyMap.slot(1) = {0, 0x77, 1};
+  keyMap.slot(13) = {12, 65, 13};
+  LiveValues live;
+  live.position = 83;
+  live.tempo = -20;
+  live.eqPositions = {0, 1, 2, 3, 4, 19};
+  live.windowTop = 40;
+  live.windowLeft = 30;
+  IniFile file;
+  writeSettingsFile(file, settings, keyMap, live);
+  std::vector<std::string> expected{"[Common]", "Version=ver0.1", "[WaveFile]", "AudioFileName=/rec/interview.mp3",
+                                    "Position=83", "RevSec=3", "FfRwSec=5", "DelimiterFileName=", "Tempo=-20",
+                                    "Pitch=0", "Volume=50", "RepeatFlag=0", "RepeatPointA=0", "RepeatPointB=0",
+                                    "ChangeSpeed=1", "NonLockMode=0", "TopMost=1", "DspMode=0", "[Equalizer]",
+                                    "Range0=0", "Range1=1", "Range2=2", "Range3=3", "Range4=4", "Range5=19",
+                                    "[Position]", "Top=40", "Left=30", "[KeyMap]", "1=000,119, 1"};
+  for (int slot = 2; slot <= 22; ++slot)
+    expected.push_back(std::to_string(slot) + (slot == 13 ? "=012, 65,13" : "=000,000,00"));
+  for (const char *line : {"[Window]", "SelfHeight=250", "SelfWidth=320", "lblPosition2Left=186", "lblPosition2Top=56"})
+    expected.push_back(line);
+  EXPECT_EQ(file.lines(), expected);
+}
+
+TEST(SettingsFile, TheFileLivesBesideTheProgramOrInTheUsersConfig) {
+  unsetenv("LYSTREL2_INI");
+  const std::string path = IniPath();
+  EXPECT_TRUE(path.ends_with("/Lyt2.ini"));
+  setenv("LYSTREL2_INI", "/tmp/elsewhere.ini", 1);
+  EXPECT_EQ(IniPath(), "/tmp/elsewhere.ini");
+  unsetenv("LYSTREL2_INI");
+}
+
+} // namespace
