@@ -1,0 +1,43 @@
+// Starting and closing the main window for a test.
+#include "MainWindowFixture.h"
+
+#include "CommonTypes.h"
+#include "support/AudioFiles.h"
+
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+
+void MainWindowTest::SetUp() {
+  static int run = 0;
+  iniPath = lyt::test::scratchPath("Lyt2-" + std::to_string(++run) + ".ini");
+  setenv("LYSTREL2_INI", iniPath.c_str(), 1);
+  setMessageBoxRecorder([this](const ShownBox &box) { boxes.push_back(box); });
+  Settings = TIniInfo{};
+  KeyMap = TKeyMap{};
+  EndReached = 0;
+}
+
+void MainWindowTest::TearDown() {
+  if (window) {
+    window->FormDestroy();
+    delete window;
+    frmMain = nullptr;
+  }
+  setMessageBoxRecorder(nullptr);
+}
+
+void MainWindowTest::writeSettings(const std::string &text) { std::ofstream(iniPath) << text; }
+
+void MainWindowTest::start(const std::string &commandLineFile) {
+  window = new TfrmMain;
+  frmMain = window;
+  window->FormCreate(commandLineFile);
+}
+
+std::string MainWindowTest::settingsText() const {
+  std::ifstream in(iniPath);
+  std::stringstream text;
+  text << in.rdbuf();
+  return text.str();
+}

@@ -1,0 +1,25 @@
+// A main window started as the program starts it, with its settings file in a scratch folder
+// and its message boxes recorded instead of shown.
+#pragma once
+
+#include "MessageBox.h"
+#include "U_Main.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+class MainWindowTest : public ::testing::Test {
+protected:
+  void SetUp() override;
+  void TearDown() override;
+  // Writes the settings file that the next start() reads.
+  void writeSettings(const std::string &text);
+  void start(const std::string &commandLineFile = "");
+  std::string settingsText() const;
+
+  TfrmMain *window = nullptr;
+  std::vector<ShownBox> boxes;
+  std::string iniPath;
+};
