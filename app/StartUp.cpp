@@ -90,6 +90,9 @@ void TfrmMain::FormCreate(const std::string &commandLineFile) {
   ClearSpectrum();
 
   RepeatState = Settings.RepeatFlag;
+  // A hand-edited section that runs backwards cannot be played; it is not restored.
+  if (RepeatState >= 1 && RepeatState <= 3 && Settings.RepeatPointB < Settings.RepeatPointA)
+    RepeatState = 0;
   if (RepeatState >= 1 && RepeatState <= 3) {
     hsPosition->setSelection(static_cast<int>(Settings.RepeatPointA),
                              static_cast<int>(Settings.RepeatPointB));

@@ -84,9 +84,9 @@ void TfrmMain::createMenus() {
   Open1 = File1->addAction(QStringLiteral("開く(&O)..."));
   File1->addSeparator();
   Exit1 = File1->addAction(QStringLiteral("終了(&X)"));
-  Player1 = MainMenu1->addMenu(QStringLiteral("再生(&P)"));
-  PlayStop1 = Player1->addAction(QStringLiteral("再生／停止(&P)"));
-  Reset1 = Player1->addAction(QStringLiteral("リセット(&R)"));
+  Player1 = MainMenu1->addMenu(QStringLiteral("プレーヤ(&P)"));
+  MnItmCopyCounter = Player1->addAction(QStringLiteral("カウンタコピー(&C)"));
+  MnItmSetCounter = Player1->addAction(QStringLiteral("カウンタ指定(&P)..."));
   A1 = Player1->addAction(QStringLiteral("リピートA点の指定(&A)"));
   B1 = Player1->addAction(QStringLiteral("リピートB点の指定(&B)"));
   A1->setCheckable(true);
@@ -216,19 +216,16 @@ void TfrmMain::createEffectControls() {
 void TfrmMain::connectHandlers() {
   connect(Open1, &QAction::triggered, this, &TfrmMain::Open1Click);
   connect(Exit1, &QAction::triggered, this, &TfrmMain::Exit1Click);
-  connect(PlayStop1, &QAction::triggered, this, [this] {
-    SpdBtn_PlayStop->setDown(!SpdBtn_PlayStop->Down());
-    SpdBtn_PlayStopClick();
-  });
-  connect(Reset1, &QAction::triggered, this, &TfrmMain::SpdBtn_ResetClick);
-  connect(A1, &QAction::triggered, this, &TfrmMain::A1Click);
-  connect(B1, &QAction::triggered, this, &TfrmMain::B1Click);
+  connect(MnItmCopyCounter, &QAction::triggered, this, &TfrmMain::CopyCounter);
+  connect(MnItmSetCounter, &QAction::triggered, this, &TfrmMain::EnterCounter);
+  connectCheckItem(A1, &TfrmMain::A1Click);
+  connectCheckItem(B1, &TfrmMain::B1Click);
   connect(N1, &QAction::triggered, this, &TfrmMain::N1Click);
   connect(HelpIndex1, &QAction::triggered, this, &TfrmMain::HelpIndex1Click);
   connect(About1, &QAction::triggered, this, &TfrmMain::About1Click);
-  connect(ItemTopMost, &QAction::triggered, this, &TfrmMain::ItemTopMostClick);
-  connect(ItemFullMode, &QAction::triggered, this, &TfrmMain::ItemFullModeClick);
-  connect(ItemDspCntMode, &QAction::triggered, this, &TfrmMain::ItemDspCntModeClick);
+  connectCheckItem(ItemTopMost, &TfrmMain::ItemTopMostClick);
+  connectCheckItem(ItemFullMode, &TfrmMain::ItemFullModeClick);
+  connectCheckItem(ItemDspCntMode, &TfrmMain::ItemDspCntModeClick);
   connect(Timer_Pos, &QTimer::timeout, this, &TfrmMain::Timer_PosTimer);
   connect(Timer_RenderTimer, &QTimer::timeout, this, &TfrmMain::Timer_RenderTimerTimer);
 
@@ -253,6 +250,14 @@ void TfrmMain::connectHandlers() {
     bands[band]->onChange = [this, band] { tbEQBandChange(band); };
     static_cast<ClickLabel *>(bandLabels[band])->onClick = [this, band] { EqLabelClick(band); };
   }
+}
+
+// A checkable menu item toggles its own mark when chosen; the handlers set the marks themselves.
+void TfrmMain::connectCheckItem(QAction *item, void (TfrmMain::*handler)()) {
+  connect(item, &QAction::triggered, this, [this, item, handler] {
+    item->setChecked(!item->isChecked());
+    (this->*handler)();
+  });
 }
 
 void TfrmMain::contextMenuEvent(QContextMenuEvent *event) {

@@ -38,7 +38,7 @@ public:
   QWidget *ClientArea;
   QMenuBar *MainMenu1;
   QMenu *File1, *Player1, *Option1, *Help1;
-  QAction *Open1, *Exit1, *PlayStop1, *Reset1, *A1, *B1, *N1, *HelpIndex1, *About1;
+  QAction *Open1, *Exit1, *MnItmCopyCounter, *MnItmSetCounter, *A1, *B1, *N1, *HelpIndex1, *About1;
   QMenu *PopupMenu1;
   QAction *ItemTopMost, *N4, *ItemFullMode, *ItemDspCntMode;
   QLabel *FileInformation;
@@ -92,8 +92,12 @@ public:
   void SpdBtn_RepEndClick();
   void A1Click();
   void B1Click();
-  // Positions the source at a second of the recording (the module form for modules).
+  // Positions the source at a second of the recording, through the seconds-to-bytes conversion.
   void PositionSource(int64_t seconds);
+  // The same, in the engine's seconds form when the file is a module.
+  void PositionSourceForm(int seconds);
+  // Plays the repeat start sound and returns when it has ended.
+  void PlayRepeatStartSound();
   DWORD OutputChannel() const;
 
   // --- effects
@@ -129,6 +133,8 @@ public:
   void N1Click();
 
   // --- dialogs
+  void CopyCounter();
+  void EnterCounter();
   void HelpIndex1Click();
   void About1Click();
 
@@ -144,6 +150,7 @@ private:
   void createControls();
   void createEffectControls();
   void connectHandlers();
+  void connectCheckItem(QAction *item, void (TfrmMain::*handler)());
   bool destroyed_ = false;
 };
 

@@ -244,4 +244,8 @@ DWORD LYT_RenderOffline(DWORD output, float *stereo, DWORD frames) {
   });
 }
 
+BOOL LYT_PlaySoundSync(const char *path) {
+  return plain([&] { Engine::instance().playSoundSync(path); });
+}
+
 } // extern "C"

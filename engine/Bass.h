@@ -145,6 +145,11 @@ BOOL BASS_FX_DSP_Remove(DWORD chan, int dsp);
 BOOL LYT_InitOffline(DWORD freq);
 DWORD LYT_RenderOffline(DWORD output, float *stereo, DWORD frames);
 
+// Plays the sound file at `path` once on the device and returns when it has been heard; a file
+// that cannot be read plays a short default tone instead. An output that was playing is stopped.
+// Without a device (offline) it returns at once.
+BOOL LYT_PlaySoundSync(const char *path);
+
 #ifdef __cplusplus
 }
 #endif

@@ -1,6 +1,9 @@
 // Handles, the device, and the feeder thread that renders ahead of the device.
 #include "Engine.h"
 
+#include "decoders/SndfileDecoder.h"
+#include "decoders/ToneDecoder.h"
+
 #include <algorithm>
 #include <chrono>
 #include <cmath>
@@ -473,6 +476,47 @@ DWORD Engine::renderOffline(DWORD output, float *stereo, DWORD frames) {
   }
   fire(syncs);
   return done;
+}
+
+void Engine::playSoundSync(const char *path) {
+  int rate;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    requireInit();
+    if (!device_)
+      return; // rendering offline: there is nothing to hear
+    rate = rate_;
+  }
+  std::unique_ptr<Decoder> decoder;
+  try {
+    decoder = openSndfileDecoder(path ? path : "");
+  } catch (const EngineError &) {
+    decoder = makeDefaultTone(rate);
+  }
+  const double seconds = static_cast<double>(decoder->lengthFrames()) / decoder->sampleRate();
+  SourceChannel source(std::move(decoder), false);
+  TempoStream stream(source, rate);
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (TempoStream *previous = current_.load(std::memory_order_relaxed)) {
+      makeCurrent(nullptr);
+      previous->stop();
+    }
+    stream.setTargetFrames(std::max(2 * device_->periodFrames(), 2048));
+    stream.play(false);
+    makeCurrent(&stream);
+  }
+  const auto limit = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds + 2);
+  while (std::chrono::steady_clock::now() < limit) {
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      if (stream.finished())
+        break;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+  std::lock_guard<std::mutex> lock(mutex_);
+  makeCurrent(nullptr);
 }
 
 uint32_t Engine::outputGeneration(DWORD output) {

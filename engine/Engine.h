@@ -57,6 +57,9 @@ public:
   void removeEqualiser(DWORD handle);
 
   DWORD renderOffline(DWORD output, float *stereo, DWORD frames);
+  // Plays a sound file (or, when it cannot be read, a short tone) on the device and returns when
+  // it has been heard; what played before stays stopped.
+  void playSoundSync(const char *path);
 
   // For measuring: the output's generation after the last command, and when its first frame was
   // handed to the device.

@@ -57,6 +57,8 @@ public:
 
   // --- render
   bool wantsAudio() const;
+  // The source has ended and everything rendered from it has been heard.
+  bool finished() const { return tailDone_ && ring_.written() == ring_.taken(); }
   // Renders one block; returns its frames, 0 when nothing can be rendered now.
   int renderBlock();
   void setTargetFrames(int frames);

@@ -6,7 +6,10 @@
 
 namespace {
 std::function<void(const ShownBox &)> gRecorder;
-}
+std::function<void()> gBeepRecorder;
+} // namespace
+
+void setBeepRecorder(std::function<void()> recorder) { gBeepRecorder = std::move(recorder); }
 
 void setMessageBoxRecorder(std::function<void(const ShownBox &)> recorder) {
   gRecorder = std::move(recorder);

@@ -19,5 +19,6 @@ struct ShownBox {
 void showMessageBox(QWidget *owner, const QString &text, const QString &title, BoxIcon icon);
 // While set, boxes are handed to the recorder and not shown.
 void setMessageBoxRecorder(std::function<void(const ShownBox &)> recorder);
-// The system's information beep.
+// The system's information beep; while a beep recorder is set, it is called instead.
 void informationBeep();
+void setBeepRecorder(std::function<void()> recorder);

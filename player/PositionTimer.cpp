@@ -1,9 +1,124 @@
 // The once-a-second position timer, the end of the file, and the A-B section repeat.
+#include "CommonTypes.h"
+#include "MessageBox.h"
+#include "SpeedButton.h"
+#include "TrackBar.h"
 #include "U_Main.h"
 
-void TfrmMain::Timer_PosTimer() {}
-void TfrmMain::StopAtEndOfFile() {}
-void TfrmMain::SpdBtn_RepStartClick() {}
-void TfrmMain::SpdBtn_RepEndClick() {}
-void TfrmMain::A1Click() {}
-void TfrmMain::B1Click() {}
+#include <QAction>
+#include <QTimer>
+
+#include <cmath>
+
+namespace {
+const QColor kAqua(0, 255, 255);
+} // namespace
+
+void TfrmMain::Timer_PosTimer() {
+  if (Playing == 0)
+    return;
+  if (!ThumbTracking) {
+    const double seconds = BASS_ChannelBytes2Seconds(Channel, BASS_ChannelGetPosition(Channel));
+    hsPosition->setPosition(static_cast<int>(std::nearbyint(std::max(seconds, 0.0))));
+  }
+  if (RepeatState != 0) {
+    if (EndReached.load() != 0) {
+      EndReached.store(0);
+      hsPosition->setPosition(static_cast<int>(Settings.RepeatPointA));
+      PositionSource(hsPosition->Position());
+      BASS_StreamPlay(OutputChannel(), TRUE, 0);
+    }
+    if (static_cast<int64_t>(hsPosition->Position()) >= Settings.RepeatPointB) {
+      hsPosition->setPosition(static_cast<int>(Settings.RepeatPointA));
+      PositionSource(hsPosition->Position());
+      if (!Settings.DelimiterFileName.empty()) {
+        Timer_Pos->stop();
+        Timer_RenderTimer->stop();
+        BASS_ChannelStop(OutputChannel());
+        PlayRepeatStartSound();
+        BASS_StreamPlay(OutputChannel(), TRUE, 0);
+        Timer_Pos->start();
+        Timer_RenderTimer->start();
+      }
+    }
+  } else if (EndReached.load() != 0) {
+    StopAtEndOfFile();
+    EndReached.store(0);
+  }
+}
+
+void TfrmMain::PlayRepeatStartSound() { LYT_PlaySoundSync(Settings.DelimiterFileName.c_str()); }
+
+void TfrmMain::StopAtEndOfFile() {
+  Timer_Pos->stop();
+  Timer_RenderTimer->stop();
+  hsPosition->setPosition(hsPosition->Position() - 10);
+  PositionSource(hsPosition->Position());
+  Playing = 0;
+  SpdBtn_PlayStop->setDown(false);
+  UpdatePositionLabel(hsPosition->Position());
+  ClearSpectrum();
+}
+
+void TfrmMain::SpdBtn_RepStartClick() {
+  const int p = hsPosition->Position();
+  if (SpdBtn_RepStart->Down()) {
+    // Besides the stated refusals, A may not lie at or after a set B: no section runs backwards.
+    const bool atB = p != 0 && p == Settings.RepeatPointB;
+    const bool afterSetB = SpdBtn_RepEnd->Down() && p >= Settings.RepeatPointB;
+    if (atB || p == hsPosition->Max() || afterSetB) {
+      SpdBtn_RepStart->setDown(false);
+      informationBeep();
+      return;
+    }
+    hsPosition->setSelection(p, SpdBtn_RepEnd->Down() ? hsPosition->SelEnd() : hsPosition->Max());
+    RepeatState += 1;
+    SpdBtn_RepStart->setCaptionColor(kAqua);
+  } else {
+    hsPosition->setSelection(hsPosition->minimum(), SpdBtn_RepEnd->Down() ? hsPosition->SelEnd() : 0);
+    RepeatState -= 1;
+    SpdBtn_RepStart->setCaptionColor(palette().color(QPalette::ButtonText));
+  }
+  Settings.RepeatPointA = hsPosition->SelStart();
+  Settings.RepeatPointB = hsPosition->SelEnd();
+  A1->setChecked(!A1->isChecked());
+}
+
+void TfrmMain::SpdBtn_RepEndClick() {
+  const int p = hsPosition->Position();
+  if (SpdBtn_RepEnd->Down()) {
+    // Besides the stated refusal, B may not lie at or before a set A.
+    const bool atA = p == Settings.RepeatPointA;
+    const bool beforeSetA = SpdBtn_RepStart->Down() && p <= Settings.RepeatPointA;
+    if (atA || beforeSetA) {
+      SpdBtn_RepEnd->setDown(false);
+      informationBeep();
+      return;
+    }
+    hsPosition->setSelection(SpdBtn_RepStart->Down() ? hsPosition->SelStart() : 0, p);
+    RepeatState += 2;
+    if (Playing == 1)
+      BASS_ChannelStop(Channel);
+    PositionSource(hsPosition->SelStart());
+    if (Playing == 1)
+      BASS_StreamPlay(OutputChannel(), FALSE, 0);
+    SpdBtn_RepEnd->setCaptionColor(kAqua);
+  } else {
+    hsPosition->setSelection(hsPosition->SelStart(), SpdBtn_RepStart->Down() ? hsPosition->Max() : 0);
+    RepeatState -= 2;
+    SpdBtn_RepEnd->setCaptionColor(palette().color(QPalette::ButtonText));
+  }
+  Settings.RepeatPointA = hsPosition->SelStart();
+  Settings.RepeatPointB = hsPosition->SelEnd();
+  B1->setChecked(!B1->isChecked());
+}
+
+void TfrmMain::A1Click() {
+  SpdBtn_RepStart->setDown(!SpdBtn_RepStart->Down());
+  SpdBtn_RepStartClick();
+}
+
+void TfrmMain::B1Click() {
+  SpdBtn_RepEnd->setDown(!SpdBtn_RepEnd->Down());
+  SpdBtn_RepEndClick();
+}

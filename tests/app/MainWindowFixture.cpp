@@ -13,6 +13,7 @@ void MainWindowTest::SetUp() {
   iniPath = lyt::test::scratchPath("Lyt2-" + std::to_string(++run) + ".ini");
   setenv("LYSTREL2_INI", iniPath.c_str(), 1);
   setMessageBoxRecorder([this](const ShownBox &box) { boxes.push_back(box); });
+  setBeepRecorder([this] { ++beeps; });
   Settings = TIniInfo{};
   KeyMap = TKeyMap{};
   EndReached = 0;
@@ -25,6 +26,7 @@ void MainWindowTest::TearDown() {
     frmMain = nullptr;
   }
   setMessageBoxRecorder(nullptr);
+  setBeepRecorder(nullptr);
 }
 
 void MainWindowTest::writeSettings(const std::string &text) { std::ofstream(iniPath) << text; }

@@ -21,5 +21,6 @@ protected:
 
   TfrmMain *window = nullptr;
   std::vector<ShownBox> boxes;
+  int beeps = 0;
   std::string iniPath;
 };

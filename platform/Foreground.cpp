@@ -1,0 +1,59 @@
+// _NET_ACTIVE_WINDOW through Qt's xcb connection.
+#include "Foreground.h"
+
+#include <QGuiApplication>
+
+#include <xcb/xcb.h>
+
+#include <cstdlib>
+#include <cstring>
+
+namespace {
+
+xcb_connection_t *connection() {
+  auto *x11 = qApp ? qApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
+  return x11 ? x11->connection() : nullptr;
+}
+
+xcb_atom_t atom(xcb_connection_t *c, const char *name) {
+  xcb_intern_atom_reply_t *reply =
+      xcb_intern_atom_reply(c, xcb_intern_atom(c, 0, static_cast<uint16_t>(std::strlen(name)), name), nullptr);
+  const xcb_atom_t result = reply ? reply->atom : 0;
+  std::free(reply);
+  return result;
+}
+
+xcb_window_t rootOf(xcb_connection_t *c) { return xcb_setup_roots_iterator(xcb_get_setup(c)).data->root; }
+
+} // namespace
+
+unsigned long foregroundWindow() {
+  xcb_connection_t *c = connection();
+  if (!c)
+    return 0;
+  const xcb_get_property_cookie_t cookie =
+      xcb_get_property(c, 0, rootOf(c), atom(c, "_NET_ACTIVE_WINDOW"), XCB_ATOM_WINDOW, 0, 1);
+  xcb_get_property_reply_t *reply = xcb_get_property_reply(c, cookie, nullptr);
+  unsigned long window = 0;
+  if (reply && xcb_get_property_value_length(reply) >= 4)
+    window = *static_cast<const uint32_t *>(xcb_get_property_value(reply));
+  std::free(reply);
+  return window;
+}
+
+void setForegroundWindow(unsigned long window) {
+  xcb_connection_t *c = connection();
+  if (!c || !window)
+    return;
+  xcb_client_message_event_t message;
+  std::memset(&message, 0, sizeof message);
+  message.response_type = XCB_CLIENT_MESSAGE;
+  message.format = 32;
+  message.window = static_cast<xcb_window_t>(window);
+  message.type = atom(c, "_NET_ACTIVE_WINDOW");
+  message.data.data32[0] = 2; // a request on the user's behalf, like a pager's
+  message.data.data32[1] = XCB_CURRENT_TIME;
+  xcb_send_event(c, 0, rootOf(c), XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY | XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT,
+                 reinterpret_cast<const char *>(&message));
+  xcb_flush(c);
+}
