@@ -9,7 +9,9 @@ std::function<void(const ShownBox &)> gRecorder;
 std::function<void()> gBeepRecorder;
 } // namespace
 
-void setBeepRecorder(std::function<void()> recorder) { gBeepRecorder = std::move(recorder); }
+void setBeepRecorder(std::function<void()> recorder) {
+  gBeepRecorder = std::move(recorder);
+}
 
 void setMessageBoxRecorder(std::function<void(const ShownBox &)> recorder) {
   gRecorder = std::move(recorder);
@@ -28,5 +30,8 @@ void showMessageBox(QWidget *owner, const QString &text, const QString &title, B
 }
 
 void informationBeep() {
-  QApplication::beep();
+  if (gBeepRecorder)
+    gBeepRecorder();
+  else
+    QApplication::beep();
 }

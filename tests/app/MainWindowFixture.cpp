@@ -1,7 +1,10 @@
 // Starting and closing the main window for a test.
 #include "MainWindowFixture.h"
 
+#include "AudioProp.h"
 #include "CommonTypes.h"
+#include "SetCounter.h"
+#include "about.h"
 #include "support/AudioFiles.h"
 
 #include <cstdio>
@@ -29,12 +32,17 @@ void MainWindowTest::TearDown() {
   setBeepRecorder(nullptr);
 }
 
-void MainWindowTest::writeSettings(const std::string &text) { std::ofstream(iniPath) << text; }
+void MainWindowTest::writeSettings(const std::string &text) {
+  std::ofstream(iniPath) << text;
+}
 
 void MainWindowTest::start(const std::string &commandLineFile) {
   window = new TfrmMain;
   frmMain = window;
   window->FormCreate(commandLineFile);
+  frmAudioProp = new TfrmAudioProp(window);
+  frmAboutBox = new TfrmAboutBox(window);
+  frmSetCounter = new TfrmSetCounter(window);
 }
 
 std::string MainWindowTest::settingsText() const {
