@@ -42,6 +42,7 @@ test-tsan: deps
 
 bench: build
 	$(BUILD)/bench/engine_bench
+	$(XVFB) $(BUILD)/bench/ui_bench
 
 clean:
 	rm -rf $(BUILD) $(BUILD)-asan $(BUILD)-tsan

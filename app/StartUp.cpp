@@ -8,6 +8,7 @@
 #include "SpeedButton.h"
 #include "TrackBar.h"
 #include "WindowMessages.h"
+#include "spectrum_vis.h"
 
 #include <QDragEnterEvent>
 #include <QDropEvent>
@@ -87,7 +88,7 @@ void TfrmMain::FormCreate(const std::string &commandLineFile) {
 
   SpdBtn_PlayStop->setGlyph(buttonStrip(":/PLAY_BLUE.xpm"));
   SpdBtn_Reset->setGlyph(buttonStrip(":/RST_BLUE.xpm"));
-  ClearSpectrum();
+  Spectrum = std::make_unique<TSpectrum>(PaintFrame->width(), PaintFrame->height());
 
   RepeatState = Settings.RepeatFlag;
   // A hand-edited section that runs backwards cannot be played; it is not restored.

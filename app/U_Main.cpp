@@ -4,6 +4,7 @@
 #include "ClickLabel.h"
 #include "SpeedButton.h"
 #include "TrackBar.h"
+#include "spectrum_vis.h"
 
 #include <QAction>
 #include <QCloseEvent>
@@ -123,7 +124,7 @@ void TfrmMain::createControls() {
   QPalette black = Shape1->palette();
   black.setColor(QPalette::Window, Qt::black);
   Shape1->setPalette(black);
-  PaintFrame = place(new QWidget(Panel1), 1, 1, 99, 45);
+  PaintFrame = place(new PaintBox(Panel1), 1, 1, 99, 45);
 
   SpdBtn_PlayStop = place(new SpeedButton(true, c), 122, 58, 28, 22);
   SpdBtn_PlayStop->setToolTip(QStringLiteral("再生／停止"));

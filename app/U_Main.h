@@ -9,6 +9,7 @@
 #include <array>
 #include <atomic>
 #include <cstdint>
+#include <memory>
 #include <string>
 
 class QAction;
@@ -19,6 +20,8 @@ class QMenuBar;
 class QTimer;
 class SpeedButton;
 class TrackBar;
+class PaintBox;
+class TSpectrum;
 class TfrmAudioProp;
 class TfrmAboutBox;
 class TfrmSetCounter;
@@ -45,7 +48,8 @@ public:
   TrackBar *hsPosition;
   SpeedButton *SpdBtn_PlayStop, *SpdBtn_Reset, *SpdBtn_RepStart, *SpdBtn_RepEnd;
   QFrame *Panel1;
-  QWidget *Shape1, *PaintFrame;
+  QWidget *Shape1;
+  PaintBox *PaintFrame;
   QLabel *lblPosition2, *lblPosition;
   TrackBar *tbTempo, *tbPitch, *tbVolume;
   QLabel *lblTempo, *lblPitch, *lblVolume, *Label4, *Label5, *Label6, *Label8;
@@ -64,6 +68,7 @@ public:
   void *HookLibrary = nullptr;
   uint8_t HookInstalled = 0;
   uint32_t HookMessage = 0;
+  std::unique_ptr<TSpectrum> Spectrum;
 
   // --- app: start-up and shutdown
   void FormCreate(const std::string &commandLineFile);

@@ -1,6 +1,17 @@
-// The spectrum display's timer and clearing.
+// The spectrum display's render timer and its clearing on stop.
 #include "U_Main.h"
+#include "spectrum_vis.h"
 
-void TfrmMain::Timer_RenderTimerTimer() {}
+void TfrmMain::Timer_RenderTimerTimer() {
+  if (BASS_ChannelIsActive(Channel) != BASS_ACTIVE_PLAYING || !Spectrum)
+    return;
+  std::array<float, 513> fft;
+  if (BASS_ChannelGetData(OutputChannel(), fft.data(), BASS_DATA_FFT1024) == DWORD(-1))
+    return;
+  Spectrum->DrawSpectrum(PaintFrame, fft, 0, 0);
+}
 
-void TfrmMain::ClearSpectrum() {}
+void TfrmMain::ClearSpectrum() {
+  if (Spectrum)
+    Spectrum->ClearSpectrum(PaintFrame);
+}

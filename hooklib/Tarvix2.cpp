@@ -9,8 +9,10 @@
 #include <xcb/xcb_keysyms.h>
 
 #include <atomic>
+#include <chrono>
 #include <cstdlib>
 #include <cstring>
+#include <future>
 #include <memory>
 #include <mutex>
 #include <thread>
@@ -47,7 +49,7 @@ public:
 
 private:
   Hook() = default;
-  void watch();
+  void watch(std::promise<void> started);
   void report(const xcb_key_press_event_t &event);
 
   Connection control_, data_, sender_;
@@ -95,7 +97,12 @@ std::unique_ptr<Hook> Hook::start(unsigned long window) {
     return nullptr;
   }
   hook->aimAt(window);
-  hook->thread_ = std::thread(&Hook::watch, hook.get());
+  // Keys are watched from the server's start-of-data reply on: wait for it, so that the first key
+  // after SetHook is seen.
+  std::promise<void> started;
+  std::future<void> ready = started.get_future();
+  hook->thread_ = std::thread(&Hook::watch, hook.get(), std::move(started));
+  ready.wait_for(std::chrono::seconds(2));
   return hook;
 }
 
@@ -112,10 +119,15 @@ Hook::~Hook() {
 }
 
 // Runs on the hook's thread until the context is disabled.
-void Hook::watch() {
+void Hook::watch(std::promise<void> started) {
   const xcb_record_enable_context_cookie_t cookie = xcb_record_enable_context(data_.get(), context_);
+  bool announced = false;
   while (true) {
     xcb_record_enable_context_reply_t *reply = xcb_record_enable_context_reply(data_.get(), cookie, nullptr);
+    if (!announced) {
+      started.set_value();
+      announced = true;
+    }
     if (!reply)
       return;
     const bool done = reply->category == kEndOfData;

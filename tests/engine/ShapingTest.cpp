@@ -110,6 +110,8 @@ TEST_F(Shaping, AnEqualiserBandMovesItsToneByItsGain) {
   EXPECT_NEAR(bandLevelChangeDb(1213, 3, 12), 12, 0.5);
   EXPECT_NEAR(bandLevelChangeDb(120, 0, -8), -8, 0.5);
   EXPECT_NEAR(bandLevelChangeDb(4000, 0, 11), 0, 0.5) << "a band far away leaves the tone alone";
+  // Slider 3 at the top (+12 dB) against its middle (+2 dB).
+  EXPECT_NEAR(bandLevelChangeDb(1213, 3, 12) - bandLevelChangeDb(1213, 3, 2), 10, 0.5);
 }
 
 TEST_F(Shaping, VolumeScalesTheOutputAndIsKeptByMinusOne) {
