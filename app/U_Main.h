@@ -130,6 +130,17 @@ public:
   // --- hot keys
   void WndProc(uint32_t message, uintptr_t wParam, intptr_t lParam);
   void AimHook();
+  void RunCommand(int32_t command);
+  void PlayStopKeyPressed();
+  void PlayStopKeyReleased();
+  void FastForward();
+  void Rewind();
+  void StepEqBand(int band);
+  void TogglePointA() { A1Click(); }
+  void TogglePointB() { B1Click(); }
+  void StepVolume(bool up);
+  void SetTempoPreset(int preset);
+  void StepTempo(bool up);
 
   // --- settings
   void LoadSettings();
@@ -156,6 +167,7 @@ private:
   void createEffectControls();
   void connectHandlers();
   void connectCheckItem(QAction *item, void (TfrmMain::*handler)());
+  void SkipBy(int32_t seconds);
   bool destroyed_ = false;
 };
 

@@ -1,4 +1,91 @@
 // The hook library's messages, matched against the key map and run as commands.
+#include "CommonTypes.h"
+#include "SpeedButton.h"
 #include "U_Main.h"
 
-void TfrmMain::WndProc(uint32_t, uintptr_t, intptr_t) {}
+// Every slot is looked at: several slots may hold the same combination, and all of them run.
+void TfrmMain::WndProc(uint32_t message, uintptr_t wParam, intptr_t lParam) {
+  if (HookMessage == 0 || message != HookMessage)
+    return;
+  const auto key = static_cast<int32_t>(wParam & 0xFFFF);
+  const auto modifiers = static_cast<int32_t>((wParam >> 16) & 0xFFFF);
+  const bool released = (static_cast<uint32_t>(lParam) & 0x80000000u) != 0;
+  for (int slot = 1; slot <= KeyMapSlots; ++slot) {
+    const KeyBinding &binding = KeyMap.slot(slot);
+    if (binding.Modifiers != modifiers || binding.KeyCode != key)
+      continue;
+    if (!released)
+      RunCommand(binding.Command);
+    else if (binding.Command == 1 && Settings.NonLockMode)
+      PlayStopKeyReleased();
+  }
+}
+
+void TfrmMain::PlayStopKeyPressed() {
+  if (!Settings.NonLockMode) {
+    SpdBtn_PlayStop->setDown(!SpdBtn_PlayStop->Down());
+    SpdBtn_PlayStopClick();
+  } else if (!SpdBtn_PlayStop->Down()) {
+    // Held down, the key repeats: only the first press plays.
+    SpdBtn_PlayStop->setDown(true);
+    SpdBtn_PlayStopClick();
+  }
+}
+
+void TfrmMain::PlayStopKeyReleased() {
+  SpdBtn_PlayStop->setDown(false);
+  SpdBtn_PlayStopClick();
+}
+
+void TfrmMain::RunCommand(int32_t command) {
+  switch (command) {
+  case 1:
+    PlayStopKeyPressed();
+    break;
+  case 2:
+    FastForward();
+    break;
+  case 3:
+    Rewind();
+    break;
+  case 4:
+    ResetPosition();
+    break;
+  case 5:
+    CopyCounter();
+    break;
+  case 6:
+    EnterCounter();
+    break;
+  case 7:
+  case 8:
+  case 9:
+  case 10:
+  case 11:
+  case 12:
+    StepEqBand(command - 7);
+    break;
+  case 13:
+    TogglePointA();
+    break;
+  case 14:
+    TogglePointB();
+    break;
+  case 15:
+  case 16:
+    StepVolume(command == 15);
+    break;
+  case 17:
+  case 18:
+  case 19:
+  case 20:
+    SetTempoPreset(command - 17);
+    break;
+  case 21:
+  case 22:
+    StepTempo(command == 21);
+    break;
+  default:
+    break; // 0 is an empty slot; anything else comes from a hand-edited file
+  }
+}
