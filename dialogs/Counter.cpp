@@ -20,6 +20,7 @@ void TfrmMain::EnterCounter() {
   const bool elsewhere = previous != 0 && previous != nativeWindowId(this);
   raise();
   activateWindow();
+  setForegroundWindow(nativeWindowId(this));
   frmSetCounter->exec();
   if (elsewhere)
     setForegroundWindow(previous);

@@ -2,6 +2,10 @@
 #include "SetCounter.h"
 
 #include <QLineEdit>
+#include <QTimer>
+
+#include "Foreground.h"
+#include "WindowMessages.h"
 
 TfrmSetCounter *frmSetCounter = nullptr;
 
@@ -59,6 +63,11 @@ void TfrmSetCounter::showEvent(QShowEvent *event) {
   Edit1->clear();
   Edit1->setFocus();
   QDialog::showEvent(event);
+  // In front and with the keys, though another application had them.
+  QTimer::singleShot(0, this, [this] {
+    activateWindow();
+    setForegroundWindow(nativeWindowId(this));
+  });
 }
 
 void TfrmSetCounter::Edit1Change() {

@@ -3,6 +3,7 @@
 
 #include <QGuiApplication>
 #include <QMap>
+#include <QSet>
 #include <QWidget>
 #include <QWindow>
 
@@ -12,6 +13,11 @@
 #include <cstring>
 
 namespace {
+
+QSet<uint32_t> &registeredIds() {
+  static QSet<uint32_t> ids;
+  return ids;
+}
 
 xcb_connection_t *connection() {
   auto *x11 = qApp ? qApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
@@ -30,6 +36,8 @@ uint32_t registerWindowMessage(const char *name) {
         c, xcb_intern_atom(c, 0, static_cast<uint16_t>(std::strlen(name)), name), nullptr);
     const uint32_t atom = reply ? reply->atom : 0;
     std::free(reply);
+    if (atom)
+      registeredIds().insert(atom);
     return atom;
   }
   static QMap<QByteArray, uint32_t> registered;
@@ -54,5 +62,6 @@ bool WindowMessageFilter::nativeEventFilter(const QByteArray &eventType, void *m
   const auto *client = static_cast<const xcb_client_message_event_t *>(message);
   if (client->format == 32)
     deliver_(client->type, client->data.data32[0], client->data.data32[1]);
-  return false;
+  // Qt would only log that it does not know our own messages.
+  return registeredIds().contains(client->type);
 }

@@ -16,7 +16,8 @@ uint32_t registerWindowMessage(const char *name);
 unsigned long nativeWindowId(QWidget *window);
 bool haveX11();
 
-// Hands every ClientMessage of a registered id to `deliver` (message, data[0], data[1]).
+// Hands every ClientMessage to `deliver` (message, data[0], data[1]); those of an id made by
+// registerWindowMessage are then done with, the others go on to Qt.
 class WindowMessageFilter : public QAbstractNativeEventFilter {
 public:
   using Deliver = std::function<void(uint32_t message, uint32_t wParam, uint32_t lParam)>;

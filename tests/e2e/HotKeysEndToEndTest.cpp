@@ -1,0 +1,132 @@
+// The real program, its real keyboard hook, keys typed into another application.
+#include "ProgramUnderX.h"
+#include "support/AudioFiles.h"
+#include "support/Signals.h"
+
+#include <gtest/gtest.h>
+#include <sndfile.h>
+
+#include <cstdlib>
+
+using namespace lyt::test;
+using namespace keysym;
+
+namespace {
+
+std::string recording(double seconds) {
+  const std::string path = scratchPath("e2e-" + std::to_string(int(seconds)) + ".wav");
+  writeSndfile(path, SF_FORMAT_WAV | SF_FORMAT_PCM_16, sine(200, seconds, 8000, 1, 0.05f), 8000, 1);
+  return path;
+}
+
+// F1 play/stop, F2 fast forward, F3 rewind, F4 counter entry, F5 A, F6 B, Ctrl+F7 volume up,
+// Shift alone volume down, F8 the 120 Hz band, F9 tempo 2.0, Alt+A tempo step up, and B for both
+// the 10 kHz band and tempo step down.
+const char kKeyMap[] = "[KeyMap]\n1=000,112, 1\n2=000,113, 2\n3=000,114, 3\n6=000,115, 6\n13=000,116,13\n"
+                       "14=000,117,14\n15=008,118,15\n16=004, 16,16\n7=000,119, 7\n20=000,120,20\n"
+                       "21=016, 65,21\n12=000, 66,12\n22=000, 66,22\n";
+
+class EndToEnd : public ::testing::Test {
+protected:
+  void SetUp() override {
+    if (!std::getenv("DISPLAY"))
+      GTEST_SKIP() << "needs an X server (make test runs these under xvfb-run)";
+  }
+};
+
+TEST_F(EndToEnd, SkipsStartPlaybackAndAStopRewinds) {
+  ProgramUnderX program(std::string(kKeyMap) + "[WaveFile]\nRevSec=3\nFfRwSec=10\n", recording(60));
+  ASSERT_TRUE(program.started());
+  program.tap(F2); // stopped at 0: to 10, playing
+  program.tap(F2);
+  program.tap(F3);
+  program.tap(F1); // stop at 10: rewound to 7
+  program.settle();
+  ASSERT_TRUE(program.closeThroughWindow());
+  EXPECT_EQ(program.settings().readInteger("WaveFile", "Position", -1), 7);
+}
+
+TEST_F(EndToEnd, SkipsStopAtTheEndsOfTheFile) {
+  ProgramUnderX program(std::string(kKeyMap) + "[WaveFile]\nRevSec=0\nFfRwSec=50\n", recording(60));
+  ASSERT_TRUE(program.started());
+  program.tap(F2);
+  program.tap(F2); // 100 lands on the end, 60
+  program.tap(F1);
+  program.settle();
+  program.tap(F3); // stopped at 60: back to 10 and playing
+  program.tap(F3); // to 0
+  program.tap(F1);
+  program.settle();
+  ASSERT_TRUE(program.closeThroughWindow());
+  EXPECT_EQ(program.settings().readInteger("WaveFile", "Position", -1), 0);
+}
+
+TEST_F(EndToEnd, TheNonLockPlayKeyPlaysWhileHeldAndItsReleaseAfterTheEndPlaysAgain) {
+  ProgramUnderX program(std::string(kKeyMap) + "[WaveFile]\nRevSec=0\nNonLockMode=1\n", recording(2));
+  ASSERT_TRUE(program.started());
+  program.press(F1);
+  program.settle(3500); // the end at 2 s; the next tick stops 10 s before it, at 0
+  program.release(F1);  // the button is up now: the release plays again
+  program.settle(1500); // one tick into playback
+  ASSERT_TRUE(program.closeThroughWindow());
+  EXPECT_EQ(program.settings().readInteger("WaveFile", "Position", -1), 1);
+}
+
+TEST_F(EndToEnd, ModifiersMustMatchExactlyAndEveryMatchingSlotRuns) {
+  ProgramUnderX program(std::string(kKeyMap) + "[WaveFile]\nVolume=50\nChangeSpeed=10\n[Equalizer]\nRange0=1\n",
+                        recording(10));
+  ASSERT_TRUE(program.started());
+  program.tap(F7);                     // no Ctrl: nothing
+  program.tap(F7, {ControlL, ShiftL}); // an extra modifier: nothing
+  program.tap(F7, {ControlL});         // 60
+  for (int i = 0; i < 5; ++i)
+    program.tap(F7, {ControlL}); // 100 at most
+  program.tap(ShiftL);           // a lone modifier: 90
+  program.tap(F8);
+  program.tap(F8); // the band wraps from 0 to 19
+  program.tap(F9); // tempo 2.0
+  program.tap(a, {AltL});
+  program.tap(b); // two slots: the 10 kHz band up one step, the tempo down one step
+  program.settle();
+  ASSERT_TRUE(program.closeThroughWindow());
+  const IniFile saved = program.settings();
+  EXPECT_EQ(saved.readInteger("WaveFile", "Volume", -1), 90);
+  EXPECT_EQ(saved.readInteger("Equalizer", "Range0", -1), 19);
+  EXPECT_EQ(saved.readInteger("Equalizer", "Range5", -1), 9);
+  EXPECT_EQ(saved.readInteger("WaveFile", "Tempo", -1), 100);
+  EXPECT_EQ(saved.readString("KeyMap", "16", ""), "004, 16,16") << "the key map is written back";
+}
+
+TEST_F(EndToEnd, TheAAndBKeysMarkASection) {
+  ProgramUnderX program(std::string(kKeyMap) + "[WaveFile]\nRevSec=3\nFfRwSec=10\n", recording(60));
+  ASSERT_TRUE(program.started());
+  program.tap(F2); // 10, playing
+  program.tap(F5); // A
+  program.tap(F2); // 20
+  program.tap(F6); // B: the sound goes back to A
+  program.tap(F1); // stop: the bar's 20 less 3
+  program.settle();
+  ASSERT_TRUE(program.closeThroughWindow());
+  const IniFile saved = program.settings();
+  EXPECT_EQ(saved.readInteger("WaveFile", "RepeatFlag", -1), 3);
+  EXPECT_EQ(saved.readInteger("WaveFile", "RepeatPointA", -1), 10);
+  EXPECT_EQ(saved.readInteger("WaveFile", "RepeatPointB", -1), 20);
+  EXPECT_EQ(saved.readInteger("WaveFile", "Position", -1), 17);
+}
+
+TEST_F(EndToEnd, HotKeysWorkWhileTheCounterDialogIsOpen) {
+  ProgramUnderX program(std::string(kKeyMap) + "[WaveFile]\nVolume=50\n", recording(60));
+  ASSERT_TRUE(program.started());
+  program.tap(F4); // the counter dialog comes up in front and takes the keys
+  program.settle(400);
+  program.tap(F7, {ControlL}); // a hot key while it is open
+  for (uint32_t digit : {0x30u, 0x30u, 0x30u, 0x30u, 0x31u, 0x35u})
+    program.tap(digit); // 000015: the dialog closes by itself
+  program.settle(400);
+  ASSERT_TRUE(program.closeThroughWindow());
+  const IniFile saved = program.settings();
+  EXPECT_EQ(saved.readInteger("WaveFile", "Volume", -1), 60);
+  EXPECT_EQ(saved.readInteger("WaveFile", "Position", -1), 15);
+}
+
+} // namespace

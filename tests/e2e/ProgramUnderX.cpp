@@ -1,0 +1,162 @@
+// Starting, typing into and closing the real program.
+#include "ProgramUnderX.h"
+
+#include "support/AudioFiles.h"
+
+#include <xcb/xtest.h>
+
+#include <chrono>
+#include <csignal>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+
+namespace {
+
+int counter = 0;
+
+xcb_atom_t atom(xcb_connection_t *c, const char *name) {
+  xcb_intern_atom_reply_t *reply =
+      xcb_intern_atom_reply(c, xcb_intern_atom(c, 0, static_cast<uint16_t>(std::strlen(name)), name), nullptr);
+  const xcb_atom_t a = reply ? reply->atom : 0;
+  std::free(reply);
+  return a;
+}
+
+} // namespace
+
+ProgramUnderX::ProgramUnderX(const std::string &settings, const std::string &file) {
+  folder_ = lyt::test::scratchPath("e2e-" + std::to_string(getpid()) + "-" + std::to_string(++counter));
+  std::filesystem::create_directories(folder_ + "/run");
+  chmod((folder_ + "/run").c_str(), 0700);
+  ini_ = folder_ + "/Lyt2.ini";
+  std::ofstream(ini_) << settings;
+
+  pid_ = fork();
+  if (pid_ == 0) {
+    setenv("LYSTREL2_INI", ini_.c_str(), 1);
+    setenv("XDG_RUNTIME_DIR", (folder_ + "/run").c_str(), 1);
+    setenv("SDL_AUDIODRIVER", "dummy", 1);
+    setenv("QT_QPA_PLATFORM", "xcb", 1);
+    execl(LYT_PROGRAM, LYT_PROGRAM, file.c_str(), static_cast<char *>(nullptr));
+    _exit(127);
+  }
+  const std::string socket = folder_ + "/run/lystrel2/instance.sock";
+  for (int i = 0; i < 1000 && !std::filesystem::exists(socket); ++i)
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  x_ = xcb_connect(nullptr, nullptr);
+  if (xcb_connection_has_error(x_) || !std::filesystem::exists(socket))
+    return;
+  symbols_ = xcb_key_symbols_alloc(x_);
+  // The user types into another application, which reads the keys as an editor would.
+  xcb_screen_t *screen = xcb_setup_roots_iterator(xcb_get_setup(x_)).data;
+  focus_ = xcb_generate_id(x_);
+  const uint32_t mask = XCB_EVENT_MASK_KEY_PRESS | XCB_EVENT_MASK_KEY_RELEASE;
+  xcb_create_window(x_, XCB_COPY_FROM_PARENT, focus_, screen->root, 400, 400, 100, 100, 0,
+                    XCB_WINDOW_CLASS_INPUT_OUTPUT, screen->root_visual, XCB_CW_EVENT_MASK, &mask);
+  xcb_map_window(x_, focus_);
+  xcb_set_input_focus(x_, XCB_INPUT_FOCUS_POINTER_ROOT, focus_, XCB_CURRENT_TIME);
+  xcb_flush(x_);
+  settle(300);
+  started_ = true;
+}
+
+ProgramUnderX::~ProgramUnderX() {
+  if (pid_ > 0 && waitpid(pid_, nullptr, WNOHANG) == 0) {
+    kill(pid_, SIGKILL);
+    waitpid(pid_, nullptr, 0);
+  }
+  if (symbols_)
+    xcb_key_symbols_free(symbols_);
+  if (x_)
+    xcb_disconnect(x_);
+}
+
+void ProgramUnderX::press(uint32_t keysym) {
+  xcb_keycode_t *codes = xcb_key_symbols_get_keycode(symbols_, keysym);
+  if (!codes)
+    return;
+  xcb_test_fake_input(x_, XCB_KEY_PRESS, codes[0], XCB_CURRENT_TIME, XCB_NONE, 0, 0, 0);
+  xcb_flush(x_);
+  std::free(codes);
+  std::this_thread::sleep_for(std::chrono::milliseconds(15));
+}
+
+void ProgramUnderX::release(uint32_t keysym) {
+  xcb_keycode_t *codes = xcb_key_symbols_get_keycode(symbols_, keysym);
+  if (!codes)
+    return;
+  xcb_test_fake_input(x_, XCB_KEY_RELEASE, codes[0], XCB_CURRENT_TIME, XCB_NONE, 0, 0, 0);
+  xcb_flush(x_);
+  std::free(codes);
+  std::this_thread::sleep_for(std::chrono::milliseconds(15));
+}
+
+void ProgramUnderX::tap(uint32_t keysym, std::initializer_list<uint32_t> modifiers) {
+  for (uint32_t m : modifiers)
+    press(m);
+  press(keysym);
+  release(keysym);
+  for (auto it = std::rbegin(modifiers); it != std::rend(modifiers); ++it)
+    release(*it);
+}
+
+void ProgramUnderX::settle(int milliseconds) {
+  std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
+}
+
+xcb_window_t ProgramUnderX::findWindow(const char *title) const {
+  xcb_screen_t *screen = xcb_setup_roots_iterator(xcb_get_setup(x_)).data;
+  xcb_query_tree_reply_t *tree = xcb_query_tree_reply(x_, xcb_query_tree(x_, screen->root), nullptr);
+  if (!tree)
+    return 0;
+  xcb_window_t found = 0;
+  const xcb_window_t *children = xcb_query_tree_children(tree);
+  for (int i = 0; i < xcb_query_tree_children_length(tree) && !found; ++i) {
+    xcb_get_property_reply_t *name = xcb_get_property_reply(
+        x_, xcb_get_property(x_, 0, children[i], XCB_ATOM_WM_NAME, XCB_ATOM_ANY, 0, 64), nullptr);
+    xcb_get_window_attributes_reply_t *attributes =
+        xcb_get_window_attributes_reply(x_, xcb_get_window_attributes(x_, children[i]), nullptr);
+    // Hidden dialogs may carry the program's name too: the main window is the one on screen.
+    const bool shown = attributes && attributes->map_state == XCB_MAP_STATE_VIEWABLE;
+    if (shown && name && xcb_get_property_value_length(name) == static_cast<int>(std::strlen(title)) &&
+        std::memcmp(xcb_get_property_value(name), title, std::strlen(title)) == 0)
+      found = children[i];
+    std::free(attributes);
+    std::free(name);
+  }
+  std::free(tree);
+  return found;
+}
+
+bool ProgramUnderX::closeThroughWindow() {
+  const xcb_window_t window = findWindow("Lystrel2");
+  if (!window)
+    return false;
+  xcb_client_message_event_t message;
+  std::memset(&message, 0, sizeof message);
+  message.response_type = XCB_CLIENT_MESSAGE;
+  message.format = 32;
+  message.window = window;
+  message.type = atom(x_, "WM_PROTOCOLS");
+  message.data.data32[0] = atom(x_, "WM_DELETE_WINDOW");
+  message.data.data32[1] = XCB_CURRENT_TIME;
+  xcb_send_event(x_, 0, window, XCB_EVENT_MASK_NO_EVENT, reinterpret_cast<const char *>(&message));
+  xcb_flush(x_);
+  for (int i = 0; i < 1000; ++i) {
+    int status = 0;
+    if (waitpid(pid_, &status, WNOHANG) == pid_) {
+      pid_ = -1;
+      return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  return false;
+}
+
+IniFile ProgramUnderX::settings() const { return IniFile::load(ini_); }

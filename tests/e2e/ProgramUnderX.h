@@ -1,0 +1,45 @@
+// The real program under an X server, driven from outside: keys typed into another client with
+// XTest, closed through its window, judged by its settings file.
+#pragma once
+
+#include "IniFile.h"
+
+#include <xcb/xcb.h>
+#include <xcb/xcb_keysyms.h>
+
+#include <string>
+#include <sys/types.h>
+
+class ProgramUnderX {
+public:
+  // Writes `settings` as the program's settings file, starts it with `file` and waits until it
+  // answers; the keyboard focus then goes to a window of another client.
+  ProgramUnderX(const std::string &settings, const std::string &file);
+  ~ProgramUnderX();
+  bool started() const { return started_; }
+
+  void press(uint32_t keysym);
+  void release(uint32_t keysym);
+  // Presses the modifiers, taps the key, releases them again in reverse order.
+  void tap(uint32_t keysym, std::initializer_list<uint32_t> modifiers = {});
+  // Lets the program handle what was typed.
+  void settle(int milliseconds = 150);
+
+  // Closes the program through its window's close message; true when it ended by itself.
+  bool closeThroughWindow();
+  IniFile settings() const;
+
+private:
+  xcb_window_t findWindow(const char *title) const;
+  xcb_connection_t *x_ = nullptr;
+  xcb_key_symbols_t *symbols_ = nullptr;
+  xcb_window_t focus_ = 0;
+  pid_t pid_ = -1;
+  std::string folder_, ini_;
+  bool started_ = false;
+};
+
+namespace keysym {
+constexpr uint32_t F1 = 0xffbe, F2 = 0xffbf, F3 = 0xffc0, F4 = 0xffc1, F5 = 0xffc2, F6 = 0xffc3, F7 = 0xffc4,
+                   F8 = 0xffc5, F9 = 0xffc6, ShiftL = 0xffe1, ControlL = 0xffe3, AltL = 0xffe9, a = 0x61, b = 0x62;
+}
