@@ -43,6 +43,7 @@ test-tsan: deps
 bench: build
 	$(BUILD)/bench/engine_bench
 	$(XVFB) $(BUILD)/bench/ui_bench
+	$(XVFB) $(BUILD)/bench/hotkey_bench
 
 clean:
 	rm -rf $(BUILD) $(BUILD)-asan $(BUILD)-tsan

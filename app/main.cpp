@@ -1,11 +1,8 @@
 // Program entry: one instance per user, the main window and its dialogs, the message loop.
-#include "AudioProp.h"
 #include "GuardedApplication.h"
-#include "SetCounter.h"
+#include "Program.h"
 #include "SingleInstance.h"
 #include "U_Main.h"
-#include "WindowMessages.h"
-#include "about.h"
 
 #include <QSocketNotifier>
 
@@ -55,26 +52,8 @@ int main(int argc, char **argv) {
   QApplication::setApplicationName(QStringLiteral("Lystrel2"));
   QApplication::setApplicationDisplayName(QStringLiteral("Lystrel2"));
 
-  frmMain = new TfrmMain;
-  WindowMessageFilter filter([](uint32_t message, uint32_t wParam, uint32_t lParam) {
-    frmMain->WndProc(message, wParam, static_cast<int32_t>(lParam));
-  });
-  app.installNativeEventFilter(&filter);
-  try {
-    frmMain->FormCreate(file);
-  } catch (const std::exception &e) {
-    showHandlerError(QString::fromUtf8(e.what()));
-  }
-  frmAudioProp = new TfrmAudioProp(frmMain);
-  frmAboutBox = new TfrmAboutBox(frmMain);
-  frmSetCounter = new TfrmSetCounter(frmMain);
-  frmMain->show();
+  Program program(file);
   instance->listen([](const std::string &path) { frmMain->CopyDataReceived(path); });
   closeOnTerminationSignals(frmMain);
-
-  const int status = QApplication::exec();
-  frmMain->FormDestroy();
-  app.removeNativeEventFilter(&filter);
-  delete frmMain;
-  return status;
+  return QApplication::exec();
 }

@@ -1,11 +1,9 @@
 // User-interface benchmarks: one spectrum frame (draw and copy), and the user-interface thread's
 // share of one core while a recording plays with the spectrum running.
-#include "AudioProp.h"
 #include "GuardedApplication.h"
-#include "SetCounter.h"
+#include "Program.h"
 #include "SpeedButton.h"
 #include "U_Main.h"
-#include "about.h"
 #include "spectrum_vis.h"
 #include "support/AudioFiles.h"
 #include "support/Signals.h"
@@ -48,10 +46,7 @@ void playingShare() {
   lyt::test::writeSndfile(path, SF_FORMAT_WAV | SF_FORMAT_PCM_16, lyt::test::noise(30, 44100, 2, 0.3f), 44100,
                           2);
   setenv("LYSTREL2_INI", lyt::test::scratchPath("ui-bench.ini").c_str(), 1);
-  frmMain = new TfrmMain;
-  frmMain->FormCreate(path);
-  frmSetCounter = new TfrmSetCounter(frmMain);
-  frmMain->show();
+  auto program = std::make_unique<Program>(path);
   frmMain->SpdBtn_PlayStop->setDown(true);
   frmMain->SpdBtn_PlayStopClick();
   constexpr double kSeconds = 5;
@@ -62,8 +57,6 @@ void playingShare() {
   const double used = threadCpuSeconds() - before;
   std::printf("== User-interface thread while playing with the spectrum (%s, %.0f s): %.2f %% of one core\n",
               qPrintable(QGuiApplication::platformName()), kSeconds, used / kSeconds * 100);
-  frmMain->FormDestroy();
-  delete frmMain;
 }
 
 } // namespace

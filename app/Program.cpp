@@ -1,0 +1,37 @@
+// Creating the main window, its dialogs and the message filter, as the program starts them.
+#include "Program.h"
+
+#include "AudioProp.h"
+#include "GuardedApplication.h"
+#include "SetCounter.h"
+#include "U_Main.h"
+#include "about.h"
+
+Program::Program(const std::string &commandLineFile) {
+  frmMain = new TfrmMain;
+  filter_ = std::make_unique<WindowMessageFilter>([](uint32_t message, uint32_t wParam, uint32_t lParam) {
+    if (frmMain)
+      frmMain->WndProc(message, wParam, static_cast<int32_t>(lParam));
+  });
+  qApp->installNativeEventFilter(filter_.get());
+  try {
+    frmMain->FormCreate(commandLineFile);
+  } catch (const std::exception &e) {
+    // The rest of the start-up is skipped; the window is still shown.
+    showHandlerError(QString::fromUtf8(e.what()));
+  }
+  frmAudioProp = new TfrmAudioProp(frmMain);
+  frmAboutBox = new TfrmAboutBox(frmMain);
+  frmSetCounter = new TfrmSetCounter(frmMain);
+  frmMain->show();
+}
+
+Program::~Program() {
+  frmMain->FormDestroy();
+  qApp->removeNativeEventFilter(filter_.get());
+  delete frmMain;
+  frmMain = nullptr;
+  frmAudioProp = nullptr;
+  frmAboutBox = nullptr;
+  frmSetCounter = nullptr;
+}

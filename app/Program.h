@@ -1,0 +1,22 @@
+// The running program: the main window started as at a real start, its three dialogs, and the
+// filter that hands the hook library's messages to the window.
+#pragma once
+
+#include "WindowMessages.h"
+
+#include <memory>
+#include <string>
+
+class Program {
+public:
+  // Creates and starts the main window (FormCreate, with `commandLineFile` or the remembered
+  // file), then the dialogs, and shows the window. Needs the application object.
+  explicit Program(const std::string &commandLineFile);
+  // Runs FormDestroy when it has not run yet, and releases the window.
+  ~Program();
+  Program(const Program &) = delete;
+  Program &operator=(const Program &) = delete;
+
+private:
+  std::unique_ptr<WindowMessageFilter> filter_;
+};
