@@ -158,6 +158,7 @@ protected:
   void dragEnterEvent(QDragEnterEvent *event) override;
   void dropEvent(QDropEvent *event) override;
   void closeEvent(QCloseEvent *event) override;
+  void mousePressEvent(QMouseEvent *event) override;
   bool event(QEvent *event) override;
   void contextMenuEvent(QContextMenuEvent *event) override;
 
@@ -167,6 +168,7 @@ private:
   void createEffectControls();
   void connectHandlers();
   void connectCheckItem(QAction *item, void (TfrmMain::*handler)());
+  void setNativeFlag(Qt::WindowType flag, bool on);
   void SkipBy(int32_t seconds);
   bool destroyed_ = false;
 };

@@ -1,18 +1,71 @@
-// Full mode, counter display mode, and always on top.
+// Full mode and the counter strip, always on top, and moving the window by its background.
+#include "CommonTypes.h"
 #include "U_Main.h"
 
 #include <QAction>
+#include <QLabel>
+#include <QMenuBar>
+#include <QMouseEvent>
+#include <QWindow>
+
+namespace {
+
+constexpr int kDesignedClientWidth = 314;
+constexpr int kDesignedClientHeight = 198;
+constexpr int kDesignedOuterWidth = 320;
+constexpr int kDesignedOuterHeight = 250;
+
+} // namespace
+
+// The frame and the stacking are changed on the existing native window (QWindow::setFlags), so
+// its id, which the keyboard hook and the drop registration hold, stays the same.
+void TfrmMain::setNativeFlag(Qt::WindowType flag, bool on) {
+  winId();
+  QWindow *native = windowHandle();
+  const Qt::WindowFlags flags = on ? native->flags() | flag : native->flags() & ~flag;
+  if (flags != native->flags())
+    native->setFlags(flags);
+}
 
 void TfrmMain::ItemFullModeClick() {
+  lblPosition2->move(Settings.lblPosition2Left, Settings.lblPosition2Top);
+  lblPosition->move(Settings.lblPosition2Left, Settings.lblPosition2Top + 18);
+  // The outer size is kept as the settings say: what differs from the designed 320 x 250 goes
+  // to the client area.
+  ClientArea->setFixedSize(kDesignedClientWidth + Settings.SelfWidth - kDesignedOuterWidth,
+                           kDesignedClientHeight + Settings.SelfHeight - kDesignedOuterHeight);
+  MainMenu1->show();
+  setNativeFlag(Qt::FramelessWindowHint, false);
+  FileInformation->move(8, 2);
   ItemFullMode->setChecked(true);
   ItemDspCntMode->setChecked(false);
 }
 
 void TfrmMain::ItemDspCntModeClick() {
+  FileInformation->move(100, 100);
+  lblPosition2->move(4, 2);
+  lblPosition->move(122, 2);
+  MainMenu1->hide();
+  setNativeFlag(Qt::FramelessWindowHint, true);
+  ClientArea->setFixedSize(245, 18);
   ItemDspCntMode->setChecked(true);
   ItemFullMode->setChecked(false);
 }
 
-void TfrmMain::ItemTopMostClick() {}
+void TfrmMain::ItemTopMostClick() {
+  ItemTopMost->setChecked(!ItemTopMost->isChecked());
+  Settings.TopMost = ItemTopMost->isChecked();
+  ApplyTopMost();
+}
 
-void TfrmMain::ApplyTopMost() {}
+void TfrmMain::ApplyTopMost() { setNativeFlag(Qt::WindowStaysOnTopHint, Settings.TopMost); }
+
+// A press of the left button on the window's own background moves the window, in both modes.
+void TfrmMain::mousePressEvent(QMouseEvent *event) {
+  if (event->button() == Qt::LeftButton && windowHandle()) {
+    windowHandle()->startSystemMove();
+    event->accept();
+    return;
+  }
+  QMainWindow::mousePressEvent(event);
+}

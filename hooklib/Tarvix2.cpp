@@ -9,6 +9,7 @@
 #include <xcb/xcb_keysyms.h>
 
 #include <atomic>
+#include <condition_variable>
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
@@ -50,6 +51,7 @@ public:
 private:
   Hook() = default;
   void watch(std::promise<void> started);
+  void nudge();
   void report(const xcb_key_press_event_t &event);
 
   Connection control_, data_, sender_;
@@ -58,6 +60,10 @@ private:
   xcb_atom_t atom_ = 0;
   std::atomic<xcb_window_t> target_{0};
   std::thread thread_;
+  std::mutex nudgeMutex_;
+  std::condition_variable nudgeWake_;
+  bool stopping_ = false;
+  std::thread nudger_;
 };
 
 xcb_atom_t internAtom(xcb_connection_t *c, const char *name) {
@@ -103,10 +109,19 @@ std::unique_ptr<Hook> Hook::start(unsigned long window) {
   std::future<void> ready = started.get_future();
   hook->thread_ = std::thread(&Hook::watch, hook.get(), std::move(started));
   ready.wait_for(std::chrono::seconds(2));
+  hook->nudger_ = std::thread(&Hook::nudge, hook.get());
   return hook;
 }
 
 Hook::~Hook() {
+  if (nudger_.joinable()) {
+    {
+      std::lock_guard<std::mutex> lock(nudgeMutex_);
+      stopping_ = true;
+    }
+    nudgeWake_.notify_all();
+    nudger_.join();
+  }
   if (thread_.joinable()) {
     xcb_record_disable_context(control_.get(), context_);
     xcb_flush(control_.get());
@@ -116,6 +131,15 @@ Hook::~Hook() {
     xcb_record_free_context(control_.get(), context_);
     xcb_flush(control_.get());
   }
+}
+
+// The server hands recorded keys on only when it next writes to some client, which it does at
+// once when the focused application reads its keys, but not when none does. A round trip every
+// 20 ms bounds the wait for that case.
+void Hook::nudge() {
+  std::unique_lock<std::mutex> lock(nudgeMutex_);
+  while (!nudgeWake_.wait_for(lock, std::chrono::milliseconds(20), [this] { return stopping_; }))
+    std::free(xcb_get_input_focus_reply(control_.get(), xcb_get_input_focus(control_.get()), nullptr));
 }
 
 // Runs on the hook's thread until the context is disabled.

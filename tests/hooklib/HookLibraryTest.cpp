@@ -131,7 +131,10 @@ TEST_F(HookLibrary, ReportsEveryPressAndReleaseWithItsModifiers) {
   key(XK_Left, true);
   key(XK_Left, false);
   const std::vector<Message> got = receive(12);
-  ASSERT_EQ(got.size(), 12u);
+  std::string seen;
+  for (const Message &m : got)
+    seen += std::to_string(m.keyCode) + "/" + std::to_string(m.modifiers) + (m.released ? "^ " : "v ");
+  ASSERT_EQ(got.size(), 12u) << seen;
   const std::vector<std::tuple<uint32_t, uint32_t, bool>> expected{
       {0x11, 8, false}, {0x70, 8, false},  {0x70, 8, true},   {0x11, 8, true},
       {0x10, 4, false}, {0x12, 20, false}, {0x41, 20, false}, {0x41, 20, true},
@@ -164,6 +167,7 @@ TEST_F(HookLibrary, AMessageToAWindowThatIsGoneIsLostWithoutHarm) {
   std::this_thread::sleep_for(std::chrono::milliseconds(200));
   ASSERT_EQ(setHook_(window_), 1);
   key(XK_a, true);
+  key(XK_a, false);
   const std::vector<Message> got = receive(1);
   ASSERT_EQ(got.size(), 1u);
   EXPECT_EQ(got[0].keyCode, 0x41u);
