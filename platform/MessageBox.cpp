@@ -24,7 +24,8 @@ void showMessageBox(QWidget *owner, const QString &text, const QString &title, B
   }
   const QMessageBox::Icon kind = icon == BoxIcon::Error         ? QMessageBox::Critical
                                  : icon == BoxIcon::Information ? QMessageBox::Information
-                                                                : QMessageBox::Warning;
+                                 : icon == BoxIcon::Warning     ? QMessageBox::Warning
+                                                                : QMessageBox::NoIcon;
   QMessageBox box(kind, title, text, QMessageBox::Ok, owner);
   box.exec();
 }

@@ -7,7 +7,7 @@
 
 class QWidget;
 
-enum class BoxIcon { Error, Information, Warning };
+enum class BoxIcon { None, Error, Information, Warning };
 
 struct ShownBox {
   QString title;

@@ -1,12 +1,38 @@
-// TfrmAudioProp, the settings dialog.
+// TfrmAudioProp, the settings dialog: playback options, the repeat start sound, the key bindings
+// and always on top, edited on copies that only OK applies.
 #pragma once
 
 #include <QDialog>
+
+class KeyBindingTab;
+class QCheckBox;
+class QGroupBox;
+class QLabel;
+class QPushButton;
+class QSpinBox;
+class QTabWidget;
 
 class TfrmAudioProp : public QDialog {
   Q_OBJECT
 public:
   explicit TfrmAudioProp(QWidget *parent = nullptr);
+
+  QTabWidget *PageControl1;
+  QWidget *TabSheet1, *TabSheet7;
+  KeyBindingTab *TabSheet6;
+  QSpinBox *RevSecUpDown, *UpDownFfRw, *UpDownChangeSpeed;
+  QLabel *LblSpeed, *StaticText1;
+  QGroupBox *RepeatSoundGroup;
+  QPushButton *BtnRepFnReset, *BtnRepFnRef, *BtnWavePropOK, *BtnWavePropCancel;
+  QCheckBox *ChkBoxNonLockMode, *ChkBoxTopMost;
+
+  // Fills the controls from Settings.
+  void LoadDialogValues();
+  void BtnRepFnResetClick();
+  void BtnRepFnRefClick();
+
+protected:
+  void showEvent(QShowEvent *event) override;
 };
 
 extern TfrmAudioProp *frmAudioProp;

@@ -1,11 +1,17 @@
 // Reading the settings at start-up and writing them at shutdown, from and to the main window.
+#include "AudioProp.h"
 #include "CommonTypes.h"
+#include "KeyBindingTab.h"
 #include "MessageBox.h"
 #include "SettingsFile.h"
 #include "TrackBar.h"
 #include "U_Main.h"
 
+#include <QAction>
+#include <QCheckBox>
 #include <QFile>
+#include <QLabel>
+#include <QSpinBox>
 
 TIniInfo Settings;
 TKeyMap KeyMap;
@@ -46,4 +52,16 @@ void TfrmMain::SaveSettings() {
                    QStringLiteral("Lystrel2"), BoxIcon::Error);
 }
 
-void TfrmMain::N1Click() {}
+void TfrmMain::N1Click() {
+  if (frmAudioProp->exec() != QDialog::Accepted)
+    return;
+  Settings.RevSec = frmAudioProp->RevSecUpDown->value();
+  Settings.FfRwSec = frmAudioProp->UpDownFfRw->value();
+  Settings.ChangeSpeed = frmAudioProp->UpDownChangeSpeed->value();
+  Settings.DelimiterFileName = QFile::encodeName(frmAudioProp->StaticText1->text()).toStdString();
+  KeyMap = frmAudioProp->TabSheet6->EditKeyMap;
+  Settings.NonLockMode = frmAudioProp->ChkBoxNonLockMode->isChecked();
+  Settings.TopMost = frmAudioProp->ChkBoxTopMost->isChecked();
+  ItemTopMost->setChecked(Settings.TopMost);
+  ApplyTopMost();
+}

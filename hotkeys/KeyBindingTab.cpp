@@ -1,0 +1,186 @@
+// Capturing, naming, setting and releasing key bindings.
+#include "KeyBindingTab.h"
+
+#include "KeyCapture.h"
+#include "KeyNames.h"
+#include "MessageBox.h"
+
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+
+namespace {
+
+const QString kUnboundHint = QStringLiteral("登録するｷｰを押してから設定ボタンを押して下さい");
+const QString kBoundHint = QStringLiteral("新しいｷｰ設定をするにはまず現在のｷｰを解除して下さい");
+
+template <typename W> W *place(W *widget, int left, int top, int width, int height) {
+  widget->setGeometry(left, top, width, height);
+  return widget;
+}
+
+} // namespace
+
+KeyBindingTab::KeyBindingTab(QWidget *parent) : QWidget(parent) {
+  Label3 = place(new QLabel(QStringLiteral("機能："), this), 11, 24, 100, 14);
+  ListBoxFunc = place(new QListWidget(this), 11, 40, 105, 88);
+  Label2 = place(new QLabel(QStringLiteral("新しいｷｰ設定："), this), 131, 24, 140, 14);
+  EditKeyDef = place(new QLineEdit(this), 131, 40, 145, 20);
+  Label5 = place(new QLabel(QStringLiteral("現在のｷｰ設定："), this), 131, 80, 140, 14);
+  StaticTextCurrentKeyDef = place(new QLabel(this), 131, 99, 145, 20);
+  StaticTextCurrentKeyDef->setFrameShape(QFrame::Panel);
+  StaticTextCurrentKeyDef->setFrameShadow(QFrame::Sunken);
+  StaticTextCurrentKeyDef->setAutoFillBackground(true);
+  QPalette white = StaticTextCurrentKeyDef->palette();
+  white.setColor(QPalette::Window, Qt::white);
+  StaticTextCurrentKeyDef->setPalette(white);
+  BtnKeySet = place(new QPushButton(QStringLiteral("設定"), this), 291, 40, 65, 25);
+  BtnRelise = place(new QPushButton(QStringLiteral("解除"), this), 291, 72, 65, 25);
+  BtnKeySet->setEnabled(false);
+  BtnRelise->setEnabled(false);
+  BtnKeySet->setAutoDefault(false);
+  BtnRelise->setAutoDefault(false);
+  for (int i = 0; i < KeyMapSlots; ++i)
+    ListBoxFunc->addItem(functionName(i));
+  ListBoxFunc->setStyleSheet(QStringLiteral("QListWidget::item { height: 12px; }"));
+  EditKeyDef->installEventFilter(this);
+  connect(ListBoxFunc, &QListWidget::itemClicked, this, &KeyBindingTab::ListBoxFuncClick);
+  connect(BtnKeySet, &QPushButton::clicked, this, &KeyBindingTab::BtnKeySetClick);
+  connect(BtnRelise, &QPushButton::clicked, this, &KeyBindingTab::BtnReliseClick);
+}
+
+void KeyBindingTab::startEditing(const TKeyMap &keyMap) {
+  EditKeyMap = keyMap;
+  ListBoxFunc->setCurrentRow(0);
+  ShowCurrentBinding(0);
+}
+
+int KeyBindingTab::selectedIndex() const {
+  return std::max(ListBoxFunc->currentRow(), 0);
+}
+
+// Showing the tab shows the command that is selected, the one the buttons act on.
+void KeyBindingTab::showEvent(QShowEvent *event) {
+  QWidget::showEvent(event);
+  ShowCurrentBinding(selectedIndex());
+}
+
+// Key presses in the field are captured and never typed; Tab and Enter keep their dialog meaning.
+bool KeyBindingTab::eventFilter(QObject *watched, QEvent *event) {
+  if (watched != EditKeyDef)
+    return false;
+  switch (event->type()) {
+  case QEvent::ShortcutOverride: {
+    // The dialog's own Alt shortcuts do not act inside the field: the key comes here.
+    auto *key = static_cast<QKeyEvent *>(event);
+    if (key->key() != Qt::Key_Tab && key->key() != Qt::Key_Backtab && key->key() != Qt::Key_Return &&
+        key->key() != Qt::Key_Enter)
+      event->accept();
+    return false;
+  }
+  case QEvent::KeyPress: {
+    auto *key = static_cast<QKeyEvent *>(event);
+    if (key->key() == Qt::Key_Tab || key->key() == Qt::Key_Backtab || key->key() == Qt::Key_Return ||
+        key->key() == Qt::Key_Enter)
+      return false;
+    const uint32_t code = virtualKeyOf(key);
+    CapturedModifiers = 0;
+    EditKeyDef->clear();
+    // F10 is a system key, as a key held with Alt is: it is captured with Alt.
+    CapturedModifiers = modifierFlagsOf(key, code) | (code == 0x79 ? 16 : 0);
+    ShowCapturedKey(code, CapturedModifiers);
+    return true;
+  }
+  case QEvent::KeyRelease:
+  case QEvent::InputMethod:
+    return true;
+  default:
+    return false;
+  }
+}
+
+void KeyBindingTab::ShowCapturedKey(uint32_t keyCode, int32_t modifiers) {
+  if (IsKeyFree(keyCode, modifiers)) {
+    EditKeyDef->setText(bindingName(modifiers, keyCode));
+    CapturedModifiers = modifiers;
+    CapturedKeyCode = static_cast<uint16_t>(keyCode);
+  }
+  if (!EditKeyDef->text().isEmpty())
+    BtnKeySet->setEnabled(true);
+}
+
+bool KeyBindingTab::IsKeyFree(uint32_t keyCode, int32_t modifiers) {
+  for (int slot = 1; slot <= KeyMapSlots; ++slot) {
+    const KeyBinding &b = EditKeyMap.slot(slot);
+    if (b.Modifiers == modifiers && b.KeyCode == static_cast<int32_t>(keyCode)) {
+      showMessageBox(window(), QStringLiteral("このｷｰは既に他の機能に割り当てれれています"),
+                     QStringLiteral("Lystrel2"), BoxIcon::None);
+      return false;
+    }
+  }
+  return true;
+}
+
+void KeyBindingTab::setFieldEnabled(bool enabled) {
+  EditKeyDef->setEnabled(enabled);
+  QPalette palette = EditKeyDef->palette();
+  palette.setColor(QPalette::Base, enabled ? palette.color(QPalette::Active, QPalette::Base)
+                                           : palette.color(QPalette::Inactive, QPalette::Window));
+  EditKeyDef->setPalette(palette);
+}
+
+void KeyBindingTab::focusIfShown(QWidget *widget) {
+  if (widget->isVisible() && widget->isEnabled())
+    widget->setFocus();
+}
+
+void KeyBindingTab::ShowCurrentBinding(int index) {
+  EditKeyDef->clear();
+  StaticTextCurrentKeyDef->clear();
+  bool bound = false;
+  for (int slot = 1; slot <= KeyMapSlots; ++slot) {
+    const KeyBinding &b = EditKeyMap.slot(slot);
+    if (b.Command != index + 1 || keyName(static_cast<uint32_t>(b.KeyCode)).isEmpty())
+      continue;
+    StaticTextCurrentKeyDef->setText(bindingName(b.Modifiers, static_cast<uint32_t>(b.KeyCode)));
+    setFieldEnabled(false);
+    BtnKeySet->setEnabled(false);
+    BtnRelise->setEnabled(true);
+    bound = true;
+  }
+  if (bound) {
+    setToolTip(kBoundHint);
+    focusIfShown(BtnRelise);
+  } else {
+    setToolTip(kUnboundHint);
+    setFieldEnabled(true);
+    BtnRelise->setEnabled(false);
+    focusIfShown(EditKeyDef);
+  }
+}
+
+void KeyBindingTab::ListBoxFuncClick() {
+  ShowCurrentBinding(selectedIndex());
+}
+
+void KeyBindingTab::BtnKeySetClick() {
+  if (EditKeyDef->text().isEmpty())
+    return;
+  const int i = selectedIndex();
+  EditKeyMap.slot(i + 1) = KeyBinding{CapturedModifiers, CapturedKeyCode, i + 1};
+  StaticTextCurrentKeyDef->setText(EditKeyDef->text());
+  EditKeyDef->clear();
+  setFieldEnabled(false);
+  BtnKeySet->setEnabled(false);
+  BtnRelise->setEnabled(true);
+}
+
+void KeyBindingTab::BtnReliseClick() {
+  EditKeyMap.slot(selectedIndex() + 1) = KeyBinding{};
+  StaticTextCurrentKeyDef->clear();
+  setFieldEnabled(true);
+  BtnRelise->setEnabled(false);
+  focusIfShown(EditKeyDef);
+}

@@ -1,0 +1,200 @@
+// The window modes, the settings dialog and its key-binding editor.
+#include "AudioProp.h"
+#include "CommonTypes.h"
+#include "KeyBindingTab.h"
+#include "MainWindowFixture.h"
+#include "support/Fixtures.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QTabWidget>
+#include <QTest>
+#include <QTimer>
+#include <QWindow>
+
+#include <functional>
+
+using namespace lyt::test;
+
+namespace {
+
+TEST_F(MainWindowTest, TheModesMoveTheCountersAndKeepTheNativeWindow) {
+  writeSettings("[Window]\nlblPosition2Top=80\n");
+  start();
+  window->show();
+  const WId native = window->windowHandle()->winId();
+  EXPECT_EQ(window->lblPosition2->pos(), QPoint(186, 80));
+  EXPECT_EQ(window->lblPosition->pos(), QPoint(186, 98));
+  EXPECT_EQ(window->ClientArea->size(), QSize(314, 198));
+  EXPECT_TRUE(window->ItemFullMode->isChecked());
+  window->ItemDspCntMode->trigger();
+  EXPECT_EQ(window->lblPosition2->pos(), QPoint(4, 2));
+  EXPECT_EQ(window->lblPosition->pos(), QPoint(122, 2));
+  EXPECT_EQ(window->FileInformation->pos(), QPoint(100, 100));
+  EXPECT_EQ(window->ClientArea->size(), QSize(245, 18));
+  EXPECT_FALSE(window->MainMenu1->isVisible());
+  EXPECT_TRUE(window->windowHandle()->flags() & Qt::FramelessWindowHint);
+  EXPECT_TRUE(window->ItemDspCntMode->isChecked() && !window->ItemFullMode->isChecked());
+  window->ItemFullMode->trigger();
+  EXPECT_EQ(window->lblPosition2->pos(), QPoint(186, 80));
+  EXPECT_EQ(window->ClientArea->size(), QSize(314, 198));
+  EXPECT_FALSE(window->windowHandle()->flags() & Qt::FramelessWindowHint);
+  EXPECT_EQ(window->FileInformation->pos(), QPoint(8, 2));
+  window->ItemTopMost->trigger();
+  EXPECT_TRUE(Settings.TopMost);
+  EXPECT_TRUE(window->windowHandle()->flags() & Qt::WindowStaysOnTopHint);
+  window->ItemTopMost->trigger();
+  EXPECT_FALSE(Settings.TopMost);
+  EXPECT_FALSE(window->ItemTopMost->isChecked());
+  EXPECT_FALSE(window->windowHandle()->flags() & Qt::WindowStaysOnTopHint);
+  EXPECT_EQ(window->windowHandle()->winId(), native) << "the hook's window is still the live one";
+  window->FormDestroy();
+  EXPECT_NE(settingsText().find("TopMost=0\n"), std::string::npos);
+  EXPECT_NE(settingsText().find("DspMode=0\n"), std::string::npos) << "the mode chosen is not remembered";
+}
+
+class SettingsDialog : public MainWindowTest {
+protected:
+  void SetUp() override {
+    MainWindowTest::SetUp();
+    writeSettings("[WaveFile]\nRevSec=25\nFfRwSec=7\nChangeSpeed=130\n[KeyMap]\n2=008,112, 2\n");
+    start();
+  }
+  // Opens the dialog, lets `act` work in it, then closes it with OK or Cancel.
+  void inDialog(const std::function<void(TfrmAudioProp *)> &act, bool ok) {
+    QTimer::singleShot(0, [&] {
+      act(frmAudioProp);
+      if (ok)
+        QTest::mouseClick(frmAudioProp->BtnWavePropOK, Qt::LeftButton);
+      else
+        QTest::mouseClick(frmAudioProp->BtnWavePropCancel, Qt::LeftButton);
+    });
+    window->N1Click();
+  }
+  KeyBindingTab *keys() const { return frmAudioProp->TabSheet6; }
+};
+
+TEST_F(SettingsDialog, ShowsStoredValuesWithinTheRangesAndOkAppliesThemWithoutWriting) {
+  const std::string before = settingsText();
+  inDialog(
+      [](TfrmAudioProp *d) {
+        EXPECT_EQ(d->RevSecUpDown->value(), 20) << "25 shows as the bound";
+        EXPECT_EQ(d->UpDownFfRw->value(), 7);
+        EXPECT_EQ(d->UpDownChangeSpeed->value(), 120);
+        QTest::keyClick(d->UpDownFfRw, Qt::Key_Up);
+        d->ChkBoxTopMost->setChecked(true);
+        d->ChkBoxNonLockMode->setChecked(true);
+      },
+      true);
+  EXPECT_EQ(Settings.RevSec, 20);
+  EXPECT_EQ(Settings.FfRwSec, 8);
+  EXPECT_EQ(Settings.ChangeSpeed, 120);
+  EXPECT_TRUE(Settings.NonLockMode);
+  EXPECT_TRUE(Settings.TopMost);
+  EXPECT_TRUE(window->ItemTopMost->isChecked());
+  EXPECT_EQ(settingsText(), before) << "OK does not write the file";
+}
+
+TEST_F(SettingsDialog, CancelDropsEveryChangeKeyBindingsIncluded) {
+  const TKeyMap keyMap = KeyMap;
+  inDialog(
+      [this](TfrmAudioProp *d) {
+        QTest::keyClick(d->RevSecUpDown, Qt::Key_Down);
+        d->BtnRepFnResetClick();
+        d->PageControl1->setCurrentIndex(1);
+        keys()->ListBoxFunc->setCurrentRow(1);
+        keys()->ListBoxFuncClick();
+        keys()->BtnReliseClick();
+        EXPECT_EQ(keys()->EditKeyMap.slot(2).Command, 0);
+      },
+      false);
+  EXPECT_EQ(Settings.RevSec, 25);
+  EXPECT_EQ(KeyMap, keyMap);
+  inDialog([](TfrmAudioProp *d) { EXPECT_EQ(d->PageControl1->currentIndex(), 1) << "the last tab stays"; },
+           false);
+}
+
+TEST_F(SettingsDialog, CapturedCombinationsAreNamedAndSetAsTheHookWouldReportThem) {
+  inDialog(
+      [this](TfrmAudioProp *d) {
+        d->PageControl1->setCurrentIndex(1);
+        KeyBindingTab *k = keys();
+        k->ListBoxFunc->setCurrentRow(4);
+        k->ListBoxFuncClick();
+        EXPECT_TRUE(k->EditKeyDef->isEnabled());
+        EXPECT_FALSE(k->BtnKeySet->isEnabled()) << "not before a capture";
+        EXPECT_FALSE(k->BtnRelise->isEnabled());
+        QTest::keyPress(k->EditKeyDef, Qt::Key_Shift);
+        EXPECT_EQ(k->EditKeyDef->text(), QStringLiteral("Shift"));
+        QTest::keyPress(k->EditKeyDef, Qt::Key_F1, Qt::ShiftModifier);
+        QTest::keyRelease(k->EditKeyDef, Qt::Key_F1, Qt::ShiftModifier);
+        QTest::keyRelease(k->EditKeyDef, Qt::Key_Shift);
+        EXPECT_EQ(k->EditKeyDef->text(), QStringLiteral("Shift+F1"));
+        k->BtnKeySetClick();
+        EXPECT_EQ(k->EditKeyMap.slot(5), (KeyBinding{4, 0x70, 5}));
+        EXPECT_EQ(k->StaticTextCurrentKeyDef->text(), QStringLiteral("Shift+F1"));
+        EXPECT_FALSE(k->EditKeyDef->isEnabled());
+        EXPECT_TRUE(k->BtnRelise->isEnabled() && !k->BtnKeySet->isEnabled());
+
+        const auto capture = [&](int row, int key, Qt::KeyboardModifiers mods) {
+          k->ListBoxFunc->setCurrentRow(row);
+          k->ListBoxFuncClick();
+          QTest::keyClick(k->EditKeyDef, static_cast<Qt::Key>(key), mods);
+          const QString name = k->EditKeyDef->text();
+          k->BtnKeySetClick();
+          return std::make_pair(name, k->EditKeyMap.slot(row + 1));
+        };
+        EXPECT_EQ(capture(6, Qt::Key_Control, Qt::NoModifier),
+                  std::make_pair(QStringLiteral("Ctrl"), KeyBinding{8, 0x11, 7}));
+        EXPECT_EQ(capture(7, Qt::Key_F10, Qt::NoModifier),
+                  std::make_pair(QStringLiteral("Alt+F10"), KeyBinding{16, 0x79, 8}));
+        EXPECT_EQ(capture(8, Qt::Key_5, Qt::KeypadModifier),
+                  std::make_pair(QStringLiteral("5"), KeyBinding{0, 0x65, 9}));
+        EXPECT_EQ(capture(9, Qt::Key_5, Qt::NoModifier),
+                  std::make_pair(QStringLiteral("5"), KeyBinding{0, 0x35, 10}));
+        EXPECT_EQ(capture(10, Qt::Key_Left, Qt::ControlModifier | Qt::AltModifier),
+                  std::make_pair(QStringLiteral("Ctrl+Alt+←"), KeyBinding{24, 0x25, 11}));
+        EXPECT_EQ(capture(11, Qt::Key_F13, Qt::NoModifier),
+                  std::make_pair(QStringLiteral("F13"), KeyBinding{0, 0x7C, 12}))
+            << "a pedal's key";
+      },
+      true);
+  EXPECT_EQ(KeyMap.slot(5), (KeyBinding{4, 0x70, 5}));
+  EXPECT_EQ(KeyMap.slot(10), (KeyBinding{0, 0x35, 10}));
+}
+
+TEST_F(SettingsDialog, ADuplicateIsRefusedAndLettersAreNeverTyped) {
+  inDialog(
+      [this](TfrmAudioProp *d) {
+        d->PageControl1->setCurrentIndex(1);
+        KeyBindingTab *k = keys();
+        k->ListBoxFunc->setCurrentRow(0);
+        k->ListBoxFuncClick();
+        QTest::keyClicks(k->EditKeyDef, QStringLiteral("ab"));
+        EXPECT_EQ(k->EditKeyDef->text(), QStringLiteral("B")) << "the name of the last key, not text";
+        QTest::keyClick(k->EditKeyDef, Qt::Key_F1, Qt::ControlModifier);
+        EXPECT_TRUE(k->EditKeyDef->text().isEmpty()) << "Ctrl+F1 belongs to the fast forward";
+        ASSERT_EQ(boxes.size(), 1u);
+        EXPECT_EQ(boxes[0].title, QStringLiteral("Lystrel2"));
+        EXPECT_EQ(boxes[0].text, QStringLiteral("このｷｰは既に他の機能に割り当てれれています"));
+        EXPECT_EQ(boxes[0].icon, BoxIcon::None);
+        k->ListBoxFunc->setCurrentRow(1);
+        k->ListBoxFuncClick();
+        EXPECT_EQ(k->StaticTextCurrentKeyDef->text(), QStringLiteral("Ctrl+F1"));
+        EXPECT_FALSE(k->EditKeyDef->isEnabled());
+        EXPECT_EQ(k->toolTip(), QStringLiteral("新しいｷｰ設定をするにはまず現在のｷｰを解除して下さい"));
+        k->BtnReliseClick();
+        EXPECT_TRUE(k->EditKeyDef->isEnabled());
+        EXPECT_FALSE(k->BtnKeySet->isEnabled()) << "until a key is pressed";
+      },
+      true);
+  EXPECT_EQ(KeyMap.slot(2), KeyBinding{}) << "released on OK";
+}
+
+} // namespace
