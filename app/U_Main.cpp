@@ -81,6 +81,7 @@ TfrmMain::~TfrmMain() = default;
 
 void TfrmMain::createMenus() {
   MainMenu1 = menuBar();
+  MainMenu1->setStyleSheet(QStringLiteral("QMenuBar::item { padding: 2px 3px; }"));
   File1 = MainMenu1->addMenu(QStringLiteral("ファイル(&F)"));
   Open1 = File1->addAction(QStringLiteral("開く(&O)..."));
   File1->addSeparator();

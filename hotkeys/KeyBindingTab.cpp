@@ -44,7 +44,10 @@ KeyBindingTab::KeyBindingTab(QWidget *parent) : QWidget(parent) {
   BtnRelise->setAutoDefault(false);
   for (int i = 0; i < KeyMapSlots; ++i)
     ListBoxFunc->addItem(functionName(i));
-  ListBoxFunc->setStyleSheet(QStringLiteral("QListWidget::item { height: 12px; }"));
+  QFont listFont = ListBoxFunc->font();
+  listFont.setPixelSize(10); // items 12 pixels high
+  ListBoxFunc->setFont(listFont);
+  ListBoxFunc->setStyleSheet(QStringLiteral("QListWidget::item { height: 12px; padding: 0px; }"));
   EditKeyDef->installEventFilter(this);
   connect(ListBoxFunc, &QListWidget::itemClicked, this, &KeyBindingTab::ListBoxFuncClick);
   connect(BtnKeySet, &QPushButton::clicked, this, &KeyBindingTab::BtnKeySetClick);

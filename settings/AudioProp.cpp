@@ -38,6 +38,9 @@ QSpinBox *numberBox(QWidget *parent, int left, int top, int height, int max) {
 TfrmAudioProp::TfrmAudioProp(QWidget *parent) : QDialog(parent) {
   setWindowTitle(QStringLiteral("設定"));
   setFixedSize(385, 245);
+  QFont small = font();
+  small.setPixelSize(11); // the designed layout is tight
+  setFont(small);
   PageControl1 = place(new QTabWidget(this), 8, 2, 372, 204);
 
   TabSheet1 = new QWidget;
@@ -45,7 +48,7 @@ TfrmAudioProp::TfrmAudioProp(QWidget *parent) : QDialog(parent) {
   RevSecUpDown = numberBox(TabSheet1, 107, 19, 20, 20);
   place(new QLabel(QStringLiteral("早送・巻戻秒数"), TabSheet1), 10, 66, 95, 14);
   UpDownFfRw = numberBox(TabSheet1, 107, 58, 20, 50);
-  LblSpeed = place(new QLabel(QStringLiteral("速度変更(単位：0.01)"), TabSheet1), 188, 26, 110, 14);
+  LblSpeed = place(new QLabel(QStringLiteral("速度変更(単位：0.01)"), TabSheet1), 188, 26, 112, 14);
   UpDownChangeSpeed = numberBox(TabSheet1, 300, 19, 19, 120);
   RepeatSoundGroup = place(new QGroupBox(QStringLiteral("リピート開始音"), TabSheet1), 3, 107, 353, 62);
   StaticText1 = place(new QLabel(RepeatSoundGroup), 8, 17, 337, 16);

@@ -7,6 +7,7 @@
 
 #include <QAction>
 #include <QCheckBox>
+#include <QDir>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -195,6 +196,43 @@ TEST_F(SettingsDialog, ADuplicateIsRefusedAndLettersAreNeverTyped) {
       },
       true);
   EXPECT_EQ(KeyMap.slot(2), KeyBinding{}) << "released on OK";
+}
+
+} // namespace
+
+namespace {
+
+// Pictures of the window in both modes and of each tab of the dialog, for a person to look at.
+// A picture that is one flat colour would mean nothing was drawn.
+bool hasContent(const QImage &image) {
+  const QRgb first = image.pixel(0, 0);
+  for (int y = 0; y < image.height(); y += 3)
+    for (int x = 0; x < image.width(); x += 3)
+      if (image.pixel(x, y) != first)
+        return true;
+  return false;
+}
+
+TEST_F(MainWindowTest, PicturesOfTheModesAndTheDialogTabs) {
+  start(fixture("pcm16.wav").path);
+  window->show();
+  const std::string folder = LYT_SCREENSHOTS;
+  QDir().mkpath(QString::fromStdString(folder));
+  const auto save = [&](QWidget *widget, const char *name) {
+    const QImage picture = widget->grab().toImage();
+    EXPECT_TRUE(hasContent(picture)) << name;
+    EXPECT_TRUE(picture.save(QString::fromStdString(folder + "/" + name + ".png"))) << name;
+  };
+  save(window, "full-mode");
+  window->ItemDspCntModeClick();
+  save(window, "counter-mode");
+  window->ItemFullModeClick();
+  frmAudioProp->show();
+  for (int tab = 0; tab < 3; ++tab) {
+    frmAudioProp->PageControl1->setCurrentIndex(tab);
+    save(frmAudioProp, ("settings-tab-" + std::to_string(tab + 1)).c_str());
+  }
+  frmAudioProp->hide();
 }
 
 } // namespace
