@@ -17,6 +17,7 @@
 #include <QMimeData>
 #include <QTimer>
 #include <QUrl>
+#include <QWindow>
 
 #include <dlfcn.h>
 
@@ -134,13 +135,24 @@ void TfrmMain::AimHook() {
   if (!setHook)
     return;
   winId();
-  HookInstalled = static_cast<uint8_t>(setHook(nativeWindowId(this)) & 0xFF);
+  aimedWindow_ = nativeWindowId(this);
+  HookInstalled = static_cast<uint8_t>(setHook(aimedWindow_) & 0xFF);
+}
+
+// Qt may give the main window a new native window (a change of the on-top flag before it is
+// shown does): the hook is aimed at the live one again.
+void TfrmMain::FollowNativeWindow() {
+  if (HookInstalled && nativeWindowId(this) != aimedWindow_)
+    AimHook();
 }
 
 bool TfrmMain::event(QEvent *event) {
-  if (event->type() == QEvent::WinIdChange && HookInstalled)
-    AimHook();
-  return QMainWindow::event(event);
+  const bool handled = QMainWindow::event(event);
+  if (event->type() == QEvent::WinIdChange)
+    FollowNativeWindow();
+  else if (event->type() == QEvent::Show) // the native window of a first show comes after the event
+    QTimer::singleShot(0, this, &TfrmMain::FollowNativeWindow);
+  return handled;
 }
 
 void TfrmMain::Open1Click() {

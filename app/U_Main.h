@@ -130,6 +130,7 @@ public:
   // --- hot keys
   void WndProc(uint32_t message, uintptr_t wParam, intptr_t lParam);
   void AimHook();
+  void FollowNativeWindow();
   void RunCommand(int32_t command);
   void PlayStopKeyPressed();
   void PlayStopKeyReleased();
@@ -171,6 +172,7 @@ private:
   void setNativeFlag(Qt::WindowType flag, bool on);
   void SkipBy(int32_t seconds);
   bool destroyed_ = false;
+  unsigned long aimedWindow_ = 0;
 };
 
 extern TfrmMain *frmMain;

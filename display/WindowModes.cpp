@@ -17,14 +17,20 @@ constexpr int kDesignedOuterHeight = 250;
 
 } // namespace
 
-// The frame and the stacking are changed on the existing native window (QWindow::setFlags), so
-// its id, which the keyboard hook and the drop registration hold, stays the same.
+// A shown window changes its frame and stacking on the existing native window (QWindow::setFlags),
+// so its id, which the keyboard hook holds, stays the same. Before the first show the widget's own
+// flags are set, so that showing does not replace the window again; the hook follows the window
+// that showing makes.
 void TfrmMain::setNativeFlag(Qt::WindowType flag, bool on) {
-  winId();
+  if (!isVisible()) {
+    setWindowFlag(flag, on);
+    return;
+  }
   QWindow *native = windowHandle();
   const Qt::WindowFlags flags = on ? native->flags() | flag : native->flags() & ~flag;
   if (flags != native->flags())
     native->setFlags(flags);
+  FollowNativeWindow();
 }
 
 void TfrmMain::ItemFullModeClick() {
@@ -58,7 +64,9 @@ void TfrmMain::ItemTopMostClick() {
   ApplyTopMost();
 }
 
-void TfrmMain::ApplyTopMost() { setNativeFlag(Qt::WindowStaysOnTopHint, Settings.TopMost); }
+void TfrmMain::ApplyTopMost() {
+  setNativeFlag(Qt::WindowStaysOnTopHint, Settings.TopMost);
+}
 
 // A press of the left button on the window's own background moves the window, in both modes.
 void TfrmMain::mousePressEvent(QMouseEvent *event) {

@@ -15,14 +15,15 @@
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
+#include <vector>
 
 namespace {
 
 int counter = 0;
 
 xcb_atom_t atom(xcb_connection_t *c, const char *name) {
-  xcb_intern_atom_reply_t *reply =
-      xcb_intern_atom_reply(c, xcb_intern_atom(c, 0, static_cast<uint16_t>(std::strlen(name)), name), nullptr);
+  xcb_intern_atom_reply_t *reply = xcb_intern_atom_reply(
+      c, xcb_intern_atom(c, 0, static_cast<uint16_t>(std::strlen(name)), name), nullptr);
   const xcb_atom_t a = reply ? reply->atom : 0;
   std::free(reply);
   return a;
@@ -110,28 +111,74 @@ void ProgramUnderX::settle(int milliseconds) {
   std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
 }
 
+bool ProgramUnderX::hasTitle(xcb_window_t window, const char *title) const {
+  xcb_get_property_reply_t *name = xcb_get_property_reply(
+      x_, xcb_get_property(x_, 0, window, XCB_ATOM_WM_NAME, XCB_ATOM_ANY, 0, 64), nullptr);
+  xcb_get_window_attributes_reply_t *attributes =
+      xcb_get_window_attributes_reply(x_, xcb_get_window_attributes(x_, window), nullptr);
+  // Hidden dialogs may carry the program's name too: the main window is the one on screen.
+  const bool shown = attributes && attributes->map_state == XCB_MAP_STATE_VIEWABLE;
+  const bool same = shown && name &&
+                    xcb_get_property_value_length(name) == static_cast<int>(std::strlen(title)) &&
+                    std::memcmp(xcb_get_property_value(name), title, std::strlen(title)) == 0;
+  std::free(attributes);
+  std::free(name);
+  return same;
+}
+
 xcb_window_t ProgramUnderX::findWindow(const char *title) const {
   xcb_screen_t *screen = xcb_setup_roots_iterator(xcb_get_setup(x_)).data;
-  xcb_query_tree_reply_t *tree = xcb_query_tree_reply(x_, xcb_query_tree(x_, screen->root), nullptr);
-  if (!tree)
-    return 0;
-  xcb_window_t found = 0;
-  const xcb_window_t *children = xcb_query_tree_children(tree);
-  for (int i = 0; i < xcb_query_tree_children_length(tree) && !found; ++i) {
-    xcb_get_property_reply_t *name = xcb_get_property_reply(
-        x_, xcb_get_property(x_, 0, children[i], XCB_ATOM_WM_NAME, XCB_ATOM_ANY, 0, 64), nullptr);
-    xcb_get_window_attributes_reply_t *attributes =
-        xcb_get_window_attributes_reply(x_, xcb_get_window_attributes(x_, children[i]), nullptr);
-    // Hidden dialogs may carry the program's name too: the main window is the one on screen.
-    const bool shown = attributes && attributes->map_state == XCB_MAP_STATE_VIEWABLE;
-    if (shown && name && xcb_get_property_value_length(name) == static_cast<int>(std::strlen(title)) &&
-        std::memcmp(xcb_get_property_value(name), title, std::strlen(title)) == 0)
-      found = children[i];
-    std::free(attributes);
-    std::free(name);
+  // A window manager lists the client windows it frames; without one they are the root's children.
+  xcb_get_property_reply_t *clients = xcb_get_property_reply(
+      x_, xcb_get_property(x_, 0, screen->root, atom(x_, "_NET_CLIENT_LIST"), XCB_ATOM_WINDOW, 0, 1024),
+      nullptr);
+  std::vector<xcb_window_t> candidates;
+  if (clients && xcb_get_property_value_length(clients) > 0) {
+    const auto *ids = static_cast<const xcb_window_t *>(xcb_get_property_value(clients));
+    candidates.assign(ids, ids + xcb_get_property_value_length(clients) / 4);
+  } else if (xcb_query_tree_reply_t *tree =
+                 xcb_query_tree_reply(x_, xcb_query_tree(x_, screen->root), nullptr)) {
+    const xcb_window_t *children = xcb_query_tree_children(tree);
+    candidates.assign(children, children + xcb_query_tree_children_length(tree));
+    std::free(tree);
   }
-  std::free(tree);
-  return found;
+  std::free(clients);
+  for (xcb_window_t window : candidates)
+    if (hasTitle(window, title))
+      return window;
+  return 0;
+}
+
+bool ProgramUnderX::keptAbove() const {
+  const xcb_window_t window = mainWindow();
+  xcb_get_property_reply_t *state = xcb_get_property_reply(
+      x_, xcb_get_property(x_, 0, window, atom(x_, "_NET_WM_STATE"), XCB_ATOM_ATOM, 0, 32), nullptr);
+  bool above = false;
+  const xcb_atom_t wanted = atom(x_, "_NET_WM_STATE_ABOVE");
+  if (state)
+    for (int i = 0; i < xcb_get_property_value_length(state) / 4; ++i)
+      above |= static_cast<const xcb_atom_t *>(xcb_get_property_value(state))[i] == wanted;
+  std::free(state);
+  return above;
+}
+
+void ProgramUnderX::click(int button, int x, int y) {
+  xcb_screen_t *screen = xcb_setup_roots_iterator(xcb_get_setup(x_)).data;
+  xcb_translate_coordinates_reply_t *at = xcb_translate_coordinates_reply(
+      x_,
+      xcb_translate_coordinates(x_, mainWindow(), screen->root, static_cast<int16_t>(x),
+                                static_cast<int16_t>(y)),
+      nullptr);
+  if (!at)
+    return;
+  xcb_test_fake_input(x_, XCB_MOTION_NOTIFY, 0, XCB_CURRENT_TIME, screen->root, at->dst_x, at->dst_y, 0);
+  xcb_test_fake_input(x_, XCB_BUTTON_PRESS, static_cast<uint8_t>(button), XCB_CURRENT_TIME, XCB_NONE, 0, 0,
+                      0);
+  xcb_test_fake_input(x_, XCB_BUTTON_RELEASE, static_cast<uint8_t>(button), XCB_CURRENT_TIME, XCB_NONE, 0, 0,
+                      0);
+  xcb_flush(x_);
+  std::free(at);
+  settle(300);
 }
 
 bool ProgramUnderX::closeThroughWindow() {
@@ -159,4 +206,6 @@ bool ProgramUnderX::closeThroughWindow() {
   return false;
 }
 
-IniFile ProgramUnderX::settings() const { return IniFile::load(ini_); }
+IniFile ProgramUnderX::settings() const {
+  return IniFile::load(ini_);
+}

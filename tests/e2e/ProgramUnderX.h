@@ -27,10 +27,17 @@ public:
 
   // Closes the program through its window's close message; true when it ended by itself.
   bool closeThroughWindow();
+  // The program's main window (its client window when a window manager frames it), or 0.
+  xcb_window_t mainWindow() const { return findWindow("Lystrel2"); }
+  // Whether the window manager keeps the main window above the others.
+  bool keptAbove() const;
+  // A click of `button` at a point of the main window.
+  void click(int button, int x, int y);
   IniFile settings() const;
 
 private:
   xcb_window_t findWindow(const char *title) const;
+  bool hasTitle(xcb_window_t window, const char *title) const;
   xcb_connection_t *x_ = nullptr;
   xcb_key_symbols_t *symbols_ = nullptr;
   xcb_window_t focus_ = 0;
@@ -40,6 +47,8 @@ private:
 };
 
 namespace keysym {
+constexpr uint32_t Down = 0xff54, Return = 0xff0d;
 constexpr uint32_t F1 = 0xffbe, F2 = 0xffbf, F3 = 0xffc0, F4 = 0xffc1, F5 = 0xffc2, F6 = 0xffc3, F7 = 0xffc4,
-                   F8 = 0xffc5, F9 = 0xffc6, ShiftL = 0xffe1, ControlL = 0xffe3, AltL = 0xffe9, a = 0x61, b = 0x62;
-}
+                   F8 = 0xffc5, F9 = 0xffc6, ShiftL = 0xffe1, ControlL = 0xffe3, AltL = 0xffe9, a = 0x61,
+                   b = 0x62;
+} // namespace keysym

@@ -1,0 +1,83 @@
+// Under a window manager: always on top as the window manager sees it, and hot keys that keep
+// working through every change of mode and stacking.
+#include "ProgramUnderX.h"
+#include "support/AudioFiles.h"
+#include "support/Signals.h"
+
+#include <gtest/gtest.h>
+#include <sndfile.h>
+
+#include <chrono>
+#include <csignal>
+#include <cstdlib>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+
+using namespace lyt::test;
+using namespace keysym;
+
+namespace {
+
+class UnderAWindowManager : public ::testing::Test {
+protected:
+  void SetUp() override {
+    if (!std::getenv("DISPLAY"))
+      GTEST_SKIP() << "needs an X server (make test runs these under xvfb-run)";
+    wm_ = fork();
+    if (wm_ == 0) {
+      execlp("openbox", "openbox", "--sm-disable", static_cast<char *>(nullptr));
+      _exit(127);
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(800));
+    int status = 0;
+    ASSERT_EQ(waitpid(wm_, &status, WNOHANG), 0) << "openbox did not start";
+  }
+  void TearDown() override {
+    if (wm_ > 0) {
+      kill(wm_, SIGTERM);
+      waitpid(wm_, nullptr, 0);
+    }
+  }
+  pid_t wm_ = -1;
+};
+
+TEST_F(UnderAWindowManager, OnTopFollowsTheSettingAndHotKeysSurviveEveryChange) {
+  const std::string file = scratchPath("wm.wav");
+  writeSndfile(file, SF_FORMAT_WAV | SF_FORMAT_PCM_16, sine(200, 60, 8000, 1, 0.05f), 8000, 1);
+  ProgramUnderX program("[KeyMap]\n2=000,113, 2\n[WaveFile]\nFfRwSec=10\nRevSec=0\nTopMost=1\nDspMode=1\n",
+                        file);
+  ASSERT_TRUE(program.started());
+  ASSERT_NE(program.mainWindow(), 0u);
+  EXPECT_TRUE(program.keptAbove()) << "on top from the settings";
+  program.tap(F2);         // 10, playing
+  program.click(3, 20, 8); // the pop-up menu on the counter strip
+  program.tap(Down);
+  program.tap(Return); // its first item: always on top, off
+  program.settle(300);
+  EXPECT_FALSE(program.keptAbove());
+  program.tap(F2); // 20
+  program.click(3, 20, 8);
+  program.tap(Down);
+  program.tap(Down);
+  program.tap(Return); // full mode
+  program.settle(300);
+  program.tap(F2); // 30
+  program.click(3, 150, 120);
+  program.tap(Down);
+  program.tap(Return); // on top again, in full mode
+  program.settle(300);
+  EXPECT_TRUE(program.keptAbove());
+  program.tap(F2); // 40
+  program.settle();
+  ASSERT_TRUE(program.closeThroughWindow());
+  const IniFile saved = program.settings();
+  // Four skips of 10 s, and the position timer's ticks of the few seconds of playing.
+  const int64_t position = saved.readInteger("WaveFile", "Position", -1);
+  EXPECT_GE(position, 40) << "every fast forward arrived";
+  EXPECT_LE(position, 44);
+  EXPECT_EQ(saved.readInteger("WaveFile", "TopMost", -1), 1);
+  EXPECT_EQ(saved.readInteger("WaveFile", "DspMode", -1), 1);
+}
+
+} // namespace
