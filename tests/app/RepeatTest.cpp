@@ -67,13 +67,13 @@ TEST_F(Repeat, TheTickMovesTheBarOnlyWhilePlayingAndNotWhileDragging) {
 
 TEST_F(Repeat, WithoutASectionTheEndStopsTenSecondsBefore) {
   play();
-  tickAt(90);
+  tickAt(85); // the engine's own end notification is stood in for, so that it cannot come late
   EndReached = -1;
   window->Timer_PosTimer();
   EXPECT_EQ(window->Playing, 0);
   EXPECT_EQ(EndReached.load(), 0);
-  EXPECT_EQ(bar(), 80);
-  EXPECT_EQ(engineSeconds(), 80.0);
+  EXPECT_EQ(bar(), 75);
+  EXPECT_EQ(engineSeconds(), 75.0);
   EXPECT_FALSE(window->SpdBtn_PlayStop->Down());
   EXPECT_FALSE(window->Timer_Pos->isActive());
 }

@@ -73,8 +73,8 @@ TEST_F(EndToEnd, TheNonLockPlayKeyPlaysWhileHeldAndItsReleaseAfterTheEndPlaysAga
 }
 
 TEST_F(EndToEnd, ModifiersMustMatchExactlyAndEveryMatchingSlotRuns) {
-  ProgramUnderX program(std::string(kKeyMap) + "[WaveFile]\nVolume=50\nChangeSpeed=10\n[Equalizer]\nRange0=1\n",
-                        recording(10));
+  ProgramUnderX program(
+      std::string(kKeyMap) + "[WaveFile]\nVolume=50\nChangeSpeed=10\n[Equalizer]\nRange0=1\n", recording(10));
   ASSERT_TRUE(program.started());
   program.tap(F7);                     // no Ctrl: nothing
   program.tap(F7, {ControlL, ShiftL}); // an extra modifier: nothing
@@ -127,6 +127,35 @@ TEST_F(EndToEnd, HotKeysWorkWhileTheCounterDialogIsOpen) {
   const IniFile saved = program.settings();
   EXPECT_EQ(saved.readInteger("WaveFile", "Volume", -1), 60);
   EXPECT_EQ(saved.readInteger("WaveFile", "Position", -1), 15);
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(EndToEnd, ABindingMadeInTheSettingsDialogWorksAtOnce) {
+  ProgramUnderX program("[WaveFile]\nRevSec=0\n", recording(60));
+  ASSERT_TRUE(program.started());
+  program.click(1, 300, 130); // the window's background: the keys go to it now
+  program.tap(o, {AltL});     // オプション(&O)
+  program.settle(300);
+  program.tap(s); // 設定(&S)...
+  program.settle(600);
+  program.tap(Tab, {ControlL}); // the key tab: "再生・停止" is selected and unbound
+  program.settle(300);
+  program.tap(F9); // captured as F9
+  program.tap(Tab);
+  program.tap(space);  // 設定
+  program.tap(Return); // 保存
+  program.settle(400);
+  program.tap(F9); // plays
+  program.settle(1400);
+  program.tap(F9); // stops
+  program.settle();
+  ASSERT_TRUE(program.closeThroughWindow());
+  const IniFile saved = program.settings();
+  EXPECT_EQ(saved.readString("KeyMap", "1", ""), "000,120, 1");
+  EXPECT_GE(saved.readInteger("WaveFile", "Position", -1), 1) << "the new play key played";
 }
 
 } // namespace

@@ -47,7 +47,7 @@ private:
 };
 
 namespace keysym {
-constexpr uint32_t Down = 0xff54, Return = 0xff0d;
+constexpr uint32_t Down = 0xff54, Return = 0xff0d, Tab = 0xff09, space = 0x20, o = 0x6f, s = 0x73;
 constexpr uint32_t F1 = 0xffbe, F2 = 0xffbf, F3 = 0xffc0, F4 = 0xffc1, F5 = 0xffc2, F6 = 0xffc3, F7 = 0xffc4,
                    F8 = 0xffc5, F9 = 0xffc6, ShiftL = 0xffe1, ControlL = 0xffe3, AltL = 0xffe9, a = 0x61,
                    b = 0x62;
