@@ -3,7 +3,7 @@ BUILD ?= build
 JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?= -DCMAKE_BUILD_TYPE=RelWithDebInfo
 
-.PHONY: all deps build run test test-main test-asan test-tsan bench clean
+.PHONY: all deps build run test test-main test-asan test-tsan bench package clean
 
 all: build
 
@@ -44,6 +44,10 @@ bench: build
 	$(BUILD)/bench/engine_bench
 	$(XVFB) $(BUILD)/bench/ui_bench
 	$(XVFB) $(BUILD)/bench/hotkey_bench
+
+# A .deb of the program in build/.
+package: build
+	cd $(BUILD) && cpack -G DEB
 
 clean:
 	rm -rf $(BUILD) $(BUILD)-asan $(BUILD)-tsan

@@ -69,6 +69,7 @@ void TfrmMain::FormCreate(const std::string &commandLineFile) {
         std::fprintf(stderr, "lystrel2: no X display can be watched here; the hot keys do nothing.\n");
     }
   } else {
+    std::fprintf(stderr, "lystrel2: cannot load %s: %s\n", kHookLibrary, dlerror());
     showMessageBox(this, QStringLiteral("Cant Load Library(libTarvix2.so)"), QStringLiteral("Lystrel2"),
                    BoxIcon::Error);
     askToTerminate();

@@ -2,7 +2,9 @@
 #include "AudioProp.h"
 #include "CommonTypes.h"
 #include "KeyBindingTab.h"
+#include "about.h"
 #include "MainWindowFixture.h"
+#include "support/AudioFiles.h"
 #include "support/Fixtures.h"
 
 #include <QAction>
@@ -19,6 +21,8 @@
 #include <QTimer>
 #include <QWindow>
 
+#include <filesystem>
+#include <fstream>
 #include <functional>
 
 using namespace lyt::test;
@@ -233,6 +237,41 @@ TEST_F(MainWindowTest, PicturesOfTheModesAndTheDialogTabs) {
     save(frmAudioProp, ("settings-tab-" + std::to_string(tab + 1)).c_str());
   }
   frmAudioProp->hide();
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(MainWindowTest, TheVersionDialogShowsTheBuildsVersion) {
+  start();
+  EXPECT_EQ(frmAboutBox->LabelVersion->text(), QStringLiteral("Ver ") + QStringLiteral(LYT_VERSION));
+  EXPECT_EQ(frmAboutBox->windowTitle(), QStringLiteral("バージョン情報"));
+  QTimer::singleShot(0, [] { QTest::keyClick(frmAboutBox, Qt::Key_Escape); });
+  EXPECT_EQ(frmAboutBox->exec(), QDialog::Rejected) << "Esc closes it";
+  QTimer::singleShot(0, [] { QTest::keyClick(frmAboutBox, Qt::Key_Return); });
+  EXPECT_EQ(frmAboutBox->exec(), QDialog::Accepted) << "Enter presses OK";
+}
+
+TEST_F(MainWindowTest, HelpSaysSoWhenNoOpenerCanBeStarted) {
+  start();
+  const std::string path = std::getenv("PATH");
+  const std::string fake = scratchPath("opener");
+  QDir().mkpath(QString::fromStdString(fake));
+  {
+    std::ofstream script(fake + "/xdg-open");
+    script << "#!/bin/sh\nexit 0\n";
+  }
+  std::filesystem::permissions(fake + "/xdg-open", std::filesystem::perms::owner_all);
+  setenv("PATH", fake.c_str(), 1);
+  window->HelpIndex1Click();
+  EXPECT_TRUE(boxes.empty()) << "an opener that starts: no message, whatever it finds";
+  setenv("PATH", scratchPath("nothing-here").c_str(), 1);
+  window->HelpIndex1Click();
+  setenv("PATH", path.c_str(), 1);
+  ASSERT_EQ(boxes.size(), 1u);
+  EXPECT_EQ(boxes[0].text, QStringLiteral("HTMLヘルプが起動出来ませんでした\r\n"));
+  EXPECT_EQ(boxes[0].title, QStringLiteral("Lystrel2"));
 }
 
 } // namespace

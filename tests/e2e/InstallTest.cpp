@@ -1,0 +1,60 @@
+// The installed program: every file in place, and it starts from there and finds its hook library.
+#include "support/AudioFiles.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <csignal>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+
+namespace {
+
+TEST(Installation, PutsEveryFileInPlaceAndTheProgramStartsWithItsHook) {
+  if (!std::getenv("DISPLAY"))
+    GTEST_SKIP() << "needs an X server (make test runs these under xvfb-run)";
+  const std::string prefix = lyt::test::scratchPath("prefix");
+  const std::string install = std::string("cmake --install '") + LYT_BUILD_DIR + "' --prefix '" + prefix + "' > /dev/null";
+  ASSERT_EQ(std::system(install.c_str()), 0);
+  for (const char *file : {"bin/lystrel2", "bin/lyt2-render", "lib/lystrel2/libTarvix2.so",
+                           "share/doc/lystrel2/Lyt2Help.html", "share/doc/lystrel2/help/full-mode.png",
+                           "share/applications/lystrel2.desktop", "share/icons/hicolor/scalable/apps/lystrel2.svg"})
+    EXPECT_TRUE(std::filesystem::exists(prefix + "/" + file)) << file;
+
+  const std::string runtime = lyt::test::scratchPath("install-run"), log = lyt::test::scratchPath("install.log");
+  std::filesystem::create_directories(runtime);
+  std::filesystem::permissions(runtime, std::filesystem::perms::owner_all);
+  const pid_t pid = fork();
+  if (pid == 0) {
+    setenv("XDG_RUNTIME_DIR", runtime.c_str(), 1);
+    setenv("LYSTREL2_INI", lyt::test::scratchPath("install.ini").c_str(), 1);
+    setenv("SDL_AUDIODRIVER", "dummy", 1);
+    unsetenv("QT_QPA_PLATFORM");
+    freopen(log.c_str(), "w", stderr);
+    const std::string program = prefix + "/bin/lystrel2";
+    execl(program.c_str(), program.c_str(), static_cast<char *>(nullptr));
+    _exit(127);
+  }
+  bool listening = false;
+  for (int i = 0; i < 500 && !listening; ++i) {
+    listening = std::filesystem::exists(runtime + "/lystrel2/instance.sock");
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  kill(pid, SIGTERM);
+  int status = 0;
+  waitpid(pid, &status, 0);
+  std::stringstream errors;
+  errors << std::ifstream(log).rdbuf();
+  EXPECT_TRUE(listening);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << errors.str();
+  EXPECT_EQ(errors.str().find("cannot load"), std::string::npos) << errors.str();
+  EXPECT_EQ(errors.str().find("hot keys do nothing"), std::string::npos) << errors.str();
+}
+
+} // namespace
