@@ -31,22 +31,35 @@ xcb_atom_t atom(xcb_connection_t *c, const char *name) {
 
 } // namespace
 
-ProgramUnderX::ProgramUnderX(const std::string &settings, const std::string &file) {
-  folder_ = lyt::test::scratchPath("e2e-" + std::to_string(getpid()) + "-" + std::to_string(++counter));
+namespace {
+
+pid_t startProgram(const std::string &folder, const std::string &ini, const std::string &file) {
+  const pid_t pid = fork();
+  if (pid == 0) {
+    setenv("LYSTREL2_INI", ini.c_str(), 1);
+    setenv("XDG_RUNTIME_DIR", (folder + "/run").c_str(), 1);
+    setenv("SDL_AUDIODRIVER", "dummy", 1);
+    setenv("QT_QPA_PLATFORM", "xcb", 1);
+    if (file.empty())
+      execl(LYT_PROGRAM, LYT_PROGRAM, static_cast<char *>(nullptr));
+    else
+      execl(LYT_PROGRAM, LYT_PROGRAM, file.c_str(), static_cast<char *>(nullptr));
+    _exit(127);
+  }
+  return pid;
+}
+
+} // namespace
+
+ProgramUnderX::ProgramUnderX(const std::string &settings, const std::string &file, const std::string &folder) {
+  folder_ = !folder.empty() ? lyt::test::scratchPath(folder)
+                            : lyt::test::scratchPath("e2e-" + std::to_string(getpid()) + "-" + std::to_string(++counter));
   std::filesystem::create_directories(folder_ + "/run");
   chmod((folder_ + "/run").c_str(), 0700);
   ini_ = folder_ + "/Lyt2.ini";
-  std::ofstream(ini_) << settings;
-
-  pid_ = fork();
-  if (pid_ == 0) {
-    setenv("LYSTREL2_INI", ini_.c_str(), 1);
-    setenv("XDG_RUNTIME_DIR", (folder_ + "/run").c_str(), 1);
-    setenv("SDL_AUDIODRIVER", "dummy", 1);
-    setenv("QT_QPA_PLATFORM", "xcb", 1);
-    execl(LYT_PROGRAM, LYT_PROGRAM, file.c_str(), static_cast<char *>(nullptr));
-    _exit(127);
-  }
+  if (settings != "keep")
+    std::ofstream(ini_) << settings;
+  pid_ = startProgram(folder_, ini_, file);
   const std::string socket = folder_ + "/run/lystrel2/instance.sock";
   for (int i = 0; i < 1000 && !std::filesystem::exists(socket); ++i)
     std::this_thread::sleep_for(std::chrono::milliseconds(10));
@@ -208,4 +221,11 @@ bool ProgramUnderX::closeThroughWindow() {
 
 IniFile ProgramUnderX::settings() const {
   return IniFile::load(ini_);
+}
+
+int ProgramUnderX::secondStart(const std::string &file) const {
+  const pid_t second = startProgram(folder_, ini_, file);
+  int status = 0;
+  waitpid(second, &status, 0);
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }

@@ -12,9 +12,12 @@
 
 class ProgramUnderX {
 public:
-  // Writes `settings` as the program's settings file, starts it with `file` and waits until it
-  // answers; the keyboard focus then goes to a window of another client.
-  ProgramUnderX(const std::string &settings, const std::string &file);
+  // Writes `settings` as the program's settings file (unless it is "keep", for the file a
+  // previous run left), starts it with `file` and waits until it answers; the keyboard focus then
+  // goes to a window of another client. `folder` names the run's folder (the same for a restart).
+  ProgramUnderX(const std::string &settings, const std::string &file, const std::string &folder = "");
+  // A second start of the program with `file`, as a user would from a file manager; its exit code.
+  int secondStart(const std::string &file) const;
   ~ProgramUnderX();
   bool started() const { return started_; }
 
