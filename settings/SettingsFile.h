@@ -9,8 +9,8 @@
 #include <string>
 
 // Where Lyt2.ini lives: $LYSTREL2_INI when set; else beside the executable when that folder (or
-// the file there) is writable; else $XDG_CONFIG_HOME/lystrel2/Lyt2.ini (~/.config by default),
-// whose folder is made when missing.
+// the file there) is writable and the program is not installed under /usr; else
+// $XDG_CONFIG_HOME/lystrel2/Lyt2.ini (~/.config by default), whose folder is made when missing.
 std::string IniPath();
 
 // "008,112, 2": modifiers zero-padded to three, key code and command right-aligned with blanks.
