@@ -56,9 +56,12 @@ int32_t fieldValue(const std::string &entry, size_t from, size_t width) {
 std::string IniPath() {
   if (const char *forced = std::getenv("LYSTREL2_INI"); forced && *forced)
     return forced;
-  const std::string beside = executableDir() + "/Lyt2.ini";
-  if (access(beside.c_str(), W_OK) == 0 ||
-      (access(beside.c_str(), F_OK) != 0 && access(executableDir().c_str(), W_OK) == 0))
+  const std::string dir = executableDir();
+  const std::string beside = dir + "/Lyt2.ini";
+  // An installed program keeps its settings with the user, even when run by root.
+  const bool installed = dir.rfind("/usr/", 0) == 0 || dir == "/bin" || dir == "/sbin";
+  if (!installed &&
+      (access(beside.c_str(), W_OK) == 0 || (access(beside.c_str(), F_OK) != 0 && access(dir.c_str(), W_OK) == 0)))
     return beside;
   return configDir() + "/Lyt2.ini";
 }
