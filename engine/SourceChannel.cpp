@@ -1,7 +1,16 @@
 // Pulling a source: decode, widen mono to stereo, equalise, notice the end.
 #include "SourceChannel.h"
 
+#include <cstdio>
+
 namespace lyt {
+
+void requireReadable(const char *path) {
+  std::FILE *probe = std::fopen(path, "rb");
+  if (!probe)
+    throw EngineError(BASS_ERROR_FILEOPEN);
+  std::fclose(probe);
+}
 
 SourceChannel::SourceChannel(std::unique_ptr<Decoder> decoder, bool isModule)
     : decoder_(std::move(decoder)), isModule_(isModule), equaliser_(decoder_->sampleRate()) {}

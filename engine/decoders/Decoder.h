@@ -17,6 +17,9 @@ private:
   int code_;
 };
 
+// Throws EngineError(BASS_ERROR_FILEOPEN) unless the file can be opened for reading.
+void requireReadable(const char *path);
+
 // Single-threaded: the owner serialises every call.
 class Decoder {
 public:

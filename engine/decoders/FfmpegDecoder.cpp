@@ -271,10 +271,7 @@ private:
 } // namespace
 
 std::unique_ptr<Decoder> openFfmpegDecoder(const char *path) {
-  if (std::FILE *probe = std::fopen(path, "rb"))
-    std::fclose(probe);
-  else
-    throw EngineError(BASS_ERROR_FILEOPEN);
+  requireReadable(path);
   av_log_set_level(AV_LOG_QUIET);
   return std::make_unique<FfmpegDecoder>(path);
 }

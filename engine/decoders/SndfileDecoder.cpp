@@ -89,10 +89,7 @@ int64_t mpegLength(const char *path, const SF_INFO &info) {
 } // namespace
 
 std::unique_ptr<Decoder> openSndfileDecoder(const char *path) {
-  if (std::FILE *probe = std::fopen(path, "rb"))
-    std::fclose(probe);
-  else
-    throw EngineError(BASS_ERROR_FILEOPEN);
+  requireReadable(path);
   SF_INFO info{};
   SndfileHandle file(sf_open(path, SFM_READ, &info));
   if (!file || info.channels < 1 || info.samplerate < 1 || info.frames < 0)

@@ -51,9 +51,11 @@ pid_t startProgram(const std::string &folder, const std::string &ini, const std:
 
 } // namespace
 
-ProgramUnderX::ProgramUnderX(const std::string &settings, const std::string &file, const std::string &folder) {
-  folder_ = !folder.empty() ? lyt::test::scratchPath(folder)
-                            : lyt::test::scratchPath("e2e-" + std::to_string(getpid()) + "-" + std::to_string(++counter));
+ProgramUnderX::ProgramUnderX(const std::string &settings, const std::string &file,
+                             const std::string &folder) {
+  folder_ = !folder.empty()
+                ? lyt::test::scratchPath(folder)
+                : lyt::test::scratchPath("e2e-" + std::to_string(getpid()) + "-" + std::to_string(++counter));
   std::filesystem::create_directories(folder_ + "/run");
   chmod((folder_ + "/run").c_str(), 0700);
   ini_ = folder_ + "/Lyt2.ini";
@@ -91,24 +93,22 @@ ProgramUnderX::~ProgramUnderX() {
     xcb_disconnect(x_);
 }
 
-void ProgramUnderX::press(uint32_t keysym) {
+void ProgramUnderX::fakeKey(uint32_t keysym, uint8_t type) {
   xcb_keycode_t *codes = xcb_key_symbols_get_keycode(symbols_, keysym);
   if (!codes)
     return;
-  xcb_test_fake_input(x_, XCB_KEY_PRESS, codes[0], XCB_CURRENT_TIME, XCB_NONE, 0, 0, 0);
+  xcb_test_fake_input(x_, type, codes[0], XCB_CURRENT_TIME, XCB_NONE, 0, 0, 0);
   xcb_flush(x_);
   std::free(codes);
   std::this_thread::sleep_for(std::chrono::milliseconds(15));
 }
 
+void ProgramUnderX::press(uint32_t keysym) {
+  fakeKey(keysym, XCB_KEY_PRESS);
+}
+
 void ProgramUnderX::release(uint32_t keysym) {
-  xcb_keycode_t *codes = xcb_key_symbols_get_keycode(symbols_, keysym);
-  if (!codes)
-    return;
-  xcb_test_fake_input(x_, XCB_KEY_RELEASE, codes[0], XCB_CURRENT_TIME, XCB_NONE, 0, 0, 0);
-  xcb_flush(x_);
-  std::free(codes);
-  std::this_thread::sleep_for(std::chrono::milliseconds(15));
+  fakeKey(keysym, XCB_KEY_RELEASE);
 }
 
 void ProgramUnderX::tap(uint32_t keysym, std::initializer_list<uint32_t> modifiers) {

@@ -41,6 +41,7 @@ public:
 private:
   xcb_window_t findWindow(const char *title) const;
   bool hasTitle(xcb_window_t window, const char *title) const;
+  void fakeKey(uint32_t keysym, uint8_t type);
   xcb_connection_t *x_ = nullptr;
   xcb_key_symbols_t *symbols_ = nullptr;
   xcb_window_t focus_ = 0;
