@@ -301,7 +301,7 @@ DWORD Engine::spectrum(DWORD output, float *out512) {
   if (!stream.playing())
     throw EngineError(BASS_ERROR_NOPLAY);
   stream.spectrum().magnitudes(out512);
-  return SpectrumTap::kFftSize * 4;
+  return FftTap::kFftSize * 4;
 }
 
 HSYNC Engine::addEndSync(DWORD handle, SYNCPROC *proc, DWORD user) {

@@ -4,7 +4,7 @@
 
 #include "SourceChannel.h"
 #include "output/BlockRing.h"
-#include "output/SpectrumTap.h"
+#include "output/FftTap.h"
 
 #include <atomic>
 #include <memory>
@@ -72,7 +72,7 @@ public:
   int64_t lastStartNanoseconds(uint32_t &generation) const;
   uint32_t generation() const { return generation_.load(std::memory_order_acquire); }
 
-  SpectrumTap &spectrum() { return spectrum_; }
+  FftTap &spectrum() { return spectrum_; }
 
 private:
   bool bypassesStretch() const;
@@ -114,7 +114,7 @@ private:
   std::atomic<uint64_t> heard_{0}; // generation in the top 16 bits, frame below
   std::atomic<int64_t> startNanoseconds_{0};
   std::atomic<uint32_t> startGeneration_{0};
-  SpectrumTap spectrum_;
+  FftTap spectrum_;
 };
 
 } // namespace lyt

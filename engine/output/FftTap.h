@@ -8,13 +8,13 @@
 
 namespace lyt {
 
-class SpectrumTap {
+class FftTap {
 public:
   static constexpr int kFftSize = 1024;
   static constexpr int kBins = kFftSize / 2;
 
-  SpectrumTap();
-  ~SpectrumTap();
+  FftTap();
+  ~FftTap();
 
   // Device thread: lock-free, no allocation.
   void push(const float *stereo, int frames);

@@ -1,5 +1,5 @@
 // Spectrum of what is heard: a mono history written by the device thread, transformed on demand.
-#include "output/SpectrumTap.h"
+#include "output/FftTap.h"
 
 #include <kissfft/kiss_fftr.h>
 
@@ -9,7 +9,7 @@
 
 namespace lyt {
 
-struct SpectrumTap::Fft {
+struct FftTap::Fft {
   kiss_fftr_cfg config = kiss_fftr_alloc(kFftSize, 0, nullptr, nullptr);
   std::vector<float> window = std::vector<float>(kFftSize);
   std::vector<float> input = std::vector<float>(kFftSize);
@@ -24,21 +24,21 @@ struct SpectrumTap::Fft {
   Fft &operator=(const Fft &) = delete;
 };
 
-SpectrumTap::SpectrumTap() : fft_(std::make_unique<Fft>()) {
+FftTap::FftTap() : fft_(std::make_unique<Fft>()) {
   for (auto &sample : history_)
     sample.store(0, std::memory_order_relaxed);
 }
 
-SpectrumTap::~SpectrumTap() = default;
+FftTap::~FftTap() = default;
 
-void SpectrumTap::push(const float *stereo, int frames) {
+void FftTap::push(const float *stereo, int frames) {
   uint32_t at = written_.load(std::memory_order_relaxed);
   for (int i = 0; i < frames; ++i, ++at)
     history_[at % kFftSize].store(0.5f * (stereo[2 * i] + stereo[2 * i + 1]), std::memory_order_relaxed);
   written_.store(at, std::memory_order_release);
 }
 
-void SpectrumTap::magnitudes(float *out512) {
+void FftTap::magnitudes(float *out512) {
   const uint32_t end = written_.load(std::memory_order_acquire);
   for (int i = 0; i < kFftSize; ++i) {
     const float sample = history_[(end + i) % kFftSize].load(std::memory_order_relaxed);
