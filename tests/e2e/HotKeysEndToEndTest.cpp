@@ -65,9 +65,9 @@ TEST_F(EndToEnd, TheNonLockPlayKeyPlaysWhileHeldAndItsReleaseAfterTheEndPlaysAga
   ProgramUnderX program(std::string(kKeyMap) + "[WaveFile]\nRevSec=0\nNonLockMode=1\n", recording(2));
   ASSERT_TRUE(program.started());
   program.press(F1);
-  program.settle(3500); // the end at 2 s; the next tick stops 10 s before it, at 0
+  program.settle(4500); // the end at 2 s; a tick after it stops 10 s before it, at 0
   program.release(F1);  // the button is up now: the release plays again
-  program.settle(1500); // one tick into playback
+  program.settle(1600); // one tick into playback
   ASSERT_TRUE(program.closeThroughWindow());
   EXPECT_EQ(program.settings().readInteger("WaveFile", "Position", -1), 1);
 }

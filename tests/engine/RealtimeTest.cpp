@@ -57,7 +57,7 @@ TEST_P(Realtime, PlaysAtTheSpeedOfTheClockAndStopsWhereItWasHeard) {
   std::this_thread::sleep_for(400ms);
   const double elapsed = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
   // The dummy driver of SDL runs a few percent fast, and a period may be in flight.
-  EXPECT_NEAR(seconds(source), elapsed, 0.08);
+  EXPECT_NEAR(seconds(source), elapsed, 0.15);
   ASSERT_TRUE(BASS_ChannelStop(output));
   const double stoppedAt = seconds(source);
   std::this_thread::sleep_for(100ms);
