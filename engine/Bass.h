@@ -106,7 +106,8 @@ float BASS_ChannelBytes2Seconds(DWORD handle, QWORD pos);
 QWORD BASS_ChannelSeconds2Bytes(DWORD handle, float pos);
 
 // Play control. On an output: start or resume (flush TRUE drops what was rendered ahead), stop.
-// On a source: stop makes it inactive until it is given a new position.
+// An output falls silent when its source ends; after a new position, BASS_StreamPlay sounds it
+// again. On a source: stop makes it inactive until it is given a new position.
 BOOL BASS_StreamPlay(HSTREAM handle, BOOL flush, DWORD flags);
 BOOL BASS_ChannelStop(DWORD handle);
 DWORD BASS_ChannelIsActive(DWORD handle);

@@ -65,6 +65,9 @@ void TempoStream::stop() {
 }
 
 void TempoStream::restartAt(int64_t frame) {
+  // An output whose source ended has fallen silent: a new position alone does not wake it.
+  if (finished())
+    playing_ = false;
   source_.seek(frame);
   discardRendered();
   restartFrame_ = frame;

@@ -43,7 +43,8 @@ public:
   int pan() const { return pan_; }
   int deviceRate() const { return deviceRate_; }
 
-  bool playing() const { return playing_; }
+  // False once stopped, and once the source has ended and all of it has been heard.
+  bool playing() const { return playing_ && !finished(); }
   // Starts or resumes; flush drops what was rendered ahead and renders again from what is heard.
   void play(bool flush);
   // Stops; the source is put back to the frame that was heard last, so nothing is skipped.

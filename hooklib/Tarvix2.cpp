@@ -9,8 +9,8 @@
 #include <xcb/xcb_keysyms.h>
 
 #include <atomic>
-#include <condition_variable>
 #include <chrono>
+#include <condition_variable>
 #include <cstdlib>
 #include <cstring>
 #include <future>
@@ -52,6 +52,8 @@ private:
   Hook() = default;
   void watch(std::promise<void> started);
   void nudge();
+  void take(const xcb_key_press_event_t &event);
+  void sendPendingRelease();
   void report(const xcb_key_press_event_t &event);
 
   Connection control_, data_, sender_;
@@ -60,6 +62,12 @@ private:
   xcb_atom_t atom_ = 0;
   std::atomic<xcb_window_t> target_{0};
   std::thread thread_;
+  // X repeats a held key as a release and a press with one timestamp; the release waits here until
+  // the next event shows whether it was one of those (then it is dropped: a held key only repeats its
+  // press) or a real release. Guarded by nudgeMutex_.
+  bool releasePending_ = false;
+  xcb_key_press_event_t pendingRelease_{};
+  std::chrono::steady_clock::time_point pendingSince_;
   std::mutex nudgeMutex_;
   std::condition_variable nudgeWake_;
   bool stopping_ = false;
@@ -138,8 +146,39 @@ Hook::~Hook() {
 // 20 ms bounds the wait for that case.
 void Hook::nudge() {
   std::unique_lock<std::mutex> lock(nudgeMutex_);
-  while (!nudgeWake_.wait_for(lock, std::chrono::milliseconds(20), [this] { return stopping_; }))
+  while (!nudgeWake_.wait_for(lock, std::chrono::milliseconds(20), [this] { return stopping_; })) {
+    // A release that no press followed for a while is a real one.
+    if (releasePending_ && std::chrono::steady_clock::now() - pendingSince_ > std::chrono::milliseconds(30))
+      sendPendingRelease();
+    lock.unlock();
     std::free(xcb_get_input_focus_reply(control_.get(), xcb_get_input_focus(control_.get()), nullptr));
+    lock.lock();
+  }
+}
+
+// Called with nudgeMutex_ held.
+void Hook::sendPendingRelease() {
+  releasePending_ = false;
+  report(pendingRelease_);
+}
+
+void Hook::take(const xcb_key_press_event_t &event) {
+  std::lock_guard<std::mutex> lock(nudgeMutex_);
+  const bool press = (event.response_type & 0x7f) == XCB_KEY_PRESS;
+  if (releasePending_) {
+    const bool repeat = press && event.detail == pendingRelease_.detail && event.time == pendingRelease_.time;
+    if (repeat)
+      releasePending_ = false;
+    else
+      sendPendingRelease();
+  }
+  if (press) {
+    report(event);
+  } else {
+    pendingRelease_ = event;
+    pendingSince_ = std::chrono::steady_clock::now();
+    releasePending_ = true;
+  }
 }
 
 // Runs on the hook's thread until the context is disabled.
@@ -163,7 +202,7 @@ void Hook::watch(std::promise<void> started) {
         std::memcpy(&event, bytes + at, sizeof event);
         const uint8_t type = event.response_type & 0x7f;
         if (type == XCB_KEY_PRESS || type == XCB_KEY_RELEASE)
-          report(event);
+          take(event);
       }
     }
     std::free(reply);

@@ -69,6 +69,9 @@ ProgramUnderX::ProgramUnderX(const std::string &settings, const std::string &fil
   if (xcb_connection_has_error(x_) || !std::filesystem::exists(socket))
     return;
   symbols_ = xcb_key_symbols_alloc(x_);
+  // A held key does not repeat: each test says which presses it makes.
+  const uint32_t noRepeat = XCB_AUTO_REPEAT_MODE_OFF;
+  xcb_change_keyboard_control(x_, XCB_KB_AUTO_REPEAT_MODE, &noRepeat);
   // The user types into another application, which reads the keys as an editor would.
   xcb_screen_t *screen = xcb_setup_roots_iterator(xcb_get_setup(x_)).data;
   focus_ = xcb_generate_id(x_);

@@ -87,6 +87,9 @@ TEST_F(Lifecycle, TheEndNotifiesOnceSilencesTheOutputAndANewPositionPlaysAgain) 
 
   ASSERT_TRUE(BASS_ChannelSetPosition(source, BASS_ChannelSeconds2Bytes(source, 2)));
   EXPECT_EQ(BASS_ChannelIsActive(source), DWORD(BASS_ACTIVE_PLAYING));
+  EXPECT_EQ(BASS_ChannelIsActive(output), DWORD(BASS_ACTIVE_STOPPED)) << "the output fell silent";
+  EXPECT_EQ(LYT_RenderOffline(output, tail, 512), 0u) << "a new position alone does not sound it";
+  ASSERT_TRUE(BASS_StreamPlay(output, FALSE, 0));
   EXPECT_EQ(render(output).size() / 2, size_t(kRate)) << "the last second again";
   EXPECT_EQ(gEndSyncs.load(), 2);
 }

@@ -159,6 +159,24 @@ TEST_F(HookLibrary, CanBeAimedAtANewWindowAndStopsWhenFreed) {
   EXPECT_TRUE(receive(1).empty()) << "nothing after FreeHook";
 }
 
+TEST_F(HookLibrary, AHeldKeyRepeatsItsPressButIsReleasedOnce) {
+  const uint32_t repeat = XCB_AUTO_REPEAT_MODE_ON;
+  xcb_change_keyboard_control(typist_, XCB_KB_AUTO_REPEAT_MODE, &repeat);
+  xcb_flush(typist_);
+  ASSERT_EQ(setHook_(window_), 1);
+  key(XK_F1, true);
+  std::this_thread::sleep_for(std::chrono::milliseconds(1200)); // past the repeat delay
+  key(XK_F1, false);
+  const std::vector<Message> got = receive(100);
+  ASSERT_GE(got.size(), 3u) << "the press, its repeats, the release";
+  for (size_t i = 0; i + 1 < got.size(); ++i)
+    EXPECT_FALSE(got[i].released) << "X's repeat releases are not reported, message " << i;
+  EXPECT_TRUE(got.back().released);
+  const uint32_t noRepeat = XCB_AUTO_REPEAT_MODE_OFF;
+  xcb_change_keyboard_control(typist_, XCB_KB_AUTO_REPEAT_MODE, &noRepeat);
+  xcb_flush(typist_);
+}
+
 TEST_F(HookLibrary, AMessageToAWindowThatIsGoneIsLostWithoutHarm) {
   ASSERT_EQ(setHook_(0x7ffffff0), 1);
   std::this_thread::sleep_for(std::chrono::milliseconds(100));
