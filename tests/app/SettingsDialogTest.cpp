@@ -2,14 +2,17 @@
 #include "AudioProp.h"
 #include "CommonTypes.h"
 #include "KeyBindingTab.h"
-#include "about.h"
 #include "MainWindowFixture.h"
+#include "about.h"
 #include "support/AudioFiles.h"
 #include "support/Fixtures.h"
+#include "support/Signals.h"
 
 #include <QAction>
 #include <QCheckBox>
 #include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -272,6 +275,40 @@ TEST_F(MainWindowTest, HelpSaysSoWhenNoOpenerCanBeStarted) {
   ASSERT_EQ(boxes.size(), 1u);
   EXPECT_EQ(boxes[0].text, QStringLiteral("HTMLヘルプが起動出来ませんでした\r\n"));
   EXPECT_EQ(boxes[0].title, QStringLiteral("Lystrel2"));
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(SettingsDialog, BrowsingForTheSoundStartsInTheProgramsFolderOrBesideTheShownFile) {
+  const auto browse = [](TfrmAudioProp *d) {
+    QString directory, selected;
+    QTimer::singleShot(0, [&] {
+      auto *dialog = qobject_cast<QFileDialog *>(QApplication::activeModalWidget());
+      ASSERT_NE(dialog, nullptr);
+      directory = dialog->directory().absolutePath();
+      selected = dialog->selectedFiles().value(0);
+      EXPECT_EQ(dialog->nameFilters(), QStringList{QStringLiteral("Wave Files (*.WAV)")});
+      dialog->reject();
+    });
+    d->BtnRepFnRefClick();
+    return std::make_pair(directory, selected);
+  };
+  const std::string sound = writeWav("chime.wav", sine(880, 0.2, 8000, 1), 8000, 1);
+  inDialog(
+      [&](TfrmAudioProp *d) {
+        d->BtnRepFnResetClick();
+        EXPECT_EQ(browse(d).first, QCoreApplication::applicationDirPath());
+        d->StaticText1->setText(QString::fromStdString(sound));
+        const auto [directory, selected] = browse(d);
+        EXPECT_EQ(directory, QFileInfo(QString::fromStdString(sound)).absolutePath());
+        EXPECT_EQ(selected, QString::fromStdString(sound));
+        EXPECT_EQ(d->StaticText1->text(), QString::fromStdString(sound))
+            << "a cancelled choice changes nothing";
+      },
+      true);
+  EXPECT_EQ(Settings.DelimiterFileName, sound);
 }
 
 } // namespace
