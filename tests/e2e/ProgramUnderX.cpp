@@ -232,3 +232,40 @@ int ProgramUnderX::secondStart(const std::string &file) const {
   waitpid(second, &status, 0);
   return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
+
+bool ProgramUnderX::otherHasFocus() const {
+  xcb_get_input_focus_reply_t *focus = xcb_get_input_focus_reply(x_, xcb_get_input_focus(x_), nullptr);
+  const bool other = focus && focus->focus == focus_;
+  std::free(focus);
+  return other;
+}
+
+std::pair<int, int> ProgramUnderX::windowPosition() const {
+  xcb_screen_t *screen = xcb_setup_roots_iterator(xcb_get_setup(x_)).data;
+  xcb_translate_coordinates_reply_t *at = xcb_translate_coordinates_reply(
+      x_, xcb_translate_coordinates(x_, mainWindow(), screen->root, 0, 0), nullptr);
+  const std::pair<int, int> position =
+      at ? std::make_pair(int(at->dst_x), int(at->dst_y)) : std::make_pair(-1, -1);
+  std::free(at);
+  return position;
+}
+
+void ProgramUnderX::drag(int x, int y, int dx, int dy) {
+  xcb_screen_t *screen = xcb_setup_roots_iterator(xcb_get_setup(x_)).data;
+  const auto [left, top] = windowPosition();
+  const auto move = [&](int px, int py) {
+    xcb_test_fake_input(x_, XCB_MOTION_NOTIFY, 0, XCB_CURRENT_TIME, screen->root, static_cast<int16_t>(px),
+                        static_cast<int16_t>(py), 0);
+    xcb_flush(x_);
+    settle(30);
+  };
+  move(left + x, top + y);
+  xcb_test_fake_input(x_, XCB_BUTTON_PRESS, 1, XCB_CURRENT_TIME, XCB_NONE, 0, 0, 0);
+  xcb_flush(x_);
+  settle(100);
+  for (int step = 1; step <= 10; ++step)
+    move(left + x + dx * step / 10, top + y + dy * step / 10);
+  xcb_test_fake_input(x_, XCB_BUTTON_RELEASE, 1, XCB_CURRENT_TIME, XCB_NONE, 0, 0, 0);
+  xcb_flush(x_);
+  settle(300);
+}

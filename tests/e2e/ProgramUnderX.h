@@ -9,6 +9,7 @@
 
 #include <string>
 #include <sys/types.h>
+#include <utility>
 
 class ProgramUnderX {
 public:
@@ -34,6 +35,13 @@ public:
   xcb_window_t mainWindow() const { return findWindow("Lystrel2"); }
   // Whether the window manager keeps the main window above the others.
   bool keptAbove() const;
+  // Whether the window that has the keyboard is the other application's.
+  bool otherHasFocus() const;
+  // The main window's top-left corner on the screen.
+  std::pair<int, int> windowPosition() const;
+  // Presses the left button at a point of the main window, moves the pointer by (dx, dy) in steps
+  // and lets go.
+  void drag(int x, int y, int dx, int dy);
   // A click of `button` at a point of the main window.
   void click(int button, int x, int y);
   IniFile settings() const;

@@ -80,4 +80,45 @@ TEST_F(UnderAWindowManager, OnTopFollowsTheSettingAndHotKeysSurviveEveryChange) 
   EXPECT_EQ(saved.readInteger("WaveFile", "DspMode", -1), 1);
 }
 
+TEST_F(UnderAWindowManager, TheCounterEntryGivesTheKeysBackToTheEditor) {
+  const std::string file = scratchPath("wm-counter.wav");
+  writeSndfile(file, SF_FORMAT_WAV | SF_FORMAT_PCM_16, sine(200, 60, 8000, 1, 0.05f), 8000, 1);
+  ProgramUnderX program("[KeyMap]\n6=000,115, 6\n", file);
+  ASSERT_TRUE(program.started());
+  program.settle(300);
+  ASSERT_TRUE(program.otherHasFocus());
+  program.tap(F4); // the counter dialog, in front
+  program.settle(500);
+  EXPECT_FALSE(program.otherHasFocus()) << "the dialog takes the keys";
+  for (uint32_t digit : {0x30u, 0x30u, 0x30u, 0x30u, 0x32u, 0x30u})
+    program.tap(digit);
+  program.settle(500);
+  EXPECT_TRUE(program.otherHasFocus()) << "the editor has the keys again";
+  ASSERT_TRUE(program.closeThroughWindow());
+  EXPECT_EQ(program.settings().readInteger("WaveFile", "Position", -1), 20);
+}
+
+TEST_F(UnderAWindowManager, DraggingTheBackgroundMovesTheWindowInBothModes) {
+  const std::string file = scratchPath("wm-drag.wav");
+  writeSndfile(file, SF_FORMAT_WAV | SF_FORMAT_PCM_16, sine(200, 5, 8000, 1, 0.05f), 8000, 1);
+  ProgramUnderX program("[WaveFile]\nDspMode=1\n", file);
+  ASSERT_TRUE(program.started());
+  const auto [left, top] = program.windowPosition();
+  program.drag(120, 1, 200, 150); // on the counters of the strip: they are its background
+  const auto [movedLeft, movedTop] = program.windowPosition();
+  EXPECT_NEAR(movedLeft - left, 200, 20);
+  EXPECT_NEAR(movedTop - top, 150, 20);
+  program.click(3, 20, 8);
+  program.tap(Down);
+  program.tap(Down);
+  program.tap(Return); // full mode
+  program.settle(300);
+  const auto [fullLeft, fullTop] = program.windowPosition();
+  program.drag(150, 112, -100, 80); // between the equaliser and the tempo slider
+  const auto [endLeft, endTop] = program.windowPosition();
+  EXPECT_NEAR(endLeft - fullLeft, -100, 20);
+  EXPECT_NEAR(endTop - fullTop, 80, 20);
+  ASSERT_TRUE(program.closeThroughWindow());
+}
+
 } // namespace
