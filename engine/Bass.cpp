@@ -2,9 +2,7 @@
 #include "Bass.h"
 
 #include "Engine.h"
-#include "decoders/FfmpegDecoder.h"
-#include "decoders/OpenmptDecoder.h"
-#include "decoders/SndfileDecoder.h"
+#include "decoders/Opening.h"
 
 #include <new>
 
@@ -79,7 +77,7 @@ HSTREAM BASS_StreamCreateFile(BOOL mem, const void *file, QWORD offset, QWORD le
   return guarded(gLastError, HSTREAM(0), [&] {
     const char *path = checkedPath(mem, file, offset, length);
     return Engine::instance().open(Engine::Kind::Stream,
-                                   [path](int) { return lyt::openSndfileDecoder(path); });
+                                   [path](int) { return lyt::openPlainStream(path); });
   });
 }
 
@@ -87,7 +85,7 @@ HSTREAM BASS_WMA_StreamCreateFile(BOOL mem, const void *file, QWORD offset, QWOR
   return guarded(gLastError, HSTREAM(0), [&] {
     const char *path = checkedPath(mem, file, offset, length);
     return Engine::instance().open(Engine::Kind::Stream,
-                                   [path](int) { return lyt::openFfmpegDecoder(path); });
+                                   [path](int) { return lyt::openWmaStream(path); });
   });
 }
 
@@ -95,7 +93,7 @@ HMUSIC BASS_MusicLoad(BOOL mem, const void *file, QWORD offset, DWORD length, DW
   return guarded(gLastError, HMUSIC(0), [&] {
     const char *path = checkedPath(mem, file, offset, length);
     return Engine::instance().open(Engine::Kind::Module, [path, freq](int engineRate) {
-      return lyt::openOpenmptDecoder(path, freq ? static_cast<int>(freq) : engineRate);
+      return lyt::openModule(path, freq ? static_cast<int>(freq) : engineRate);
     });
   });
 }

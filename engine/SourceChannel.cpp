@@ -5,20 +5,14 @@
 
 namespace lyt {
 
-void requireReadable(const char *path) {
-  std::FILE *probe = std::fopen(path, "rb");
-  if (!probe)
-    throw EngineError(BASS_ERROR_FILEOPEN);
-  std::fclose(probe);
-}
-
 SourceChannel::SourceChannel(std::unique_ptr<Decoder> decoder, bool isModule)
     : decoder_(std::move(decoder)), isModule_(isModule), equaliser_(decoder_->sampleRate()) {}
 
 void SourceChannel::seek(int64_t frame) {
-  if (frame < 0 || frame > lengthFrames() || !decoder_->seek(frame))
+  const int64_t landed = frame < 0 || frame > lengthFrames() ? -1 : decoder_->seek(frame);
+  if (landed < 0)
     throw EngineError(BASS_ERROR_POSITION);
-  readFrame_ = frame;
+  readFrame_ = landed;
   endEvent_ = false;
   ended_ = false;
   equaliser_.reset();

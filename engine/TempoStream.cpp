@@ -70,7 +70,7 @@ void TempoStream::restartAt(int64_t frame) {
     playing_ = false;
   source_.seek(frame);
   discardRendered();
-  restartFrame_ = frame;
+  restartFrame_ = source_.readFrame();
 }
 
 void TempoStream::soundChanged() {

@@ -17,8 +17,13 @@ private:
   int code_;
 };
 
-// Throws EngineError(BASS_ERROR_FILEOPEN) unless the file can be opened for reading.
+// Throws EngineError(BASS_ERROR_FILEOPEN) unless the file is a regular file that can be opened
+// for reading. Never blocks (a named pipe is refused, not opened).
 void requireReadable(const char *path);
+
+// Throws EngineError(BASS_ERROR_FILEFORM) for rates outside 1,000..768,000 Hz and for more than
+// eight channels: no recording has them, and the chain is not built for them.
+void requireSupportedFormat(int sampleRate, int channels);
 
 // Single-threaded: the owner serialises every call.
 class Decoder {
@@ -32,8 +37,10 @@ public:
   virtual int64_t lengthFrames() const = 0;
   // Reads up to `frames` frames into `out` (channels() floats each). Returns the count; 0 at the end.
   virtual int64_t read(float *out, int64_t frames) = 0;
-  // The next read starts at `frame` (0 .. lengthFrames()). False when the decoder cannot get there.
-  virtual bool seek(int64_t frame) = 0;
+  // Moves the next read to `frame` (0 .. lengthFrames()) and returns where it starts: `frame`
+  // itself, or for a decoder that can only land near it, the frame where it landed. -1 when the
+  // decoder cannot get there.
+  virtual int64_t seek(int64_t frame) = 0;
 };
 
 } // namespace lyt

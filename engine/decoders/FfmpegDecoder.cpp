@@ -96,7 +96,10 @@ public:
     return done;
   }
 
-  bool seek(int64_t frame) override {
+  int64_t seek(int64_t frame) override { return seekExactly(frame) ? frame : -1; }
+
+private:
+  bool seekExactly(int64_t frame) {
     const AVStream *st = format_->streams[stream_];
     // Codecs with overlapping transforms need some audio before the target to decode it right.
     const int64_t preroll = std::max<int64_t>(codec_->frame_size * 2, rate_ / 10);
@@ -116,15 +119,13 @@ public:
     return skipTo(frame);
   }
 
-private:
   void openCodec(const AVCodec *codec) {
     codec_.reset(avcodec_alloc_context3(codec));
     if (!codec_ || avcodec_parameters_to_context(codec_.get(), format_->streams[stream_]->codecpar) < 0 ||
         avcodec_open2(codec_.get(), codec, nullptr) < 0)
       throw EngineError(BASS_ERROR_FILEFORM);
     rate_ = codec_->sample_rate;
-    if (rate_ <= 0 || codec_->ch_layout.nb_channels <= 0)
-      throw EngineError(BASS_ERROR_FILEFORM);
+    requireSupportedFormat(rate_, codec_->ch_layout.nb_channels);
     channels_ = std::min(codec_->ch_layout.nb_channels, 2);
   }
 

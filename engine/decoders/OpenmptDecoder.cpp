@@ -65,10 +65,12 @@ public:
     return done;
   }
 
-  bool seek(int64_t frame) override {
-    openmpt_module_set_position_seconds(module_.get(), static_cast<double>(frame) / rate_);
-    position_ = frame;
-    return true;
+  // Modules seek by rows: the position is where libopenmpt landed, not the one asked for.
+  int64_t seek(int64_t frame) override {
+    const double landed =
+        openmpt_module_set_position_seconds(module_.get(), static_cast<double>(frame) / rate_);
+    position_ = std::clamp<int64_t>(std::llround(landed * rate_), 0, length_);
+    return position_;
   }
 
 private:

@@ -1,8 +1,8 @@
-// libsndfile behind the Decoder interface, with exact lengths for MPEG files.
+// libsndfile behind the Decoder interface; MPEG files that it recognises go to the MPEG decoder.
 #include "decoders/SndfileDecoder.h"
 
 #include "Bass.h"
-#include "decoders/MpegFrameScanner.h"
+#include "decoders/MpegDecoder.h"
 
 #include <sndfile.h>
 
@@ -41,7 +41,10 @@ public:
     return got;
   }
 
-  bool seek(int64_t frame) override {
+  int64_t seek(int64_t frame) override { return seekExactly(frame) ? frame : -1; }
+
+private:
+  bool seekExactly(int64_t frame) {
     if (!needsPreroll_)
       return sf_seek(file_.get(), frame, SEEK_SET) == frame;
     // Vorbis and Opus blocks overlap: the block before the target must be decoded as well, and
@@ -60,7 +63,6 @@ public:
     return true;
   }
 
-private:
   SndfileHandle file_;
   int fileChannels_;
   int rate_;
@@ -75,17 +77,6 @@ bool isMpeg(const SF_INFO &info) {
   return (info.format & SF_FORMAT_TYPEMASK) == SF_FORMAT_MPEG;
 }
 
-// libsndfile estimates the length of an MPEG file without a Xing header from its bit rate; the
-// frame headers give the truth. A file whose start does not chain frames is not MPEG at all, even
-// when libsndfile's lenient probe took it for one.
-int64_t mpegLength(const char *path, const SF_INFO &info) {
-  const MpegScan scan = scanMpegFile(path);
-  if (!scan.valid)
-    throw EngineError(BASS_ERROR_FILEFORM);
-  // With an info frame libsndfile knows the exact, gapless count, unless the file was cut short.
-  return scan.hasInfoFrame ? std::min<int64_t>(info.frames, scan.samples) : scan.samples;
-}
-
 } // namespace
 
 std::unique_ptr<Decoder> openSndfileDecoder(const char *path) {
@@ -94,8 +85,16 @@ std::unique_ptr<Decoder> openSndfileDecoder(const char *path) {
   SndfileHandle file(sf_open(path, SFM_READ, &info));
   if (!file || info.channels < 1 || info.samplerate < 1 || info.frames < 0)
     throw EngineError(BASS_ERROR_FILEFORM);
-  const int64_t length = isMpeg(info) ? mpegLength(path, info) : info.frames;
-  return std::make_unique<SndfileDecoder>(std::move(file), info, length);
+  if (isMpeg(info)) {
+    // libsndfile's probe is lenient: a file whose start does not chain frames is not MPEG at all.
+    file.reset();
+    std::unique_ptr<Decoder> mpeg = openMpegDecoder(path);
+    if (!mpeg)
+      throw EngineError(BASS_ERROR_FILEFORM);
+    return mpeg;
+  }
+  requireSupportedFormat(info.samplerate, info.channels);
+  return std::make_unique<SndfileDecoder>(std::move(file), info, info.frames);
 }
 
 } // namespace lyt

@@ -23,9 +23,9 @@ public:
     }
     return n;
   }
-  bool seek(int64_t frame) override {
+  int64_t seek(int64_t frame) override {
     next_ = frame;
-    return true;
+    return frame;
   }
 
 private:

@@ -1,8 +1,11 @@
 // Every format opens through the right one of the three tries, with a length that matches what
 // it really decodes to.
 #include "EngineFixture.h"
+#include "support/AudioFiles.h"
 #include "support/Fixtures.h"
 #include "support/Signals.h"
+
+#include <sndfile.h>
 
 #include <cmath>
 
@@ -58,6 +61,28 @@ INSTANTIATE_TEST_SUITE_P(AllFormats, Formats, ::testing::ValuesIn(fixtureNames()
       c = '_';
   return name;
 });
+
+TEST_F(OfflineEngine, ALameTaggedMp3IsTheRecordingToTheSample) {
+  const std::vector<float> recording = noise(3.0, kRate, 1, 0.3f, 7);
+  for (const bool vbr : {false, true}) {
+    const std::string path = scratchPath(vbr ? "gapless-vbr.mp3" : "gapless-cbr.mp3");
+    writeSndfile(path, SF_FORMAT_MPEG | SF_FORMAT_MPEG_LAYER_III, recording, kRate, 1, vbr);
+    const Opened opened = openLikeThePlayer(path);
+    ASSERT_EQ(opened.by, Opened::By::Stream) << "error " << opened.error;
+    EXPECT_EQ(BASS_StreamGetLength(opened.source), recording.size() * 2) << "16-bit mono bytes";
+    ASSERT_TRUE(BASS_FX_TempoCreate(opened.source, 0));
+    const DWORD output = BASS_FX_TempoGetResampledHandle(opened.source);
+    ASSERT_TRUE(BASS_StreamPlay(output, FALSE, 0));
+    const std::vector<float> heard = channel(render(output), 2, 0);
+    EXPECT_EQ(heard.size(), recording.size());
+    ASSERT_GT(heard.size(), size_t(kRate + 4096));
+    // Neither the encoder's nor the decoder's delay is heard.
+    EXPECT_EQ(bestLag(recording, kRate, std::vector<float>(heard.begin() + kRate, heard.begin() + kRate + 4096),
+                      1500),
+              0);
+    BASS_FX_TempoFree(opened.source);
+  }
+}
 
 } // namespace
 } // namespace lyt::test

@@ -1,7 +1,10 @@
 // A seek lands on the sample: what is heard after it is what a linear decode has at that place.
 #include "EngineFixture.h"
+#include "support/AudioFiles.h"
 #include "support/Fixtures.h"
 #include "support/Signals.h"
+
+#include <sndfile.h>
 
 namespace lyt::test {
 namespace {
@@ -38,6 +41,28 @@ INSTANTIATE_TEST_SUITE_P(SeekableFormats, Seeking,
                          [](const auto &info) {
                            return std::string(info.param).replace(info.param.find('.'), 1, "_");
                          });
+
+// Without a Xing header the length cannot be read from the start; every frame counts.
+TEST_F(OfflineEngine, AVbrMp3WithoutAnInfoFramePlaysWholeAndStartsNearItsEnd) {
+  std::vector<float> signal = sine(440, 60, kRate, 2, 0.4f);
+  const std::vector<float> hiss = noise(60, kRate, 2, 0.2f);
+  for (size_t i = 0; i < signal.size(); ++i)
+    signal[i] = signal[i] * float(1 + (i / 2 / kRate) % 3) / 3 + hiss[i] * float(i / 2 % kRate > kRate / 2);
+  const std::string tagged = scratchPath("long-vbr.mp3"), bare = scratchPath("long-vbr-bare.mp3");
+  writeSndfile(tagged, SF_FORMAT_MPEG | SF_FORMAT_MPEG_LAYER_III, signal, kRate, 2, true);
+  stripInfoFrame(tagged, bare);
+  const DWORD source = openAndPlay(bare);
+  const DWORD output = BASS_FX_TempoGetResampledHandle(source);
+  const double length = BASS_ChannelBytes2Seconds(source, BASS_StreamGetLength(source));
+  EXPECT_NEAR(length, 60.05, 0.06) << "the recording and the codec's delay and padding";
+  EXPECT_NEAR(render(output).size() / 2.0 / kRate, length, 1e-4);
+
+  ASSERT_TRUE(BASS_ChannelSetPosition(source, BASS_ChannelSeconds2Bytes(source, float(length - 1.5))));
+  ASSERT_TRUE(BASS_StreamPlay(output, FALSE, 0));
+  const std::vector<float> tail = render(output);
+  EXPECT_NEAR(tail.size() / 2.0 / kRate, 1.5, 1e-3);
+  EXPECT_GT(rms(channel(tail, 2, 0)), 0.1);
+}
 
 TEST_F(OfflineEngine, ModuleSecondsFormSeeksToThatSecond) {
   const Fixture &f = fixture("song.xm");

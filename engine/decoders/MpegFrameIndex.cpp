@@ -1,0 +1,203 @@
+// Walks MPEG audio frame headers: the frame index, and the gapless trim of a LAME/Info tag.
+#include "decoders/MpegFrameIndex.h"
+
+#include <algorithm>
+#include <array>
+#include <cstring>
+
+namespace lyt {
+namespace {
+
+constexpr std::array<std::array<int, 16>, 5> kBitratesKbps{{
+    {0, 32, 64, 96, 128, 160, 192, 224, 256, 288, 320, 352, 384, 416, 448, 0}, // MPEG-1 layer I
+    {0, 32, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320, 384, 0},    // MPEG-1 layer II
+    {0, 32, 40, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320, 0},     // MPEG-1 layer III
+    {0, 32, 48, 56, 64, 80, 96, 112, 128, 144, 160, 176, 192, 224, 256, 0},    // MPEG-2 layer I
+    {0, 8, 16, 24, 32, 40, 48, 56, 64, 80, 96, 112, 128, 144, 160, 0},         // MPEG-2 layers II, III
+}};
+
+// What a layer III decoder's filter banks add in front of the first sample.
+constexpr int64_t kLayer3DecoderDelay = 529;
+constexpr int64_t kSyncWindowBytes = 64 * 1024;
+constexpr int kChainAtStart = 4;
+constexpr int kChainAtResync = 2;
+
+bool headerAt(ByteSource &bytes, int64_t offset, MpegFrameHeader &out) {
+  uint8_t h[4];
+  return bytes.read(offset, h, 4) && parseMpegHeader(h, out);
+}
+
+// A frame at offset whose next `chain` frames follow it within the same stream, or that ends
+// exactly where the bytes end.
+bool chainAt(ByteSource &bytes, int64_t offset, int chain, MpegFrameHeader &first) {
+  if (!headerAt(bytes, offset, first) || offset + first.lengthBytes > bytes.size())
+    return false;
+  int64_t next = offset + first.lengthBytes;
+  for (int i = 0; i < chain; ++i) {
+    if (next == bytes.size())
+      return true;
+    MpegFrameHeader h;
+    if (!headerAt(bytes, next, h) || !h.sameStream(first))
+      return false;
+    next += h.lengthBytes;
+  }
+  return true;
+}
+
+int64_t findChain(ByteSource &bytes, int64_t from, int chain, MpegFrameHeader &first,
+                  const MpegFrameHeader *sameAs = nullptr) {
+  for (int64_t off = from; off < from + kSyncWindowBytes && off + 4 <= bytes.size(); ++off)
+    if (chainAt(bytes, off, chain, first) && (!sameAs || first.sameStream(*sameAs)))
+      return off;
+  return -1;
+}
+
+int64_t skipId3v2(ByteSource &bytes) {
+  uint8_t tag[10];
+  if (!bytes.read(0, tag, 10) || std::memcmp(tag, "ID3", 3) != 0)
+    return 0;
+  const int64_t size = (int64_t(tag[6] & 0x7F) << 21) | (int64_t(tag[7] & 0x7F) << 14) |
+                       (int64_t(tag[8] & 0x7F) << 7) | int64_t(tag[9] & 0x7F);
+  return 10 + size + ((tag[5] & 0x10) ? 10 : 0);
+}
+
+uint32_t bigEndian32(const uint8_t *p) {
+  return uint32_t(p[0]) << 24 | uint32_t(p[1]) << 16 | uint32_t(p[2]) << 8 | p[3];
+}
+
+struct InfoFrame {
+  bool present = false;
+  int64_t frames = -1; // the stream's audio frames as the encoder counted them, -1 unknown
+  bool gapless = false;
+  int64_t encoderDelay = 0;
+  int64_t padding = 0;
+};
+
+// The LAME extension that follows a Xing/Info tag, as written by LAME and FFmpeg.
+void readLameTag(ByteSource &bytes, int64_t at, int64_t frameEnd, InfoFrame &info) {
+  uint8_t lame[24];
+  if (at + 24 > frameEnd || !bytes.read(at, lame, 24))
+    return;
+  static constexpr const char *kVendors[] = {"LAME", "Lavc", "Lavf", "GOGO"};
+  if (std::none_of(std::begin(kVendors), std::end(kVendors),
+                   [&](const char *v) { return std::memcmp(lame, v, 4) == 0; }))
+    return;
+  info.gapless = true;
+  info.encoderDelay = (int64_t(lame[21]) << 4) | (lame[22] >> 4);
+  info.padding = (int64_t(lame[22] & 0x0F) << 8) | lame[23];
+}
+
+InfoFrame readInfoFrame(ByteSource &bytes, int64_t offset, const MpegFrameHeader &h) {
+  InfoFrame info;
+  if (h.layer != 3)
+    return info;
+  const int sideInfo = h.version == 3 ? (h.mono ? 17 : 32) : (h.mono ? 9 : 17);
+  const int64_t frameEnd = offset + h.lengthBytes;
+  const int64_t at = offset + 4 + sideInfo;
+  uint8_t tag[8];
+  if (at + 8 <= frameEnd && bytes.read(at, tag, 8) &&
+      (std::memcmp(tag, "Xing", 4) == 0 || std::memcmp(tag, "Info", 4) == 0)) {
+    info.present = true;
+    const uint32_t flags = bigEndian32(tag + 4);
+    int64_t field = at + 8;
+    uint8_t count[4];
+    if ((flags & 1) && field + 4 <= frameEnd && bytes.read(field, count, 4))
+      info.frames = bigEndian32(count);
+    field += (flags & 1 ? 4 : 0) + (flags & 2 ? 4 : 0) + (flags & 4 ? 100 : 0) + (flags & 8 ? 4 : 0);
+    readLameTag(bytes, field, frameEnd, info);
+    return info;
+  }
+  info.present = offset + 40 <= frameEnd && bytes.read(offset + 36, tag, 4) && std::memcmp(tag, "VBRI", 4) == 0;
+  return info;
+}
+
+// Which decoded samples are the recording: a LAME tag names the encoder's delay and padding, to
+// which a layer III decoder adds its own delay. A cut-off file keeps what it has.
+void applyGaplessTrim(const InfoFrame &info, MpegFrameIndex &index) {
+  const int64_t decoded = index.decodedSamples();
+  index.skipSamples = 0;
+  index.lengthSamples = decoded;
+  if (!info.gapless)
+    return;
+  const int64_t encoded = info.frames > 0 ? info.frames * index.first.samples : decoded;
+  if (info.encoderDelay + info.padding >= encoded)
+    return; // not a tag that describes this stream
+  const int64_t begin = info.encoderDelay + kLayer3DecoderDelay;
+  const int64_t end = std::min(decoded, encoded - info.padding + kLayer3DecoderDelay);
+  index.skipSamples = std::min(begin, decoded);
+  index.lengthSamples = std::max<int64_t>(0, end - index.skipSamples);
+}
+
+} // namespace
+
+bool MemoryBytes::read(int64_t offset, uint8_t *out, int n) {
+  if (offset < 0 || n < 0 || offset > size_ || n > size_ - offset)
+    return false;
+  std::memcpy(out, data_ + offset, static_cast<size_t>(n));
+  return true;
+}
+
+bool parseMpegHeader(const uint8_t h[4], MpegFrameHeader &out) {
+  if (h[0] != 0xFF || (h[1] & 0xE0) != 0xE0)
+    return false;
+  const int version = (h[1] >> 3) & 3;
+  const int layerBits = (h[1] >> 1) & 3;
+  const int bitrateIndex = h[2] >> 4;
+  const int rateIndex = (h[2] >> 2) & 3;
+  if (version == 1 || layerBits == 0 || bitrateIndex == 0 || bitrateIndex == 15 || rateIndex == 3)
+    return false;
+  const int layer = 4 - layerBits;
+  static constexpr int kRates[3] = {44100, 48000, 32000};
+  const int rate = kRates[rateIndex] / (version == 3 ? 1 : version == 2 ? 2 : 4);
+  const int table = version == 3 ? layer - 1 : (layer == 1 ? 3 : 4);
+  const int bitrate = kBitratesKbps[table][bitrateIndex] * 1000;
+  const int padding = (h[2] >> 1) & 1;
+  out.version = version;
+  out.layer = layer;
+  out.sampleRate = rate;
+  out.mono = (h[3] >> 6) == 3;
+  if (layer == 1) {
+    out.lengthBytes = (12 * bitrate / rate + padding) * 4;
+    out.samples = 384;
+  } else if (layer == 2 || version == 3) {
+    out.lengthBytes = 144 * bitrate / rate + padding;
+    out.samples = 1152;
+  } else {
+    out.lengthBytes = 72 * bitrate / rate + padding;
+    out.samples = 576;
+  }
+  return out.lengthBytes > 4;
+}
+
+MpegFrameIndex indexMpegFrames(ByteSource &bytes) {
+  MpegFrameIndex index;
+  int64_t offset = findChain(bytes, skipId3v2(bytes), kChainAtStart, index.first);
+  if (offset < 0)
+    return index;
+  const InfoFrame info = readInfoFrame(bytes, offset, index.first);
+  if (info.present) {
+    offset += index.first.lengthBytes;
+    if (!headerAt(bytes, offset, index.first))
+      return MpegFrameIndex{};
+  }
+  if (info.frames > 0)
+    index.offsets.reserve(static_cast<size_t>(std::min<int64_t>(info.frames, 1 << 24)));
+  while (offset < bytes.size()) {
+    MpegFrameHeader h;
+    if (!headerAt(bytes, offset, h) || !h.sameStream(index.first)) {
+      MpegFrameHeader resync;
+      offset = findChain(bytes, offset + 1, kChainAtResync, resync, &index.first);
+      if (offset < 0)
+        break;
+      continue;
+    }
+    if (h.lengthBytes > bytes.size() - offset)
+      break; // a cut-off last frame does not decode
+    index.offsets.push_back(offset);
+    offset += h.lengthBytes;
+  }
+  applyGaplessTrim(info, index);
+  return index;
+}
+
+} // namespace lyt
