@@ -42,6 +42,7 @@ test-tsan: deps
 
 bench: build
 	$(BUILD)/bench/engine_bench
+	$(BUILD)/bench/mpeg_bench
 	$(XVFB) $(BUILD)/bench/ui_bench
 	$(XVFB) $(BUILD)/bench/hotkey_bench
 

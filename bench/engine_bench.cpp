@@ -42,10 +42,7 @@ std::vector<float> speechLike(double seconds) {
 }
 
 DWORD openAny(const std::string &path) {
-  DWORD source = BASS_StreamCreateFile(FALSE, path.c_str(), 0, 0, BASS_STREAM_DECODE);
-  if (!source)
-    source = BASS_WMA_StreamCreateFile(FALSE, path.c_str(), 0, 0, BASS_STREAM_DECODE);
-  return source;
+  return LYT_OpenFile(path.c_str(), BASS_STREAM_DECODE, BASS_STREAM_DECODE, nullptr);
 }
 
 // The equaliser as the player sets it from fresh sliders: +1 or +2 dB in every band.

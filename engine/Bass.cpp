@@ -98,6 +98,22 @@ HMUSIC BASS_MusicLoad(BOOL mem, const void *file, QWORD offset, DWORD length, DW
   });
 }
 
+DWORD LYT_OpenFile(const void *file, DWORD streamFlags, DWORD musicFlags, DWORD *tries) {
+  DWORD made = 1;
+  DWORD source = BASS_StreamCreateFile(FALSE, file, 0, 0, streamFlags);
+  if (!source) {
+    made = 2;
+    source = BASS_WMA_StreamCreateFile(FALSE, file, 0, 0, streamFlags);
+  }
+  if (!source) {
+    made = 3;
+    source = BASS_MusicLoad(FALSE, file, 0, 0, musicFlags, 0);
+  }
+  if (tries)
+    *tries = made;
+  return source;
+}
+
 BOOL BASS_StreamFree(HSTREAM handle) {
   return plain([&] { Engine::instance().freeSource(handle, Engine::Kind::Stream); });
 }

@@ -93,6 +93,12 @@ int BASS_ErrorGetCode(void);
 HSTREAM BASS_StreamCreateFile(BOOL mem, const void *file, QWORD offset, QWORD length, DWORD flags);
 HSTREAM BASS_WMA_StreamCreateFile(BOOL mem, const void *file, QWORD offset, QWORD length, DWORD flags);
 HMUSIC BASS_MusicLoad(BOOL mem, const void *file, QWORD offset, DWORD length, DWORD flags, DWORD freq);
+// The player's order of tries for a file, kept here once: BASS_StreamCreateFile, then
+// BASS_WMA_StreamCreateFile (both with streamFlags), then BASS_MusicLoad (musicFlags, the
+// engine's rate). Returns the first source that opens, or 0 with the last try's error code.
+// *tries (may be NULL) receives how many tries were made: 1 plain stream, 2 WMA stream, 3 module
+// (3 also when the module failed too).
+DWORD LYT_OpenFile(const void *file, DWORD streamFlags, DWORD musicFlags, DWORD *tries);
 BOOL BASS_StreamFree(HSTREAM handle);
 BOOL BASS_MusicFree(HMUSIC handle);
 

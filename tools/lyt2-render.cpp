@@ -119,17 +119,13 @@ Options parse(int argc, char **argv) {
   return options;
 }
 
-// The same three tries, in the same order, as the player.
+// The player's three tries, through the engine's one definition of their order.
 DWORD openSource(const char *path, bool &isModule) {
-  isModule = false;
-  DWORD source = BASS_StreamCreateFile(FALSE, path, 0, 0, BASS_STREAM_DECODE);
-  if (!source)
-    source = BASS_WMA_StreamCreateFile(FALSE, path, 0, 0, BASS_STREAM_DECODE);
-  if (!source) {
-    isModule = true;
-    source = BASS_MusicLoad(FALSE, path, 0, 0,
-                            BASS_STREAM_DECODE | BASS_MUSIC_CALCLEN | BASS_MUSIC_RAMP | BASS_SAMPLE_LOOP, 0);
-  }
+  DWORD tries = 0;
+  const DWORD source = LYT_OpenFile(path, BASS_STREAM_DECODE,
+                                    BASS_STREAM_DECODE | BASS_MUSIC_CALCLEN | BASS_MUSIC_RAMP | BASS_SAMPLE_LOOP,
+                                    &tries);
+  isModule = tries == 3;
   return source;
 }
 

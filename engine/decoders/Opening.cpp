@@ -2,6 +2,7 @@
 #include "decoders/Opening.h"
 
 #include "Bass.h"
+#include "decoders/AmrDecoder.h"
 #include "decoders/FfmpegDecoder.h"
 #include "decoders/MpegDecoder.h"
 #include "decoders/OpenmptDecoder.h"
@@ -65,6 +66,8 @@ std::unique_ptr<Decoder> openPlainStream(const char *path) {
 
 std::unique_ptr<Decoder> openWmaStream(const char *path) {
   requireReadable(path);
+  if (std::unique_ptr<Decoder> amr = openAmrDecoder(path))
+    return guarded(std::move(amr));
   return guarded(openFfmpegDecoder(path));
 }
 

@@ -3,6 +3,8 @@
 
 #include "Bass.h"
 #include "decoders/MpegDecoder.h"
+#include "decoders/OggLength.h"
+#include "decoders/SndfileSource.h"
 
 #include <sndfile.h>
 
@@ -20,15 +22,38 @@ using SndfileHandle = std::unique_ptr<SNDFILE, SndfileCloser>;
 
 class SndfileDecoder final : public Decoder {
 public:
-  SndfileDecoder(SndfileHandle file, const SF_INFO &info, int64_t lengthFrames)
-      : file_(std::move(file)), fileChannels_(info.channels), rate_(info.samplerate), length_(lengthFrames),
+  SndfileDecoder(std::unique_ptr<SndfileSource> source, SndfileHandle file, const SF_INFO &info,
+                 int64_t lengthFrames)
+      : source_(std::move(source)), file_(std::move(file)), fileChannels_(info.channels), rate_(info.samplerate),
+        length_(lengthFrames),
         needsPreroll_((info.format & SF_FORMAT_TYPEMASK) == SF_FORMAT_OGG) {}
 
   int channels() const override { return std::min(fileChannels_, 2); }
   int sampleRate() const override { return rate_; }
   int64_t lengthFrames() const override { return length_; }
 
+  // Exactly the length: a file that ends early is made up with silence, so that what plays is
+  // what was reported.
   int64_t read(float *out, int64_t frames) override {
+    frames = std::min(frames, length_ - position_);
+    int64_t got = frames > 0 ? readFile(out, frames) : 0;
+    if (got < frames) {
+      std::fill(out + std::max<int64_t>(got, 0) * channels(), out + frames * channels(), 0.0f);
+      got = frames;
+    }
+    position_ += got;
+    return got;
+  }
+
+  int64_t seek(int64_t frame) override {
+    if (!seekExactly(frame))
+      return -1;
+    position_ = frame;
+    return frame;
+  }
+
+private:
+  int64_t readFile(float *out, int64_t frames) {
     if (fileChannels_ <= 2)
       return sf_readf_float(file_.get(), out, frames);
     // Wider files: keep the first two channels.
@@ -41,9 +66,6 @@ public:
     return got;
   }
 
-  int64_t seek(int64_t frame) override { return seekExactly(frame) ? frame : -1; }
-
-private:
   bool seekExactly(int64_t frame) {
     if (!needsPreroll_)
       return sf_seek(file_.get(), frame, SEEK_SET) == frame;
@@ -63,11 +85,13 @@ private:
     return true;
   }
 
+  std::unique_ptr<SndfileSource> source_;
   SndfileHandle file_;
   int fileChannels_;
   int rate_;
   static constexpr int64_t kPrerollFrames = 8192;
   int64_t length_;
+  int64_t position_ = 0;
   bool needsPreroll_;
   std::vector<float> wide_;
   std::vector<float> preroll_;
@@ -77,12 +101,25 @@ bool isMpeg(const SF_INFO &info) {
   return (info.format & SF_FORMAT_TYPEMASK) == SF_FORMAT_MPEG;
 }
 
+// libsndfile takes the length of an Ogg file from its last page, and reports nonsense when the
+// file was cut off; the last whole page tells what is there.
+int64_t oggLength(ByteSource &bytes, const SF_INFO &info) {
+  const int64_t granule = lastOggGranule(bytes);
+  if (granule < 0)
+    return info.frames;
+  int64_t frames = granule;
+  if ((info.format & SF_FORMAT_SUBMASK) == SF_FORMAT_OPUS)
+    frames = (granule - opusPreSkip(bytes)) * info.samplerate / 48000;
+  return std::clamp<int64_t>(frames, 0, info.frames);
+}
+
 } // namespace
 
 std::unique_ptr<Decoder> openSndfileDecoder(const char *path) {
   requireReadable(path);
+  auto source = std::make_unique<SndfileSource>(path);
   SF_INFO info{};
-  SndfileHandle file(sf_open(path, SFM_READ, &info));
+  SndfileHandle file(source->open(info));
   if (!file || info.channels < 1 || info.samplerate < 1 || info.frames < 0)
     throw EngineError(BASS_ERROR_FILEFORM);
   if (isMpeg(info)) {
@@ -94,7 +131,9 @@ std::unique_ptr<Decoder> openSndfileDecoder(const char *path) {
     return mpeg;
   }
   requireSupportedFormat(info.samplerate, info.channels);
-  return std::make_unique<SndfileDecoder>(std::move(file), info, info.frames);
+  const bool ogg = (info.format & SF_FORMAT_TYPEMASK) == SF_FORMAT_OGG;
+  const int64_t length = ogg ? oggLength(source->bytes(), info) : info.frames;
+  return std::make_unique<SndfileDecoder>(std::move(source), std::move(file), info, length);
 }
 
 } // namespace lyt

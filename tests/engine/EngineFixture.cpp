@@ -5,14 +5,11 @@ namespace lyt::test {
 
 Opened openLikeThePlayer(const std::string &path) {
   Opened opened;
-  if ((opened.source = BASS_StreamCreateFile(FALSE, path.c_str(), 0, 0, BASS_STREAM_DECODE))) {
-    opened.by = Opened::By::Stream;
-  } else if ((opened.source = BASS_WMA_StreamCreateFile(FALSE, path.c_str(), 0, 0, BASS_STREAM_DECODE))) {
-    opened.by = Opened::By::Wma;
-  } else if ((opened.source = BASS_MusicLoad(FALSE, path.c_str(), 0, 0, 0x208204, 0))) {
-    opened.by = Opened::By::Music;
-  }
+  DWORD tries = 0;
+  opened.source = LYT_OpenFile(path.c_str(), BASS_STREAM_DECODE, 0x208204, &tries);
   opened.error = BASS_ErrorGetCode();
+  if (opened.source)
+    opened.by = tries == 1 ? Opened::By::Stream : tries == 2 ? Opened::By::Wma : Opened::By::Music;
   return opened;
 }
 

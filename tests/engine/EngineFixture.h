@@ -18,7 +18,7 @@ struct Opened {
   int error = 0;
 };
 
-// The player's order of tries: plain stream, WMA stream, module.
+// Opens as the player does (LYT_OpenFile), noting which try took the file.
 Opened openLikeThePlayer(const std::string &path);
 double lengthSeconds(const Opened &opened);
 // Renders up to maxFrames (all by default) of a playing output as stereo frames.

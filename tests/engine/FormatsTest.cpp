@@ -84,5 +84,45 @@ TEST_F(OfflineEngine, ALameTaggedMp3IsTheRecordingToTheSample) {
   }
 }
 
+// A phone call in AMR-NB with discontinuous transmission: speech in the even seconds, a
+// comfort-noise frame and then no-data frames in the odd ones. 3,000 frames of 20 ms.
+std::vector<unsigned char> amrCallWithPauses() {
+  std::vector<unsigned char> bytes{'#', '!', 'A', 'M', 'R', '\n'};
+  uint32_t seed = 5;
+  for (int frame = 0; frame < 3000; ++frame) {
+    const bool speech = (frame / 50) % 2 == 0;
+    const int type = speech ? 7 : frame % 50 == 0 ? 8 : 15; // 12.2 kbit/s, SID, no data
+    bytes.push_back(static_cast<unsigned char>(type << 3 | 0x04));
+    const int payload = type == 7 ? 31 : type == 8 ? 5 : 0;
+    for (int i = 0; i < payload; ++i) {
+      seed = seed * 1664525u + 1013904223u;
+      bytes.push_back(static_cast<unsigned char>(seed >> 24));
+    }
+  }
+  return bytes;
+}
+
+TEST_F(OfflineEngine, AnAmrCallPlaysEveryFrameIncludingItsPauses) {
+  const std::string path = scratchPath("call.amr");
+  writeBytes(path, amrCallWithPauses());
+  const Opened opened = openLikeThePlayer(path);
+  ASSERT_NE(opened.source, 0u) << "error " << opened.error;
+  EXPECT_DOUBLE_EQ(lengthSeconds(opened), 60.0);
+  ASSERT_TRUE(BASS_FX_TempoCreate(opened.source, 0));
+  const DWORD output = BASS_FX_TempoGetResampledHandle(opened.source);
+  ASSERT_TRUE(BASS_StreamPlay(output, FALSE, 0));
+  EXPECT_NEAR(render(output).size() / 2.0 / kRate, 60.0, 1e-4);
+  // No drift: late in the call, speech and pause are where the frames put them.
+  for (const double second : {50.25, 51.25}) {
+    ASSERT_TRUE(BASS_ChannelSetPosition(opened.source, BASS_ChannelSeconds2Bytes(opened.source, float(second))));
+    ASSERT_TRUE(BASS_StreamPlay(output, FALSE, 0));
+    const double level = rms(channel(render(output, kRate / 2), 2, 0));
+    if (int(second) % 2 == 0)
+      EXPECT_GT(level, 0.01) << "speech at " << second;
+    else
+      EXPECT_LT(level, 1e-4) << "pause at " << second;
+  }
+}
+
 } // namespace
 } // namespace lyt::test

@@ -4,7 +4,18 @@
 #include "support/Fixtures.h"
 #include "support/Signals.h"
 
+#include <sndfile.h>
+#include <sys/stat.h>
+
+#include <chrono>
+#include <cmath>
+#include <condition_variable>
+#include <cstring>
+#include <fcntl.h>
 #include <fstream>
+#include <mutex>
+#include <thread>
+#include <unistd.h>
 
 namespace lyt::test {
 namespace {
@@ -28,7 +39,7 @@ void expectRefused(const std::string &path, int expectedError) {
 
 TEST_F(HostileFiles, NothingOpensAMissingEmptyOrRandomFile) {
   expectRefused(scratchPath("missing.mp3"), BASS_ERROR_FILEOPEN);
-  expectRefused(scratchDir(), BASS_ERROR_FILEFORM);
+  expectRefused(scratchDir(), BASS_ERROR_FILEOPEN);
   writeBytes(scratchPath("empty.wav"), {});
   expectRefused(scratchPath("empty.wav"), BASS_ERROR_FILEFORM);
   for (const char *extension : {"mp3", "wav", "ogg", "wma", "mod", "xm", "m4a", "flac"}) {
@@ -82,6 +93,124 @@ TEST_F(HostileFiles, AWavHeaderClaimingGigabytesOpensWithTheRealLength) {
   EXPECT_NEAR(lengthSeconds(opened), 3.0, 0.01);
   BASS_StreamFree(opened.source);
   expectSafe(path);
+}
+
+// Opens on another thread: a regression must fail the test, not hang it.
+Opened openWithin(const std::string &path, std::chrono::milliseconds limit) {
+  struct Shared {
+    std::mutex mutex;
+    std::condition_variable done;
+    bool finished = false;
+    Opened opened;
+  };
+  auto shared = std::make_shared<Shared>();
+  std::thread([shared, path] {
+    const Opened opened = openLikeThePlayer(path);
+    std::lock_guard<std::mutex> lock(shared->mutex);
+    shared->opened = opened;
+    shared->finished = true;
+    shared->done.notify_all();
+  }).detach();
+  std::unique_lock<std::mutex> lock(shared->mutex);
+  if (!shared->done.wait_for(lock, limit, [&] { return shared->finished; })) {
+    // Let a reader that waits on a pipe go: a writer that opens and closes gives it the end.
+    const int writer = ::open(path.c_str(), O_WRONLY | O_NONBLOCK);
+    if (writer >= 0)
+      ::close(writer);
+    shared->done.wait(lock, [&] { return shared->finished; });
+    ADD_FAILURE() << path << " held the open up";
+  }
+  return shared->opened;
+}
+
+TEST_F(HostileFiles, WhatIsNotARegularFileIsRefusedAtOnce) {
+  const std::string pipe = scratchPath("pipe.mp3");
+  ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
+  for (const std::string &path : {pipe, std::string("/dev/null"), scratchDir()}) {
+    const Opened opened = openWithin(path, std::chrono::seconds(5));
+    EXPECT_EQ(opened.source, 0u) << path;
+    EXPECT_EQ(opened.error, BASS_ERROR_FILEOPEN) << path;
+  }
+}
+
+// A WAV header's rate and channel fields, rewritten.
+std::string wavWithFormat(const std::string &name, uint32_t rate, uint16_t channels) {
+  std::vector<unsigned char> bytes = readBytes(fixture("pcm16.wav").path);
+  std::memcpy(&bytes[22], &channels, 2);
+  std::memcpy(&bytes[24], &rate, 4);
+  const std::string path = scratchPath(name);
+  writeBytes(path, bytes);
+  return path;
+}
+
+TEST_F(HostileFiles, RatesAndChannelCountsNoRecordingHasAreAnUnsupportedFormat) {
+  expectRefused(wavWithFormat("1hz.wav", 1, 2), BASS_ERROR_FILEFORM);
+  expectRefused(wavWithFormat("999hz.wav", 999, 2), BASS_ERROR_FILEFORM);
+  expectRefused(wavWithFormat("800khz.wav", 800000, 2), BASS_ERROR_FILEFORM);
+  const std::string nine = scratchPath("nine.wav");
+  writeSndfile(nine, SF_FORMAT_WAV | SF_FORMAT_PCM_16, sine(440, 0.5, 8000, 9), 8000, 9);
+  expectRefused(nine, BASS_ERROR_FILEFORM);
+  const Opened low = openLikeThePlayer(wavWithFormat("1000hz.wav", 1000, 2));
+  EXPECT_NE(low.source, 0u) << "the lowest rate that opens";
+}
+
+TEST_F(HostileFiles, NonFiniteSamplesPlayAsSilenceAndLeaveTheEqualiserSound) {
+  std::vector<float> signal = sine(440, 2, kRate, 2, 0.4f);
+  signal[2 * kRate / 2] = std::nanf("");
+  signal[2 * kRate / 2 + 3] = INFINITY;
+  signal[2 * kRate / 2 + 9] = -INFINITY;
+  const std::string path = scratchPath("nan.wav");
+  writeSndfile(path, SF_FORMAT_WAV | SF_FORMAT_FLOAT, signal, kRate, 2);
+  const DWORD source = openAndPlay(path);
+  for (int band = 0; band < 6; ++band) {
+    ASSERT_TRUE(BASS_FX_DSP_Set(source, BASS_FX_DSPFX_PEAKEQ, 0));
+    BASS_FXPEAKEQ params{band, kRate, 2.5f, 0, 120.0f * float(band + 1), 6};
+    ASSERT_TRUE(BASS_FX_DSP_SetParameters(source, BASS_FX_DSPFX_PEAKEQ, &params));
+  }
+  const std::vector<float> heard = render(BASS_FX_TempoGetResampledHandle(source));
+  ASSERT_EQ(heard.size(), signal.size());
+  EXPECT_TRUE(std::all_of(heard.begin(), heard.end(), [](float s) { return std::isfinite(s); }));
+  EXPECT_GT(rms(channel(heard, 2, 0), kRate + kRate / 4), 0.2) << "the sound after the damage";
+}
+
+// A recorder that was killed leaves the sizes of its header at 0 (or at the largest value).
+TEST_F(HostileFiles, AWavWhoseSizesAreUnsetPlaysToTheEndOfTheFile) {
+  for (const uint32_t size : {0u, 0xFFFFFFFFu}) {
+    std::vector<unsigned char> bytes = readBytes(fixture("pcm16.wav").path);
+    std::memcpy(&bytes[4], &size, 4);
+    for (size_t i = 12; i + 8 < bytes.size(); ++i)
+      if (std::memcmp(&bytes[i], "data", 4) == 0) {
+        std::memcpy(&bytes[i + 4], &size, 4);
+        break;
+      }
+    const std::string path = scratchPath("unset" + std::to_string(size) + ".wav");
+    writeBytes(path, bytes);
+    const Opened opened = openLikeThePlayer(path);
+    ASSERT_NE(opened.source, 0u) << "error " << opened.error;
+    EXPECT_NEAR(lengthSeconds(opened), 3.0, 1e-6) << size;
+    BASS_StreamFree(opened.source);
+    expectSafe(path);
+  }
+}
+
+// The length is that of the pages that are there, and a seek near it comes back.
+TEST_F(HostileFiles, ACutOffOggReportsTheLengthOfWhatIsThere) {
+  for (const char *name : {"tone.ogg", "tone.opus"}) {
+    const std::vector<unsigned char> bytes = readBytes(fixture(name).path);
+    const std::string path = scratchPath(std::string("half-") + name);
+    writeBytes(path, std::vector<unsigned char>(bytes.begin(), bytes.begin() + long(bytes.size() / 2)));
+    const Opened opened = openLikeThePlayer(path);
+    ASSERT_NE(opened.source, 0u) << name;
+    const double length = lengthSeconds(opened);
+    EXPECT_GT(length, 0.6) << name;
+    EXPECT_LT(length, 2.0) << name;
+    ASSERT_TRUE(BASS_FX_TempoCreate(opened.source, 0));
+    const DWORD output = BASS_FX_TempoGetResampledHandle(opened.source);
+    ASSERT_TRUE(BASS_ChannelSetPosition(opened.source, BASS_ChannelSeconds2Bytes(opened.source, float(length - 0.5))));
+    ASSERT_TRUE(BASS_StreamPlay(output, FALSE, 0));
+    EXPECT_NEAR(render(output).size() / 2.0 / kRate, 0.5, 0.01) << name;
+    BASS_FX_TempoFree(opened.source);
+  }
 }
 
 TEST_F(HostileFiles, AFileNameThatIsNotUtf8Opens) {

@@ -1,0 +1,112 @@
+// Opening a three-hour MP3 (CBR and VBR, neither with an info frame): open + exact length + seek
+// to the end + the first 0.1 s heard there, beside `ffmpeg -ss END -t 0.1` on the same file.
+//
+//   mpeg_bench
+#include "Bass.h"
+#include "support/AudioFiles.h"
+#include "support/Signals.h"
+
+#include <sndfile.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <string>
+#include <vector>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+using namespace lyt::test;
+
+constexpr int kRate = 44100;
+constexpr int kCopies = 1080; // ten seconds each: three hours
+constexpr int kRuns = 5;
+
+double since(Clock::time_point start) {
+  return std::chrono::duration<double>(Clock::now() - start).count();
+}
+
+std::vector<float> speechLike(double seconds) {
+  std::vector<float> signal = sine(180, seconds, kRate, 2, 0.3f);
+  const std::vector<float> hiss = noise(seconds, kRate, 2, 0.05f);
+  for (size_t i = 0; i < signal.size(); ++i)
+    signal[i] = signal[i] * (0.6f + 0.4f * float(std::sin(i / 2.0 / kRate * 6.28 * 3))) + hiss[i];
+  return signal;
+}
+
+// The frames of a ten-second encoding, repeated for three hours, without an info frame: the
+// length must be counted.
+std::string threeHourMp3(bool vbr) {
+  const std::string name = vbr ? "vbr" : "cbr";
+  const std::string tagged = scratchPath("ten-" + name + ".mp3"), bare = scratchPath("ten-" + name + "-bare.mp3");
+  writeSndfile(tagged, SF_FORMAT_MPEG | SF_FORMAT_MPEG_LAYER_III, speechLike(10), kRate, 2, vbr);
+  stripInfoFrame(tagged, bare);
+  const std::vector<unsigned char> frames = readBytes(bare);
+  const std::string path = scratchPath("three-hours-" + name + ".mp3");
+  std::ofstream out(path, std::ios::binary);
+  for (int i = 0; i < kCopies; ++i)
+    out.write(reinterpret_cast<const char *>(frames.data()), long(frames.size()));
+  return path;
+}
+
+double median(std::vector<double> values) {
+  std::sort(values.begin(), values.end());
+  return values[values.size() / 2];
+}
+
+// Seconds for open + length + seek to 0.2 s before the end + rendering the next 0.1 s.
+double engineOpenAndSeek(const std::string &path, double &lengthSeconds) {
+  std::vector<float> heard(2 * kRate / 10);
+  const auto start = Clock::now();
+  const DWORD source = LYT_OpenFile(path.c_str(), BASS_STREAM_DECODE, BASS_STREAM_DECODE, nullptr);
+  BASS_FX_TempoCreate(source, 0);
+  lengthSeconds = BASS_ChannelBytes2Seconds(source, BASS_StreamGetLength(source));
+  BASS_ChannelSetPosition(source, BASS_ChannelSeconds2Bytes(source, float(lengthSeconds - 0.2)));
+  const DWORD output = BASS_FX_TempoGetResampledHandle(source);
+  BASS_StreamPlay(output, FALSE, 0);
+  const DWORD got = LYT_RenderOffline(output, heard.data(), kRate / 10);
+  const double seconds = since(start);
+  BASS_FX_TempoFree(source);
+  if (got != kRate / 10)
+    std::printf("  (rendered only %u frames at the end)\n", got);
+  return seconds;
+}
+
+double ffmpegSeek(const std::string &path, double lengthSeconds) {
+  char command[1024];
+  std::snprintf(command, sizeof command, "ffmpeg -nostdin -v quiet -ss %.3f -t 0.1 -i '%s' -f null -",
+                lengthSeconds - 0.2, path.c_str());
+  const auto start = Clock::now();
+  const int status = std::system(command);
+  const double seconds = since(start);
+  return status == 0 ? seconds : -1;
+}
+
+} // namespace
+
+int main() {
+  std::printf("== Three-hour MP3 without an info frame: open + exact length + seek to the end + 0.1 s heard\n"
+              "   (median of %d runs, seconds; aim: under 0.15 and faster than ffmpeg)\n",
+              kRuns);
+  LYT_InitOffline(kRate);
+  for (const bool vbr : {false, true}) {
+    const std::string path = threeHourMp3(vbr);
+    std::vector<double> ours, theirs;
+    double length = 0;
+    for (int run = 0; run < kRuns; ++run) {
+      ours.push_back(engineOpenAndSeek(path, length));
+      theirs.push_back(ffmpegSeek(path, length));
+    }
+    const double bytes = double(std::ifstream(path, std::ios::binary | std::ios::ate).tellg());
+    std::printf("%s (%.0f MB, length %.3f s): engine %.3f s (max %.3f)   ffmpeg -ss END -t 0.1 %.3f s%s\n",
+                vbr ? "VBR" : "CBR", bytes / 1e6, length, median(ours), *std::max_element(ours.begin(), ours.end()),
+                median(theirs), theirs.front() < 0 ? " (ffmpeg not installed)" : "");
+  }
+  BASS_Free();
+  return 0;
+}
