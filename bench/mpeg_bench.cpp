@@ -7,6 +7,7 @@
 #include "support/Signals.h"
 
 #include <sndfile.h>
+#include <sys/resource.h>
 
 #include <algorithm>
 #include <chrono>
@@ -30,6 +31,19 @@ constexpr int kRuns = 5;
 double since(Clock::time_point start) {
   return std::chrono::duration<double>(Clock::now() - start).count();
 }
+
+// CPU seconds (user + system) of this process or of its waited-for children: on a shared machine
+// the wall clock also counts the time others had the CPU.
+double cpuSeconds(int who) {
+  rusage usage{};
+  getrusage(who, &usage);
+  return usage.ru_utime.tv_sec + usage.ru_stime.tv_sec + (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
+
+struct Cost {
+  double wall = 0;
+  double cpu = 0;
+};
 
 std::vector<float> speechLike(double seconds) {
   std::vector<float> signal = sine(180, seconds, kRate, 2, 0.3f);
@@ -59,9 +73,10 @@ double median(std::vector<double> values) {
   return values[values.size() / 2];
 }
 
-// Seconds for open + length + seek to 0.2 s before the end + rendering the next 0.1 s.
-double engineOpenAndSeek(const std::string &path, double &lengthSeconds) {
+// Open + length + seek to 0.2 s before the end + rendering the next 0.1 s.
+Cost engineOpenAndSeek(const std::string &path, double &lengthSeconds) {
   std::vector<float> heard(2 * kRate / 10);
+  const double cpuStart = cpuSeconds(RUSAGE_SELF);
   const auto start = Clock::now();
   const DWORD source = LYT_OpenFile(path.c_str(), BASS_STREAM_DECODE, BASS_STREAM_DECODE, nullptr);
   BASS_FX_TempoCreate(source, 0);
@@ -70,21 +85,29 @@ double engineOpenAndSeek(const std::string &path, double &lengthSeconds) {
   const DWORD output = BASS_FX_TempoGetResampledHandle(source);
   BASS_StreamPlay(output, FALSE, 0);
   const DWORD got = LYT_RenderOffline(output, heard.data(), kRate / 10);
-  const double seconds = since(start);
+  const Cost cost{since(start), cpuSeconds(RUSAGE_SELF) - cpuStart};
   BASS_FX_TempoFree(source);
   if (got != kRate / 10)
     std::printf("  (rendered only %u frames at the end)\n", got);
-  return seconds;
+  return cost;
 }
 
-double ffmpegSeek(const std::string &path, double lengthSeconds) {
+Cost ffmpegSeek(const std::string &path, double lengthSeconds) {
   char command[1024];
   std::snprintf(command, sizeof command, "ffmpeg -nostdin -v quiet -ss %.3f -t 0.1 -i '%s' -f null -",
                 lengthSeconds - 0.2, path.c_str());
+  const double cpuStart = cpuSeconds(RUSAGE_CHILDREN);
   const auto start = Clock::now();
   const int status = std::system(command);
-  const double seconds = since(start);
-  return status == 0 ? seconds : -1;
+  const Cost cost{since(start), cpuSeconds(RUSAGE_CHILDREN) - cpuStart};
+  return status == 0 ? cost : Cost{-1, -1};
+}
+
+double median(const std::vector<Cost> &costs, double Cost::*field) {
+  std::vector<double> values;
+  for (const Cost &c : costs)
+    values.push_back(c.*field);
+  return median(values);
 }
 
 } // namespace
@@ -96,16 +119,18 @@ int main() {
   LYT_InitOffline(kRate);
   for (const bool vbr : {false, true}) {
     const std::string path = threeHourMp3(vbr);
-    std::vector<double> ours, theirs;
+    std::vector<Cost> ours, theirs;
     double length = 0;
     for (int run = 0; run < kRuns; ++run) {
       ours.push_back(engineOpenAndSeek(path, length));
       theirs.push_back(ffmpegSeek(path, length));
     }
     const double bytes = double(std::ifstream(path, std::ios::binary | std::ios::ate).tellg());
-    std::printf("%s (%.0f MB, length %.3f s): engine %.3f s (max %.3f)   ffmpeg -ss END -t 0.1 %.3f s%s\n",
-                vbr ? "VBR" : "CBR", bytes / 1e6, length, median(ours), *std::max_element(ours.begin(), ours.end()),
-                median(theirs), theirs.front() < 0 ? " (ffmpeg not installed)" : "");
+    std::printf("%s (%.0f MB, length %.3f s): engine %.3f s wall, %.3f s CPU   "
+                "ffmpeg -ss END -t 0.1: %.3f s wall, %.3f s CPU%s\n",
+                vbr ? "VBR" : "CBR", bytes / 1e6, length, median(ours, &Cost::wall), median(ours, &Cost::cpu),
+                median(theirs, &Cost::wall), median(theirs, &Cost::cpu),
+                theirs.front().wall < 0 ? " (ffmpeg not installed)" : "");
   }
   BASS_Free();
   return 0;

@@ -85,13 +85,9 @@ void TfrmMain::OpenMediaFile(const std::string &path) {
   BASS_FX_DSP_Remove(Channel, BASS_FX_DSPFX_PEAKEQ);
   BASS_FX_TempoFree(Channel);
   IsMusic = false;
-  Channel = BASS_StreamCreateFile(FALSE, path.c_str(), 0, 0, BASS_STREAM_DECODE);
-  if (!Channel)
-    Channel = BASS_WMA_StreamCreateFile(FALSE, path.c_str(), 0, 0, BASS_STREAM_DECODE);
-  if (!Channel) {
-    Channel = BASS_MusicLoad(FALSE, path.c_str(), 0, 0, kModuleFlags, 0);
-    IsMusic = true;
-  }
+  DWORD tries = 0;
+  Channel = LYT_OpenFile(path.c_str(), BASS_STREAM_DECODE, kModuleFlags, &tries);
+  IsMusic = tries == 3;
   if (!Channel) {
     Error(QStringLiteral("ファイル名＝") + QFile::decodeName(QByteArray::fromStdString(path)));
     return;

@@ -182,9 +182,22 @@ MpegFrameIndex indexMpegFrames(ByteSource &bytes) {
   }
   if (info.frames > 0)
     index.offsets.reserve(static_cast<size_t>(std::min<int64_t>(info.frames, 1 << 24)));
+  // Most frames repeat one of the last two headers (padding alternates): those are not parsed.
+  uint8_t raw[4];
+  std::array<uint32_t, 2> seen{};
+  std::array<MpegFrameHeader, 2> seenHeader{};
   while (offset < bytes.size()) {
     MpegFrameHeader h;
-    if (!headerAt(bytes, offset, h) || !h.sameStream(index.first)) {
+    const bool read = bytes.read(offset, raw, 4);
+    const uint32_t word = read ? uint32_t(raw[0]) << 24 | uint32_t(raw[1]) << 16 | uint32_t(raw[2]) << 8 | raw[3] : 0;
+    if (read && word == seen[0]) {
+      h = seenHeader[0];
+    } else if (read && word == seen[1]) {
+      h = seenHeader[1];
+    } else if (read && parseMpegHeader(raw, h) && h.sameStream(index.first)) {
+      seen = {word, seen[0]};
+      seenHeader = {h, seenHeader[0]};
+    } else {
       MpegFrameHeader resync;
       offset = findChain(bytes, offset + 1, kChainAtResync, resync, &index.first);
       if (offset < 0)
