@@ -33,7 +33,7 @@ Mpg123Handle newMpg123(int rate, bool mono) {
     throw EngineError(BASS_ERROR_MEM);
   // The index finds the frames and the gapless trim; the decoder only decodes them.
   mpg123_param(handle.get(), MPG123_FLAGS,
-               MPG123_QUIET | MPG123_FORCE_FLOAT | (mono ? MPG123_FORCE_MONO : MPG123_FORCE_STEREO), 0);
+               MPG123_QUIET | MPG123_FORCE_FLOAT | (mono ? MPG123_MONO_MIX : MPG123_FORCE_STEREO), 0);
   mpg123_format_none(handle.get());
   if (mpg123_format(handle.get(), rate, mono ? MPG123_MONO : MPG123_STEREO, MPG123_ENC_FLOAT_32) != MPG123_OK)
     throw EngineError(BASS_ERROR_FILEFORM);
