@@ -71,13 +71,12 @@ TEST_F(Shaping, AnotherSampleRateIsResampledToTheDeviceRate) {
 
 // The equaliser as the player installs it: six bands flat, then one band's gain.
 void installFlatEqualiser(DWORD source) {
-  static constexpr float kCentres[6] = {120, 200, 400, 1213, 4000, 10000};
   DWORD rate = 0;
   ASSERT_TRUE(BASS_ChannelGetAttributes(source, &rate, nullptr, nullptr));
   for (int band = 0; band < 6; ++band)
     ASSERT_TRUE(BASS_FX_DSP_Set(source, BASS_FX_DSPFX_PEAKEQ, 0));
   for (int band = 0; band < 6; ++band) {
-    BASS_FXPEAKEQ params{band, rate, 2.5f, 0, kCentres[band], 0};
+    BASS_FXPEAKEQ params{band, rate, LYT_EQ_BANDWIDTH_OCTAVES, 0, LYT_EQ_CENTRES_HZ[band], 0};
     ASSERT_TRUE(BASS_FX_DSP_SetParameters(source, BASS_FX_DSPFX_PEAKEQ, &params));
   }
 }
