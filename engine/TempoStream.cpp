@@ -213,7 +213,10 @@ bool TempoStream::bypassesStretch() const {
 }
 
 bool TempoStream::pump(Outcome &outcome) {
-  const int64_t got = source_.pull(input_.data(), kSourceChunk);
+  // About two blocks' worth: a slow recording must not turn one read into minutes of output.
+  const double wanted = std::ceil(2.0 * AudioBlock::kFrames * sourcePerOutputFrame_);
+  const auto chunk = static_cast<int64_t>(std::clamp(wanted, 64.0, double(kSourceChunk)));
+  const int64_t got = source_.pull(input_.data(), chunk);
   if (got > 0) {
     if (bypassesStretch()) {
       toDeviceRate(input_.data(), static_cast<int>(got));
