@@ -1,13 +1,15 @@
-// Engine benchmarks: throughput of the sound chain, opening and seeking a three-hour MP3,
-// command-to-audible latency, and the memory held while playing a three-hour file.
+// Engine benchmarks: throughput of the sound chain, opening and seeking a three-hour MP3, how long
+// the caller's thread waits in engine calls while seeking around it, CPU time of a 2.0x render of a
+// three-hour 16 kHz mono MP3 against mpg123 | soundstretch, command-to-audible latency, and the
+// memory held while playing a three-hour file.
 //
-//   engine_bench [throughput|open|latency|memory FILE]   (no argument: all, memory in a child)
+//   engine_bench [throughput|open|wait|cpu|latency|memory FILE]   (no argument: all, memory in a child)
 #include "Bass.h"
-#include "Engine.h"
 #include "support/AudioFiles.h"
 #include "support/Signals.h"
 
 #include <sndfile.h>
+#include <sys/resource.h>
 
 #include <algorithm>
 #include <chrono>
@@ -47,11 +49,11 @@ DWORD openAny(const std::string &path) {
 
 // The equaliser as the player sets it from fresh sliders: +1 or +2 dB in every band.
 void installPlayerEqualiser(DWORD source) {
-  static constexpr float kCentres[6] = {120, 200, 400, 1213, 4000, 10000};
-  static constexpr float kGains[6] = {1, 1, 2, 2, 1, 1};
-  for (int band = 0; band < 6; ++band) {
+  constexpr int kMiddlePosition = 10;
+  for (int band = 0; band < LYT_EQ_BANDS; ++band) {
     BASS_FX_DSP_Set(source, BASS_FX_DSPFX_PEAKEQ, 0);
-    BASS_FXPEAKEQ params{band, kRate, 2.5f, 0, kCentres[band], kGains[band]};
+    BASS_FXPEAKEQ params{band, kRate, LYT_EQ_BANDWIDTH_OCTAVES, 0, LYT_EQ_CENTRES_HZ[band],
+                         float(LYT_EQ_GAIN_OFFSETS_DB[band] - kMiddlePosition)};
     BASS_FX_DSP_SetParameters(source, BASS_FX_DSPFX_PEAKEQ, &params);
   }
 }
@@ -91,9 +93,15 @@ void throughput() {
 
 // A three-hour CBR MP3 without an info frame (the case where the length must be counted), made
 // by repeating the frames of a ten-second encoding.
-std::string longMp3() {
-  const std::string tagged = scratchPath("ten.mp3"), bare = scratchPath("ten-bare.mp3");
-  writeSndfile(tagged, SF_FORMAT_MPEG | SF_FORMAT_MPEG_LAYER_III, speechLike(10), kRate, 2);
+std::vector<float> resampledMono(const std::vector<float> &stereo, int rate);
+
+// Three hours of MP3 at `rate` Hz, `channels` channels, without an info frame.
+std::string longMp3(int rate = kRate, int channels = 2) {
+  const std::string stem = "three-hours-" + std::to_string(rate) + "-" + std::to_string(channels);
+  const std::string tagged = scratchPath(stem + "-ten.mp3"), bare = scratchPath(stem + "-ten-bare.mp3");
+  const std::vector<float> stereo = speechLike(10);
+  writeSndfile(tagged, SF_FORMAT_MPEG | SF_FORMAT_MPEG_LAYER_III,
+               channels == 2 && rate == kRate ? stereo : resampledMono(stereo, rate), rate, channels);
   stripInfoFrame(tagged, bare);
   std::vector<unsigned char> frames = readBytes(bare);
   if (frames.size() > 10 && std::memcmp(frames.data(), "ID3", 3) == 0) {
@@ -101,11 +109,19 @@ std::string longMp3() {
                              (frames[9] & 0x7F));
     frames.erase(frames.begin(), frames.begin() + long(tag));
   }
-  const std::string path = scratchPath("three-hours.mp3");
+  const std::string path = scratchPath(stem + ".mp3");
   std::ofstream out(path, std::ios::binary);
   for (int i = 0; i < kLongCopies; ++i)
     out.write(reinterpret_cast<const char *>(frames.data()), long(frames.size()));
   return path;
+}
+
+// The left channel, picked at `rate` Hz (the speech-like test signal has nothing that aliases).
+std::vector<float> resampledMono(const std::vector<float> &stereo, int rate) {
+  std::vector<float> mono(static_cast<size_t>(stereo.size() / 2.0 * rate / kRate));
+  for (size_t i = 0; i < mono.size(); ++i)
+    mono[i] = stereo[2 * static_cast<size_t>(double(i) * kRate / rate)];
+  return mono;
 }
 
 void openAndSeek(const std::string &path) {
@@ -132,17 +148,77 @@ double median(std::vector<double> values) {
   return values[values.size() / 2];
 }
 
+// The longest the caller's thread spends in one engine call while it seeks around a three-hour MP3
+// that plays: the feeder seeks, the caller only records where to.
+void callerWait(const std::string &path) {
+  std::printf("== The caller's thread in engine calls while seeking around a three-hour MP3 (ms)\n");
+  if (!BASS_Init(BASS_DEVICE_NOSOUND, kRate, 0, nullptr, nullptr))
+    return;
+  const DWORD source = openAny(path);
+  BASS_FX_TempoCreate(source, 0);
+  const DWORD output = BASS_FX_TempoGetResampledHandle(source);
+  const double length = BASS_ChannelBytes2Seconds(source, BASS_StreamGetLength(source));
+  BASS_StreamPlay(output, FALSE, 0);
+  std::vector<double> seeks, others;
+  const auto timed = [](std::vector<double> &into, auto &&call) {
+    const auto start = Clock::now();
+    call();
+    into.push_back(since(start) * 1000);
+  };
+  float spectrum[512];
+  for (int i = 0; i < 60; ++i) {
+    const double target = std::fmod(i * 7919.0, length - 10);
+    timed(seeks, [&] { BASS_ChannelSetPosition(source, BASS_ChannelSeconds2Bytes(source, float(target))); });
+    for (int poll = 0; poll < 5; ++poll) {
+      timed(others, [&] { BASS_ChannelGetPosition(source); });
+      timed(others, [&] { BASS_ChannelIsActive(output); });
+      timed(others, [&] { BASS_ChannelGetData(output, spectrum, BASS_DATA_FFT1024); });
+      std::this_thread::sleep_for(std::chrono::milliseconds(4));
+    }
+  }
+  std::printf("seek: median %.3f max %.3f; position/active/spectrum: median %.3f max %.3f (aim: max < 5)\n",
+              median(seeks), *std::max_element(seeks.begin(), seeks.end()), median(others),
+              *std::max_element(others.begin(), others.end()));
+  BASS_Free();
+}
+
+// CPU seconds (user + system) of a shell command and everything it started.
+double childCpuSeconds(const std::string &command) {
+  const auto cpu = [] {
+    rusage usage{};
+    getrusage(RUSAGE_CHILDREN, &usage);
+    return usage.ru_utime.tv_sec + usage.ru_stime.tv_sec + (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+  };
+  const double before = cpu();
+  if (std::system(command.c_str()) != 0)
+    std::printf("failed: %s\n", command.c_str());
+  return cpu() - before;
+}
+
+// lyt2-render at 2.0x against the pipe a transcriber might use instead, on one three-hour 16 kHz
+// mono MP3, in one run.
+void renderCpu(const std::string &self) {
+  std::printf("== CPU seconds to render a three-hour 16 kHz mono MP3 at 2.0x\n");
+  const std::string path = longMp3(16000, 1);
+  const std::string here = self.substr(0, self.rfind('/') + 1);
+  const double ours = childCpuSeconds(here + "../lyt2-render --tempo 100 '" + path + "' /dev/null > /dev/null");
+  const double theirs = childCpuSeconds("mpg123 -q -w - '" + path + "' | soundstretch stdin /dev/null -tempo=+100 "
+                                        "> /dev/null 2>&1");
+  std::printf("lyt2-render %.1f s, mpg123 | soundstretch %.1f s, ratio %.2f (aim: at most 1)\n", ours, theirs,
+              ours / theirs);
+}
+
 // From the facade call on this thread to the first new frame handed to the device.
 template <typename Command> std::vector<double> latencies(DWORD source, DWORD output, Command command) {
   std::vector<double> ms;
   for (int i = 0; i < 40; ++i) {
     std::this_thread::sleep_for(std::chrono::microseconds(30000 + 1700 * (i % 7)));
-    const uint32_t before = lyt::Engine::instance().outputGeneration(output);
+    const uint32_t before = LYT_OutputGeneration(output);
     const auto asked = Clock::now();
     command(i);
     uint32_t generation = 0;
     int64_t heard = 0;
-    while ((heard = lyt::Engine::instance().outputStartNanoseconds(output, generation)), generation <= before)
+    while ((heard = static_cast<int64_t>(LYT_OutputStartNanoseconds(output, &generation))), generation <= before)
       std::this_thread::sleep_for(std::chrono::microseconds(200));
     ms.push_back(
         (heard - std::chrono::duration_cast<std::chrono::nanoseconds>(asked.time_since_epoch()).count()) /
@@ -226,6 +302,8 @@ int main(int argc, char **argv) {
     const std::string path = longMp3();
     if (only != "memory")
       openAndSeek(path);
+    if (only.empty())
+      callerWait(path);
     if (only.empty() || only == "memory") {
       std::fflush(stdout);
       const std::string self = std::string(argv[0]) + " memory '" + path + "'";
@@ -233,6 +311,10 @@ int main(int argc, char **argv) {
         std::printf("the memory run failed\n");
     }
   }
+  if (only == "wait")
+    callerWait(longMp3());
+  if (only.empty() || only == "cpu")
+    renderCpu(argv[0]);
   if (only.empty() || only == "latency")
     latency();
   return 0;

@@ -1,7 +1,7 @@
 // Key-to-audible latency: from an XTest key press in another client to the first frame of the new
 // position handed to the sound device, through the real keyboard hook and the program's window.
+#include "Bass.h"
 #include "CommonTypes.h"
-#include "Engine.h"
 #include "GuardedApplication.h"
 #include "Program.h"
 #include "SpeedButton.h"
@@ -51,7 +51,7 @@ std::vector<double> typeAndMeasure(DWORD output) {
   std::this_thread::sleep_for(std::chrono::milliseconds(500));
   for (int i = 0; i < kPresses && codes; ++i) {
     std::this_thread::sleep_for(std::chrono::microseconds(40000 + 1300 * (i % 11)));
-    const uint32_t before = lyt::Engine::instance().outputGeneration(output);
+    const uint32_t before = LYT_OutputGeneration(output);
     const int64_t pressed = nowNs();
     xcb_test_fake_input(x, XCB_KEY_PRESS, codes[0], XCB_CURRENT_TIME, XCB_NONE, 0, 0, 0);
     xcb_test_fake_input(x, XCB_KEY_RELEASE, codes[0], XCB_CURRENT_TIME, XCB_NONE, 0, 0, 0);
@@ -59,7 +59,7 @@ std::vector<double> typeAndMeasure(DWORD output) {
     uint32_t generation = 0;
     int64_t heard = 0;
     const int64_t giveUp = pressed + 2'000'000'000;
-    while ((heard = lyt::Engine::instance().outputStartNanoseconds(output, generation)),
+    while ((heard = static_cast<int64_t>(LYT_OutputStartNanoseconds(output, &generation))),
            generation <= before) {
       if (nowNs() > giveUp)
         break;

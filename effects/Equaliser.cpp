@@ -2,11 +2,6 @@
 #include "TrackBar.h"
 #include "U_Main.h"
 
-namespace {
-// Gain in dB = offset - slider position.
-constexpr int EqGainOffset[6] = {11, 11, 12, 12, 11, 11};
-} // namespace
-
 void TfrmMain::SetDSP_EQ(float gain, float bandwidth, float q, float c0, float c1, float c2, float c3,
                          float c4, float c5) {
   DWORD frequency = 0, volume = 0;
@@ -31,7 +26,7 @@ void TfrmMain::SetDSP_EQ(float gain, float bandwidth, float q, float c0, float c
 void TfrmMain::UpdateFX(int band, int position) {
   EqParams.Band = band;
   BASS_FX_DSP_GetParameters(Channel, BASS_FX_DSPFX_PEAKEQ, &EqParams);
-  EqParams.Gain = static_cast<float>(EqGainOffset[band] - position);
+  EqParams.Gain = static_cast<float>(LYT_EQ_GAIN_OFFSETS_DB[band] - position);
   BASS_FX_DSP_SetParameters(Channel, BASS_FX_DSPFX_PEAKEQ, &EqParams);
 }
 

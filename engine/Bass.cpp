@@ -262,4 +262,18 @@ BOOL LYT_PlaySoundSync(const char *path) {
   return plain([&] { Engine::instance().playSoundSync(path); });
 }
 
+DWORD LYT_OutputGeneration(DWORD output) {
+  return guarded(gLastError, DWORD(0), [&] { return Engine::instance().outputGeneration(output); });
+}
+
+QWORD LYT_OutputStartNanoseconds(DWORD output, DWORD *generation) {
+  return guarded(gLastError, QWORD(0), [&] {
+    uint32_t heard = 0;
+    const int64_t ns = Engine::instance().outputStartNanoseconds(output, heard);
+    if (generation)
+      *generation = heard;
+    return static_cast<QWORD>(ns);
+  });
+}
+
 } // extern "C"

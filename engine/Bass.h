@@ -15,7 +15,9 @@
 //   source's channel count, whatever the tempo.
 // - One output channel sounds at a time: playing another stops the one that played.
 // - Nothing throws: every failure is a return value and an error code.
-#pragma once
+// A classic guard, not #pragma once: the build also shows this file to its users as a copy.
+#ifndef LYT_BASS_H
+#define LYT_BASS_H
 
 #include <stdint.h>
 
@@ -145,6 +147,13 @@ BOOL BASS_FX_DSP_SetParameters(DWORD chan, int dsp, void *params);
 BOOL BASS_FX_DSP_GetParameters(DWORD chan, int dsp, void *params);
 BOOL BASS_FX_DSP_Remove(DWORD chan, int dsp);
 
+// The player's six-band equaliser: each band's centre in Hz and width in octaves, and the offset
+// that turns a slider position into the band's gain: gain in dB = offset - position.
+#define LYT_EQ_BANDS 6
+#define LYT_EQ_BANDWIDTH_OCTAVES 2.5f
+static const float LYT_EQ_CENTRES_HZ[LYT_EQ_BANDS] = {120, 200, 400, 1213, 4000, 10000};
+static const int LYT_EQ_GAIN_OFFSETS_DB[LYT_EQ_BANDS] = {11, 11, 12, 12, 11, 11};
+
 // Offline rendering, for tools, tests and benchmarks: LYT_InitOffline stands in for BASS_Init
 // and opens no device; LYT_RenderOffline then pulls the next `frames` stereo float frames at the
 // engine's rate from a playing output, as fast as the CPU allows. It returns the frames written,
@@ -157,6 +166,14 @@ DWORD LYT_RenderOffline(DWORD output, float *stereo, DWORD frames);
 // Without a device (offline) it returns at once.
 BOOL LYT_PlaySoundSync(const char *path);
 
+// For measuring: an output's generation, bumped by every command that changes what is heard, and
+// when (steady clock, in ns) the first frame of the latest generation that sounded was handed to
+// the device, with that generation in *generation. Both 0 on failure.
+DWORD LYT_OutputGeneration(DWORD output);
+QWORD LYT_OutputStartNanoseconds(DWORD output, DWORD *generation);
+
 #ifdef __cplusplus
 }
 #endif
+
+#endif // LYT_BASS_H

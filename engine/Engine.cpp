@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cmath>
+#include <exception>
 #include <vector>
 
 namespace lyt {
@@ -82,12 +83,12 @@ void Engine::shutdown() {
     stopping_ = true;
     feeder.swap(feeder_);
   }
-  wake_.notify_all();
+  wakeFeeder();
   if (feeder.joinable())
     feeder.join();
   std::lock_guard<std::mutex> lock(mutex_);
-  current_.store(nullptr, std::memory_order_release);
-  currentSource_ = 0;
+  sounding_.store(nullptr, std::memory_order_release);
+  current_.reset();
   device_.reset();
   channels_.clear();
   outputs_.clear();
@@ -108,7 +109,7 @@ DWORD Engine::open(Kind kind, std::function<std::unique_ptr<Decoder>(int engineR
   const DWORD handle = nextHandle_++;
   Channel channel;
   channel.kind = kind;
-  channel.source = std::make_unique<SourceChannel>(std::move(decoder), kind == Kind::Module);
+  channel.core = std::make_shared<Core>(handle, std::move(decoder), kind == Kind::Module);
   channels_.emplace(handle, std::move(channel));
   return handle;
 }
@@ -137,7 +138,7 @@ Engine::Channel &Engine::outputChannel(DWORD handle) {
 
 Engine::Channel &Engine::tempoChannel(DWORD handle) {
   Channel &channel = channelOf(handle);
-  if (!channel.tempo)
+  if (!channel.core->tempo)
     throw EngineError(BASS_ERROR_HANDLE);
   return channel;
 }
@@ -152,27 +153,37 @@ void Engine::freeSource(DWORD handle, Kind kind) {
 }
 
 void Engine::release(std::map<DWORD, Channel>::iterator it) {
-  if (it->second.tempo) {
-    if (current_.load(std::memory_order_relaxed) == it->second.tempo.get())
-      makeCurrent(nullptr);
+  const std::shared_ptr<Core> core = it->second.core;
+  if (current_ == core)
+    makeCurrent(nullptr);
+  if (core->tempo)
     outputs_.erase(it->second.output);
-  }
   channels_.erase(it);
+  // Waits for a notification that is running; none starts after this.
+  std::lock_guard<std::mutex> syncs(syncMutex_);
+  core->notifies = false;
 }
 
-void Engine::makeCurrent(TempoStream *stream) {
-  TempoStream *previous = current_.load(std::memory_order_relaxed);
-  if (previous == stream)
+void Engine::makeCurrent(const std::shared_ptr<Core> &core) {
+  if (current_ == core)
     return;
-  current_.store(stream, std::memory_order_release);
-  currentSource_ = 0;
-  if (stream)
-    for (const auto &[handle, channel] : channels_)
-      if (channel.tempo.get() == stream)
-        currentSource_ = handle;
+  current_ = core;
+  sounding_.store(core ? core->tempo.get() : nullptr, std::memory_order_release);
   if (device_)
     device_->barrier();
-  wake_.notify_all();
+  wakeFeeder();
+}
+
+void Engine::stopCurrent() {
+  if (const std::shared_ptr<Core> previous = current_) {
+    makeCurrent(nullptr);
+    previous->tempo->stop();
+  }
+}
+
+void Engine::wakeFeeder() {
+  wakeups_.fetch_add(1, std::memory_order_release);
+  wakeups_.notify_one();
 }
 
 QWORD Engine::lengthBytes(DWORD handle, Kind kind) {
@@ -180,20 +191,21 @@ QWORD Engine::lengthBytes(DWORD handle, Kind kind) {
   Channel &channel = sourceChannel(handle);
   if (channel.kind != kind)
     throw EngineError(BASS_ERROR_HANDLE);
-  return static_cast<QWORD>(channel.source->lengthFrames()) * channel.source->bytesPerFrame();
+  return static_cast<QWORD>(channel.core->source.lengthFrames()) * channel.core->source.bytesPerFrame();
 }
 
 QWORD Engine::position(DWORD handle) {
   std::lock_guard<std::mutex> lock(mutex_);
-  Channel &channel = channelOf(handle);
-  const int64_t frame = channel.tempo ? channel.tempo->heardFrame() : channel.source->readFrame();
-  return static_cast<QWORD>(frame) * channel.source->bytesPerFrame();
+  const Core &core = *channelOf(handle).core;
+  const int64_t frame = core.tempo ? core.tempo->heardFrame() : core.source.position();
+  return static_cast<QWORD>(frame) * core.source.bytesPerFrame();
 }
 
+// Records the target and returns; the feeder seeks.
 void Engine::setPosition(DWORD handle, QWORD bytes) {
   std::lock_guard<std::mutex> lock(mutex_);
   Channel &channel = sourceChannel(handle);
-  SourceChannel &source = *channel.source;
+  SourceChannel &source = channel.core->source;
   int64_t frame;
   if (channel.kind == Kind::Module && isModuleSecondsForm(bytes))
     frame = static_cast<int64_t>(bytes & 0xFFFF) * source.sampleRate();
@@ -201,22 +213,24 @@ void Engine::setPosition(DWORD handle, QWORD bytes) {
     throw EngineError(BASS_ERROR_POSITION);
   else
     frame = static_cast<int64_t>(bytes / source.bytesPerFrame());
-  if (channel.tempo)
-    channel.tempo->restartAt(frame);
+  if (frame > source.lengthFrames())
+    throw EngineError(BASS_ERROR_POSITION);
+  if (channel.core->tempo)
+    channel.core->tempo->restartAt(frame);
   else
-    source.seek(frame);
-  wake_.notify_all();
+    source.setPosition(frame);
+  wakeFeeder();
 }
 
 double Engine::bytesToSeconds(DWORD handle, QWORD bytes) {
   std::lock_guard<std::mutex> lock(mutex_);
-  const SourceChannel &source = *channelOf(handle).source;
+  const SourceChannel &source = channelOf(handle).core->source;
   return static_cast<double>(bytes) / source.bytesPerFrame() / source.sampleRate();
 }
 
 QWORD Engine::secondsToBytes(DWORD handle, double seconds) {
   std::lock_guard<std::mutex> lock(mutex_);
-  const SourceChannel &source = *channelOf(handle).source;
+  const SourceChannel &source = channelOf(handle).core->source;
   if (!std::isfinite(seconds) || seconds < 0 || seconds > 1e9)
     throw EngineError(BASS_ERROR_ILLPARAM);
   const auto frames = static_cast<QWORD>(seconds * source.sampleRate());
@@ -225,29 +239,27 @@ QWORD Engine::secondsToBytes(DWORD handle, double seconds) {
 
 void Engine::play(DWORD output, bool flush) {
   std::lock_guard<std::mutex> lock(mutex_);
-  TempoStream &stream = *outputChannel(output).tempo;
-  TempoStream *previous = current_.load(std::memory_order_relaxed);
-  if (previous && previous != &stream) {
-    makeCurrent(nullptr);
-    previous->stop();
-  }
-  stream.setTargetFrames(device_ ? std::max(2 * device_->periodFrames(), 2048)
+  const std::shared_ptr<Core> &core = outputChannel(output).core;
+  if (current_ != core)
+    stopCurrent();
+  TempoStream &stream = *core->tempo;
+  stream.setTargetFrames(device_ ? std::max(2 * device_->periodFrames(), static_cast<int>(kAheadSeconds * rate_))
                                  : static_cast<int>(AudioBlock::kFrames * 60));
   stream.play(flush);
-  makeCurrent(&stream);
-  wake_.notify_all();
+  makeCurrent(core);
+  wakeFeeder();
 }
 
 void Engine::stop(DWORD handle) {
   std::lock_guard<std::mutex> lock(mutex_);
   requireInit();
   if (outputs_.count(handle)) {
-    TempoStream &stream = *outputChannel(handle).tempo;
-    if (current_.load(std::memory_order_relaxed) == &stream)
+    const std::shared_ptr<Core> &core = outputChannel(handle).core;
+    if (current_ == core)
       makeCurrent(nullptr);
-    stream.stop();
+    core->tempo->stop();
   } else {
-    sourceChannel(handle).source->stop();
+    sourceChannel(handle).core->source.stop();
   }
 }
 
@@ -255,13 +267,13 @@ bool Engine::active(DWORD handle) {
   std::lock_guard<std::mutex> lock(mutex_);
   requireInit();
   if (outputs_.count(handle))
-    return outputChannel(handle).tempo->playing();
-  return sourceChannel(handle).source->active();
+    return outputChannel(handle).core->tempo->playing();
+  return sourceChannel(handle).core->source.active();
 }
 
 void Engine::setAttributes(DWORD handle, int freq, int volume, int pan) {
   std::lock_guard<std::mutex> lock(mutex_);
-  TempoStream &stream = *outputChannel(handle).tempo;
+  TempoStream &stream = *outputChannel(handle).core->tempo;
   if ((freq != -1 && freq != 0 && (freq < 100 || freq > 1000000)))
     throw EngineError(BASS_ERROR_ILLPARAM);
   if (volume != -1)
@@ -271,7 +283,7 @@ void Engine::setAttributes(DWORD handle, int freq, int volume, int pan) {
   if (freq != -1)
     stream.setShape(stream.tempoPercent(), freq == 0 ? stream.source().sampleRate() : freq,
                     stream.pitchSemitones());
-  wake_.notify_all();
+  wakeFeeder();
 }
 
 void Engine::attributes(DWORD handle, DWORD *freq, DWORD *volume, int *pan) {
@@ -280,12 +292,12 @@ void Engine::attributes(DWORD handle, DWORD *freq, DWORD *volume, int *pan) {
   DWORD f, v = 100;
   int p = 0;
   if (outputs_.count(handle)) {
-    const TempoStream &stream = *outputChannel(handle).tempo;
+    const TempoStream &stream = *outputChannel(handle).core->tempo;
     f = static_cast<DWORD>(stream.rateHz());
     v = static_cast<DWORD>(stream.volume());
     p = stream.pan();
   } else {
-    f = static_cast<DWORD>(sourceChannel(handle).source->sampleRate());
+    f = static_cast<DWORD>(sourceChannel(handle).core->source.sampleRate());
   }
   if (freq)
     *freq = f;
@@ -297,7 +309,7 @@ void Engine::attributes(DWORD handle, DWORD *freq, DWORD *volume, int *pan) {
 
 DWORD Engine::spectrum(DWORD output, float *out512) {
   std::lock_guard<std::mutex> lock(mutex_);
-  TempoStream &stream = *outputChannel(output).tempo;
+  TempoStream &stream = *outputChannel(output).core->tempo;
   if (!stream.playing())
     throw EngineError(BASS_ERROR_NOPLAY);
   stream.spectrum().magnitudes(out512);
@@ -310,16 +322,16 @@ HSYNC Engine::addEndSync(DWORD handle, SYNCPROC *proc, DWORD user) {
   if (!proc)
     throw EngineError(BASS_ERROR_ILLPARAM);
   const HSYNC sync = nextHandle_++;
-  channel.source->addEndSync({sync, proc, user});
+  channel.core->source.addEndSync({sync, proc, user});
   return sync;
 }
 
 void Engine::createTempo(DWORD source) {
   std::lock_guard<std::mutex> lock(mutex_);
   Channel &channel = sourceChannel(source);
-  if (channel.tempo)
+  if (channel.core->tempo)
     throw EngineError(BASS_ERROR_ALREADY);
-  channel.tempo = std::make_unique<TempoStream>(*channel.source, rate_);
+  channel.core->tempo = std::make_unique<TempoStream>(channel.core->source, rate_);
   channel.output = nextHandle_++;
   outputs_[channel.output] = source;
 }
@@ -327,7 +339,7 @@ void Engine::createTempo(DWORD source) {
 DWORD Engine::outputOf(DWORD source) {
   std::lock_guard<std::mutex> lock(mutex_);
   Channel &channel = sourceChannel(source);
-  if (!channel.tempo)
+  if (!channel.core->tempo)
     throw EngineError(BASS_ERROR_HANDLE);
   return channel.output;
 }
@@ -341,19 +353,19 @@ void Engine::freeTempo(DWORD handle) {
 
 void Engine::setTempo(DWORD handle, float tempo, int rate, float pitch) {
   std::lock_guard<std::mutex> lock(mutex_);
-  TempoStream &stream = *tempoChannel(handle).tempo;
+  TempoStream &stream = *tempoChannel(handle).core->tempo;
   const bool keepTempo = tempo == -100.0f, keepRate = rate == -1, keepPitch = pitch == -100.0f;
   if ((!keepTempo && !(tempo >= -95 && tempo <= 5000)) || (!keepRate && (rate < 100 || rate > 1000000)) ||
       (!keepPitch && !(pitch >= -60 && pitch <= 60)))
     throw EngineError(BASS_ERROR_ILLPARAM);
   stream.setShape(keepTempo ? stream.tempoPercent() : tempo, keepRate ? stream.rateHz() : rate,
                   keepPitch ? stream.pitchSemitones() : pitch);
-  wake_.notify_all();
+  wakeFeeder();
 }
 
 double Engine::playingSeconds(DWORD handle, double seconds) {
   std::lock_guard<std::mutex> lock(mutex_);
-  return tempoChannel(handle).tempo->playingSeconds(seconds);
+  return tempoChannel(handle).core->tempo->playingSeconds(seconds);
 }
 
 void Engine::addEqualiser(DWORD handle) {
@@ -367,11 +379,11 @@ void Engine::setEqBand(DWORD handle, const BASS_FXPEAKEQ &params) {
   if (!channel.equaliser)
     throw EngineError(BASS_ERROR_HANDLE);
   const EqBand band{params.Centre, params.Bandwidth, params.Q, params.Gain};
-  if (!channel.source->equaliser().setBand(params.Band, band))
+  if (!channel.core->source.equaliser().setBand(params.Band, band))
     throw EngineError(BASS_ERROR_ILLPARAM);
-  if (channel.tempo)
-    channel.tempo->soundChanged();
-  wake_.notify_all();
+  if (channel.core->tempo)
+    channel.core->tempo->soundChanged();
+  wakeFeeder();
 }
 
 void Engine::eqBand(DWORD handle, BASS_FXPEAKEQ &params) {
@@ -379,10 +391,10 @@ void Engine::eqBand(DWORD handle, BASS_FXPEAKEQ &params) {
   Channel &channel = channelOf(handle);
   if (!channel.equaliser)
     throw EngineError(BASS_ERROR_HANDLE);
-  const std::optional<EqBand> band = channel.source->equaliser().band(params.Band);
+  const std::optional<EqBand> band = channel.core->source.equaliser().band(params.Band);
   if (!band)
     throw EngineError(BASS_ERROR_ILLPARAM);
-  params.Rate = static_cast<DWORD>(channel.source->sampleRate());
+  params.Rate = static_cast<DWORD>(channel.core->source.sampleRate());
   params.Bandwidth = band->bandwidthOctaves;
   params.Q = band->q;
   params.Centre = band->centreHz;
@@ -395,88 +407,106 @@ void Engine::removeEqualiser(DWORD handle) {
   if (!channel.equaliser)
     throw EngineError(BASS_ERROR_HANDLE);
   channel.equaliser = false;
-  channel.source->equaliser().clear();
-  if (channel.tempo)
-    channel.tempo->soundChanged();
+  channel.core->source.equaliser().clear();
+  if (channel.core->tempo)
+    channel.core->tempo->soundChanged();
+  wakeFeeder();
 }
 
-int Engine::renderAhead(std::vector<PendingSync> &syncs) {
-  TempoStream *stream = current_.load(std::memory_order_relaxed);
-  if (!stream || !stream->wantsAudio())
-    return 0;
-  const int frames = stream->renderBlock();
-  const auto it = channels_.find(currentSource_);
-  if (it != channels_.end() && it->second.source->takeEndEvent())
-    for (const SourceChannel::EndSync &sync : it->second.source->endSyncs())
-      syncs.push_back({sync, currentSource_});
-  return frames;
+int Engine::renderStep(std::unique_lock<std::mutex> &lock) {
+  const std::shared_ptr<Core> core = current_;
+  if (!core || !core->tempo->wantsAudio())
+    return -1;
+  TempoStream &stream = *core->tempo;
+  const TempoStream::Job job = stream.takeJob();
+  lock.unlock();
+  TempoStream::Outcome outcome;
+  try {
+    outcome = stream.render(job);
+  } catch (...) {
+    // A recording that cannot be read on ends here; the engine plays on.
+    outcome = TempoStream::failed();
+  }
+  lock.lock();
+  if (stream.commit(job, outcome))
+    notifyEnd(*core, lock);
+  return outcome.frames;
 }
 
-void Engine::fire(const std::vector<PendingSync> &syncs) {
-  for (const PendingSync &pending : syncs)
-    pending.sync.proc(pending.sync.handle, pending.channel, 0, pending.sync.user);
+void Engine::notifyEnd(Core &core, std::unique_lock<std::mutex> &lock) {
+  const std::vector<SourceChannel::EndSync> syncs = core.source.endSyncs();
+  lock.unlock();
+  {
+    std::lock_guard<std::mutex> running(syncMutex_);
+    if (core.notifies)
+      for (const SourceChannel::EndSync &sync : syncs)
+        sync.proc(sync.handle, core.handle, 0, sync.user);
+  }
+  lock.lock();
 }
 
 void Engine::feed() {
-  std::vector<PendingSync> syncs;
   std::unique_lock<std::mutex> lock(mutex_);
   while (!stopping_) {
-    const int frames = renderAhead(syncs);
-    if (!syncs.empty()) {
-      lock.unlock();
-      fire(syncs);
-      syncs.clear();
-      lock.lock();
-    }
-    if (frames > 0) {
-      // Let a waiting command in between two blocks.
-      lock.unlock();
-      std::this_thread::yield();
-      lock.lock();
+    const uint32_t seen = wakeups_.load(std::memory_order_acquire);
+    if (renderStep(lock) >= 0)
       continue;
-    }
-    TempoStream *stream = current_.load(std::memory_order_relaxed);
-    if (stream && stream->playing())
-      wake_.wait_for(lock, std::chrono::milliseconds(2));
-    else
-      wake_.wait(lock);
+    lock.unlock();
+    wakeups_.wait(seen, std::memory_order_acquire);
+    lock.lock();
   }
 }
 
 void Engine::renderDevice(void *context, float *stereo, int frames) {
   auto *engine = static_cast<Engine *>(context);
-  TempoStream *stream = engine->current_.load(std::memory_order_acquire);
-  if (stream)
-    stream->consume(stereo, frames);
-  else
+  TempoStream *stream = engine->sounding_.load(std::memory_order_acquire);
+  if (!stream) {
     std::fill(stereo, stereo + 2 * frames, 0.0f);
+    return;
+  }
+  stream->consume(stereo, frames);
+  // Room was made in the ring: the feeder renders ahead again.
+  engine->wakeFeeder();
 }
 
 DWORD Engine::renderOffline(DWORD output, float *stereo, DWORD frames) {
-  std::vector<PendingSync> syncs;
+  std::unique_lock<std::mutex> lock(mutex_);
+  if (!offline_)
+    throw EngineError(initialised_ ? BASS_ERROR_NOTAVAIL : BASS_ERROR_INIT);
+  const std::shared_ptr<Core> core = outputChannel(output).core;
+  TempoStream &stream = *core->tempo;
+  if (!stream.playing() || current_ != core)
+    throw EngineError(BASS_ERROR_NOPLAY);
   DWORD done = 0;
-  {
-    std::lock_guard<std::mutex> lock(mutex_);
-    if (!offline_)
-      throw EngineError(initialised_ ? BASS_ERROR_NOTAVAIL : BASS_ERROR_INIT);
-    TempoStream &stream = *outputChannel(output).tempo;
-    if (!stream.playing() || current_.load(std::memory_order_relaxed) != &stream)
-      throw EngineError(BASS_ERROR_NOPLAY);
-    while (done < frames) {
-      int rendered = 0;
-      while (const int block = renderAhead(syncs))
-        rendered += block;
-      const int chunk = static_cast<int>(std::min<DWORD>(frames - done, kOfflineChunkFrames));
-      const int got = stream.consume(stereo + 2 * static_cast<size_t>(done), chunk);
-      done += static_cast<DWORD>(got);
-      // Short: either the end, or stale blocks made room only now.
-      if (got < chunk && (!stream.wantsAudio() || (got == 0 && rendered == 0)))
-        break;
-    }
+  while (done < frames && current_ == core) {
+    int rendered = 0;
+    for (int block; (block = renderStep(lock)) > 0;)
+      rendered += block;
+    const int chunk = static_cast<int>(std::min<DWORD>(frames - done, kOfflineChunkFrames));
+    const int got = stream.consume(stereo + 2 * static_cast<size_t>(done), chunk);
+    done += static_cast<DWORD>(got);
+    // Short: either the end, or stale blocks made room only now.
+    if (got < chunk && (!stream.wantsAudio() || (got == 0 && rendered == 0)))
+      break;
   }
-  fire(syncs);
   return done;
 }
+
+namespace {
+
+// Runs a function when the scope is left, however it is left.
+template <typename Function> class AtExit {
+public:
+  explicit AtExit(Function function) : function_(std::move(function)) {}
+  ~AtExit() { function_(); }
+  AtExit(const AtExit &) = delete;
+  AtExit &operator=(const AtExit &) = delete;
+
+private:
+  Function function_;
+};
+
+} // namespace
 
 void Engine::playSoundSync(const char *path) {
   int rate;
@@ -494,39 +524,36 @@ void Engine::playSoundSync(const char *path) {
     decoder = makeDefaultTone(rate);
   }
   const double seconds = static_cast<double>(decoder->lengthFrames()) / decoder->sampleRate();
-  SourceChannel source(std::move(decoder), false);
-  TempoStream stream(source, rate);
-  {
-    std::lock_guard<std::mutex> lock(mutex_);
-    if (TempoStream *previous = current_.load(std::memory_order_relaxed)) {
+  // On the heap and shared: the feeder may still hold it after this returns.
+  const auto core = std::make_shared<Core>(0, std::move(decoder), false);
+  core->tempo = std::make_unique<TempoStream>(core->source, rate);
+  std::unique_lock<std::mutex> lock(mutex_);
+  const AtExit silence([&] {
+    if (!lock.owns_lock())
+      lock.lock();
+    if (current_ == core)
       makeCurrent(nullptr);
-      previous->stop();
-    }
-    stream.setTargetFrames(std::max(2 * device_->periodFrames(), 2048));
-    stream.play(false);
-    makeCurrent(&stream);
-  }
+  });
+  stopCurrent();
+  core->tempo->setTargetFrames(std::max(2 * device_->periodFrames(), static_cast<int>(kAheadSeconds * rate)));
+  core->tempo->play(false);
+  makeCurrent(core);
   const auto limit = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds + 2);
-  while (std::chrono::steady_clock::now() < limit) {
-    {
-      std::lock_guard<std::mutex> lock(mutex_);
-      if (stream.finished())
-        break;
-    }
+  while (!core->tempo->finished() && current_ == core && std::chrono::steady_clock::now() < limit) {
+    lock.unlock();
     std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    lock.lock();
   }
-  std::lock_guard<std::mutex> lock(mutex_);
-  makeCurrent(nullptr);
 }
 
 uint32_t Engine::outputGeneration(DWORD output) {
   std::lock_guard<std::mutex> lock(mutex_);
-  return outputChannel(output).tempo->generation();
+  return outputChannel(output).core->tempo->generation();
 }
 
 int64_t Engine::outputStartNanoseconds(DWORD output, uint32_t &generation) {
   std::lock_guard<std::mutex> lock(mutex_);
-  return outputChannel(output).tempo->lastStartNanoseconds(generation);
+  return outputChannel(output).core->tempo->lastStartNanoseconds(generation);
 }
 
 } // namespace lyt

@@ -7,7 +7,6 @@
 #include "output/OutputDevice.h"
 
 #include <atomic>
-#include <condition_variable>
 #include <functional>
 #include <map>
 #include <memory>
@@ -17,8 +16,10 @@
 namespace lyt {
 
 // Every public member takes the engine's lock, throws EngineError on failure, and is meant for the
-// caller's (user-interface) thread. End notifications run on the feeder thread, or, when rendering
-// offline, on the caller's thread after the render call has released the lock.
+// caller's (user-interface) thread. The lock guards bookkeeping only: decoding, seeking and
+// stretching run on the feeder thread without it, so no call waits for them. End notifications run
+// on the feeder thread (or, when rendering offline, on the caller's) without the lock, and never
+// after the call that freed their channel has returned.
 class Engine {
 public:
   static Engine &instance();
@@ -61,22 +62,30 @@ public:
   // it has been heard; what played before stays stopped.
   void playSoundSync(const char *path);
 
+  // Renders ahead this long on a device.
+  static constexpr double kAheadSeconds = 0.2;
+
   // For measuring: the output's generation after the last command, and when its first frame was
   // handed to the device.
   uint32_t outputGeneration(DWORD output);
   int64_t outputStartNanoseconds(DWORD output, uint32_t &generation);
 
 private:
+  // A source and its output; shared with the feeder, which may still be rendering it when it is
+  // freed.
+  struct Core {
+    Core(DWORD handle, std::unique_ptr<Decoder> decoder, bool isModule)
+        : handle(handle), source(std::move(decoder), isModule) {}
+    const DWORD handle;
+    SourceChannel source;
+    std::unique_ptr<TempoStream> tempo;
+    bool notifies = true; // under syncMutex_; false once freed
+  };
   struct Channel {
     Kind kind = Kind::Stream;
-    std::unique_ptr<SourceChannel> source;
-    std::unique_ptr<TempoStream> tempo;
+    std::shared_ptr<Core> core;
     DWORD output = 0;
     bool equaliser = false;
-  };
-  struct PendingSync {
-    SourceChannel::EndSync sync;
-    DWORD channel;
   };
 
   Engine() = default;
@@ -88,23 +97,30 @@ private:
   Channel &outputChannel(DWORD handle);
   Channel &tempoChannel(DWORD handle);
   void release(std::map<DWORD, Channel>::iterator it);
-  void makeCurrent(TempoStream *stream);
+  void makeCurrent(const std::shared_ptr<Core> &core);
+  void stopCurrent();
+  void wakeFeeder();
   void shutdown();
   void feed();
-  int renderAhead(std::vector<PendingSync> &syncs);
-  static void fire(const std::vector<PendingSync> &syncs);
+  // Renders one block of the current output, releasing the lock meanwhile; returns its frames, or
+  // -1 when no block is wanted.
+  int renderStep(std::unique_lock<std::mutex> &lock);
+  void notifyEnd(Core &core, std::unique_lock<std::mutex> &lock);
   static void renderDevice(void *context, float *stereo, int frames);
 
   std::mutex mutex_;
-  std::condition_variable wake_;
+  // Held while end notifications run, so that a free can wait for them to finish.
+  std::mutex syncMutex_;
+  // Bumped (and waited on) to wake the feeder: by commands and by the device after every period.
+  std::atomic<uint32_t> wakeups_{0};
   bool initialised_ = false;
   bool offline_ = false;
   int rate_ = 44100;
   DWORD nextHandle_ = 0x10000;
   std::map<DWORD, Channel> channels_;
   std::map<DWORD, DWORD> outputs_; // output handle -> source handle
-  std::atomic<TempoStream *> current_{nullptr};
-  DWORD currentSource_ = 0;
+  std::shared_ptr<Core> current_;
+  std::atomic<TempoStream *> sounding_{nullptr}; // current_'s output, for the device thread
   std::unique_ptr<OutputDevice> device_;
   bool stopping_ = false;
   std::thread feeder_;

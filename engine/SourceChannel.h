@@ -1,4 +1,4 @@
-// A decode-only source: a decoder, its read position, its active state, the equaliser and the end
+// A decode-only source: a decoder, its position, its active state, the equaliser and the end
 // notifications.
 #pragma once
 
@@ -6,40 +6,36 @@
 #include "decoders/Decoder.h"
 #include "dsp/Equaliser.h"
 
-#include <atomic>
 #include <memory>
 #include <vector>
 
 namespace lyt {
 
-// Configured from the caller's thread and pulled from the engine's feeder thread; the engine's
-// lock serialises the two. active() alone may be read without it.
+// Two sides. The control side (the caller's thread, under the engine's lock) records positions and
+// settings; the render side (the feeder thread, without the lock) owns the decoder and reads it.
+// The format's facts never change and may be read from either side.
 class SourceChannel {
 public:
   SourceChannel(std::unique_ptr<Decoder> decoder, bool isModule);
 
   bool isModule() const { return isModule_; }
-  int sampleRate() const { return decoder_->sampleRate(); }
-  int channels() const { return decoder_->channels(); }
-  int64_t lengthFrames() const { return decoder_->lengthFrames(); }
+  int sampleRate() const { return sampleRate_; }
+  int channels() const { return channels_; }
+  int64_t lengthFrames() const { return lengthFrames_; }
   // Bytes of one frame of the decoded form that positions count in: 16-bit samples.
-  int bytesPerFrame() const { return 2 * channels(); }
+  int bytesPerFrame() const { return 2 * channels_; }
 
-  // Active from creation until the end is reached or stop(); seek() makes it active again.
-  bool active() const { return active_.load(std::memory_order_acquire); }
-  // The end was reached since the last seek.
+  // --- control side
+  // Active from creation until the end is reached or stop(); a new position makes it active again.
+  bool active() const { return active_; }
+  // The end was reached since the last position was given.
   bool ended() const { return ended_; }
-  void stop() { active_.store(false, std::memory_order_release); }
-  // Throws EngineError(BASS_ERROR_POSITION) beyond the end or when the decoder cannot get there.
-  void seek(int64_t frame);
-  int64_t readFrame() const { return readFrame_; }
-
-  // Reads up to `frames` frames as stereo, through the equaliser. Returns 0 when stopped or at
-  // the end; reaching the end makes the source inactive and arms the end notifications.
-  int64_t pullStereo(float *stereo, int64_t frames);
-  // True once after the end was reached.
-  bool takeEndEvent();
-
+  void stop() { active_ = false; }
+  // Records the position that reading continues from; the render side gets there.
+  void setPosition(int64_t frame);
+  int64_t position() const { return position_; }
+  void markEnded();
+  // The equaliser as configured; the render side works on a copy of it.
   Equaliser &equaliser() { return equaliser_; }
 
   struct EndSync {
@@ -50,16 +46,32 @@ public:
   void addEndSync(const EndSync &sync) { endSyncs_.push_back(sync); }
   const std::vector<EndSync> &endSyncs() const { return endSyncs_; }
 
+  // --- render side
+  // Throws EngineError(BASS_ERROR_POSITION) when the decoder cannot get there.
+  void seekDecoder(int64_t frame);
+  // Reads up to `frames` frames of channels() interleaved samples, through the equaliser.
+  // Returns 0 at the end, and from then on until the next seek.
+  int64_t pull(float *out, int64_t frames);
+  int64_t readFrame() const { return readFrame_; }
+  bool reachedEnd() const { return reachedEnd_; }
+  void adoptEqualiser(const Equaliser &configured) { renderEqualiser_ = configured; }
+
 private:
   std::unique_ptr<Decoder> decoder_;
-  bool isModule_;
-  std::atomic<bool> active_{true};
-  bool endEvent_ = false;
+  const bool isModule_;
+  const int sampleRate_;
+  const int channels_;
+  const int64_t lengthFrames_;
+
+  bool active_ = true;
   bool ended_ = false;
-  int64_t readFrame_ = 0;
-  std::vector<float> mono_;
+  int64_t position_ = 0;
   Equaliser equaliser_;
   std::vector<EndSync> endSyncs_;
+
+  int64_t readFrame_ = 0;
+  bool reachedEnd_ = false;
+  Equaliser renderEqualiser_;
 };
 
 } // namespace lyt

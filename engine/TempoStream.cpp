@@ -1,4 +1,4 @@
-// Rendering ahead, restarting, and handing the rendered audio to the device.
+// Recording what is asked, rendering ahead, restarting, and handing the rendered audio to the device.
 #include "TempoStream.h"
 
 #include <soundtouch/SoundTouch.h>
@@ -17,15 +17,17 @@ constexpr uint64_t kHeardFrameMask = (uint64_t(1) << 48) - 1;
 } // namespace
 
 TempoStream::TempoStream(SourceChannel &source, int deviceRate)
-    : source_(source), deviceRate_(deviceRate), stretch_(std::make_unique<soundtouch::SoundTouch>()),
-      rateHz_(source.sampleRate()), scratch_(kSourceChunk * 2) {
-  stretch_->setChannels(2);
-  stretch_->setSampleRate(source.sampleRate());
-  configureStretch();
-  restartFrame_ = source.readFrame();
+    : source_(source), deviceRate_(deviceRate), rateHz_(source.sampleRate()),
+      restartFrame_(source.position()), stretch_(std::make_unique<soundtouch::SoundTouch>()),
+      input_(static_cast<size_t>(kSourceChunk) * source.channels()),
+      stretched_(static_cast<size_t>(kSourceChunk) * source.channels()) {
+  stretch_->setChannels(static_cast<unsigned>(source.channels()));
+  stretch_->setSampleRate(static_cast<unsigned>(source.sampleRate()));
 }
 
 TempoStream::~TempoStream() = default;
+
+// --- control
 
 void TempoStream::setShape(float tempoPercent, int rateHz, float pitchSemitones) {
   tempoPercent_ = tempoPercent;
@@ -61,34 +63,29 @@ void TempoStream::stop() {
   if (source_.active())
     restartAt(std::min(heardFrame(), source_.lengthFrames()));
   else
-    discardRendered();
+    bumpGeneration(heardFrame());
 }
 
 void TempoStream::restartAt(int64_t frame) {
   // An output whose source ended has fallen silent: a new position alone does not wake it.
   if (finished())
     playing_ = false;
-  source_.seek(frame);
-  discardRendered();
-  restartFrame_ = source_.readFrame();
+  source_.setPosition(frame);
+  bumpGeneration(frame);
 }
 
 void TempoStream::soundChanged() {
-  configureStretch();
+  ++configSerial_;
   // Nothing is rendered ahead while stopped.
   if (playing_ && source_.active())
     restartAt(std::min(heardFrame(), source_.lengthFrames()));
 }
 
-void TempoStream::discardRendered() {
-  const int64_t heard = heardFrame();
-  restartHead_ = ring_.written();
+void TempoStream::bumpGeneration(int64_t restartFrame) {
+  restartFrame_ = restartFrame;
+  // A source that has ended has nothing more to give until it gets a new position.
+  tailDone_ = source_.ended() && !source_.active();
   generation_.fetch_add(1, std::memory_order_acq_rel);
-  stretch_->clear();
-  restartFrame_ = heard;
-  outputSinceRestart_ = 0;
-  flushed_ = false;
-  tailDone_ = false;
 }
 
 int64_t TempoStream::heardFrame() const {
@@ -99,77 +96,199 @@ int64_t TempoStream::heardFrame() const {
   return static_cast<int64_t>(heard & kHeardFrameMask);
 }
 
-bool TempoStream::bypassesStretch() const {
-  return tempoPercent_ == 0 && pitchSemitones_ == 0 && rateHz_ == deviceRate_;
-}
-
-void TempoStream::configureStretch() {
-  const double tempo = 1 + tempoPercent_ / 100.0;
-  const double rate = static_cast<double>(rateHz_) / deviceRate_;
-  stretch_->setTempo(tempo);
-  stretch_->setRate(rate);
-  stretch_->setPitchSemiTones(pitchSemitones_);
-  sourcePerOutputFrame_ = tempo * rate;
-}
-
 void TempoStream::setTargetFrames(int frames) {
   targetBlocks_ = std::clamp<int>((frames + AudioBlock::kFrames - 1) / AudioBlock::kFrames, 2,
                                   static_cast<int>(ring_.capacity()) - 2);
 }
 
+// --- render
+
 bool TempoStream::wantsAudio() const {
   if (!playing_ || tailDone_)
     return false;
+  const bool restartPending = generation_.load(std::memory_order_relaxed) != renderGeneration_;
+  if (!source_.active() && !(source_.ended() && !restartPending))
+    return false;
+  if (restartPending)
+    return true;
   // Blocks written before the last restart are dropped unheard; they do not count as ahead.
   const size_t ahead = ring_.written() - std::max(ring_.taken(), restartHead_);
-  if (ahead >= static_cast<size_t>(targetBlocks_))
-    return false;
-  return source_.active() || source_.ended();
+  return !renderTailDone_ && ahead < static_cast<size_t>(targetBlocks_);
+}
+
+TempoStream::Job TempoStream::takeJob() {
+  Job job;
+  job.generation = generation_.load(std::memory_order_relaxed);
+  job.restartFrame = restartFrame_;
+  job.configSerial = configSerial_;
+  job.tempoPercent = tempoPercent_;
+  job.rateHz = rateHz_;
+  job.pitchSemitones = pitchSemitones_;
+  if (job.generation != renderGeneration_ || job.configSerial != renderConfig_)
+    job.equaliser = source_.equaliser();
+  return job;
+}
+
+TempoStream::Outcome TempoStream::render(const Job &job) {
+  Outcome outcome;
+  if (job.generation != renderGeneration_)
+    applyRestart(job);
+  else if (job.configSerial != renderConfig_)
+    applyConfig(job);
+  AudioBlock *block = ring_.beginWrite();
+  if (!block)
+    return outcome;
+  while ((rendered_.size() - renderedRead_) / 2 < static_cast<size_t>(AudioBlock::kFrames) && !flushed_)
+    pump(outcome);
+  const double sourceStart = baseFrame_ + static_cast<double>(outputSinceBase_) * sourcePerOutputFrame_;
+  const int frames = takeRendered(*block);
+  if (frames == 0) {
+    renderTailDone_ = flushed_;
+    outcome.tailDone = renderTailDone_;
+    return outcome;
+  }
+  block->generation = job.generation;
+  block->frames = frames;
+  block->sourcePerFrame = sourcePerOutputFrame_;
+  block->sourceStart = sourceStart;
+  ring_.commitWrite();
+  outcome.frames = frames;
+  return outcome;
+}
+
+bool TempoStream::commit(const Job &job, const Outcome &outcome) {
+  if (job.generation != generation_.load(std::memory_order_relaxed))
+    return false; // rendered for a place that was left meanwhile: dropped unheard
+  if (outcome.tailDone)
+    tailDone_ = true;
+  if (outcome.sourceEnded && source_.active()) {
+    source_.markEnded();
+    return true;
+  }
+  return false;
 }
 
 int TempoStream::renderBlock() {
-  AudioBlock *block = ring_.beginWrite();
-  if (!block)
+  if (!wantsAudio())
     return 0;
-  const int frames = bypassesStretch() ? renderDirect(*block) : renderStretched(*block);
-  if (frames <= 0) {
-    tailDone_ = source_.ended();
-    return 0;
-  }
-  block->generation = generation_.load(std::memory_order_relaxed);
-  block->frames = frames;
-  block->sourcePerFrame = sourcePerOutputFrame_;
-  block->sourceStart = restartFrame_ + outputSinceRestart_ * sourcePerOutputFrame_;
-  outputSinceRestart_ += frames;
-  ring_.commitWrite();
-  return frames;
+  const Job job = takeJob();
+  const Outcome outcome = render(job);
+  commit(job, outcome);
+  return outcome.frames;
 }
 
-int TempoStream::renderDirect(AudioBlock &block) {
-  return static_cast<int>(source_.pullStereo(block.samples, AudioBlock::kFrames));
+void TempoStream::applyRestart(const Job &job) {
+  renderGeneration_ = job.generation;
+  restartHead_ = ring_.written();
+  stretch_->clear();
+  rendered_.clear();
+  renderedRead_ = 0;
+  flushed_ = false;
+  renderTailDone_ = false;
+  baseFrame_ = static_cast<double>(job.restartFrame);
+  outputSinceBase_ = 0;
+  applyConfig(job);
+  source_.seekDecoder(job.restartFrame);
+  // A module lands on a row boundary rather than the frame asked for.
+  baseFrame_ = static_cast<double>(source_.readFrame());
 }
 
-int TempoStream::renderStretched(AudioBlock &block) {
-  while (stretch_->numSamples() < static_cast<unsigned>(AudioBlock::kFrames) && !flushed_) {
-    const int64_t got = source_.pullStereo(scratch_.data(), kSourceChunk);
-    if (got > 0) {
-      stretch_->putSamples(scratch_.data(), static_cast<unsigned>(got));
-    } else if (source_.ended()) {
-      stretch_->flush();
-      flushed_ = true;
+void TempoStream::applyConfig(const Job &job) {
+  // Positions go on from where the previous shape left them.
+  baseFrame_ += static_cast<double>(outputSinceBase_) * sourcePerOutputFrame_;
+  outputSinceBase_ = 0;
+  renderConfig_ = job.configSerial;
+  renderTempo_ = job.tempoPercent;
+  renderPitch_ = job.pitchSemitones;
+  renderRate_ = job.rateHz;
+  const double tempo = 1 + job.tempoPercent / 100.0;
+  stretch_->setTempo(tempo);
+  stretch_->setPitchSemiTones(job.pitchSemitones);
+  resampler_.configure(job.rateHz, deviceRate_, source_.channels());
+  sourcePerOutputFrame_ = tempo * job.rateHz / deviceRate_;
+  if (job.equaliser)
+    source_.adoptEqualiser(*job.equaliser);
+}
+
+bool TempoStream::bypassesStretch() const {
+  return renderTempo_ == 0 && renderPitch_ == 0;
+}
+
+bool TempoStream::pump(Outcome &outcome) {
+  // About two blocks' worth: a slow recording must not turn one read into minutes of output.
+  const double wanted = std::ceil(2.0 * AudioBlock::kFrames * sourcePerOutputFrame_);
+  const auto chunk = static_cast<int64_t>(std::clamp(wanted, 64.0, double(kSourceChunk)));
+  const int64_t got = source_.pull(input_.data(), chunk);
+  if (got > 0) {
+    if (bypassesStretch()) {
+      toDeviceRate(input_.data(), static_cast<int>(got));
     } else {
-      break; // stopped source: nothing to render until it is given a position
+      stretch_->putSamples(input_.data(), static_cast<unsigned>(got));
+      drainStretch();
+    }
+    return true;
+  }
+  outcome.sourceEnded = true;
+  if (!bypassesStretch()) {
+    stretch_->flush();
+    drainStretch();
+  }
+  resampled_.clear();
+  resampler_.flush(resampled_);
+  toDeviceRate(nullptr, 0);
+  flushed_ = true;
+  return false;
+}
+
+void TempoStream::drainStretch() {
+  unsigned got;
+  while ((got = stretch_->receiveSamples(stretched_.data(), kSourceChunk)) > 0)
+    toDeviceRate(stretched_.data(), static_cast<int>(got));
+}
+
+// Resamples (in == nullptr: only what resampled_ holds already) and widens mono to stereo.
+void TempoStream::toDeviceRate(const float *in, int frames) {
+  if (in) {
+    resampled_.clear();
+    resampler_.process(in, frames, resampled_);
+  }
+  if (rendered_.size() == renderedRead_) {
+    rendered_.clear();
+    renderedRead_ = 0;
+  }
+  if (source_.channels() == 2) {
+    rendered_.insert(rendered_.end(), resampled_.begin(), resampled_.end());
+  } else {
+    for (const float sample : resampled_) {
+      rendered_.push_back(sample);
+      rendered_.push_back(sample);
     }
   }
-  int frames = static_cast<int>(stretch_->receiveSamples(block.samples, AudioBlock::kFrames));
+  resampled_.clear();
+}
+
+int TempoStream::takeRendered(AudioBlock &block) {
+  const size_t available = (rendered_.size() - renderedRead_) / 2;
+  int frames = static_cast<int>(std::min<size_t>(available, AudioBlock::kFrames));
   if (flushed_) {
     // The flush pads with silence; nothing is rendered beyond the end of the source.
-    const int64_t total =
-        static_cast<int64_t>(std::ceil((source_.readFrame() - restartFrame_) / sourcePerOutputFrame_));
-    frames = static_cast<int>(std::clamp<int64_t>(total - outputSinceRestart_, 0, frames));
+    const auto total =
+        static_cast<int64_t>(std::ceil((source_.readFrame() - baseFrame_) / sourcePerOutputFrame_ - 1e-9));
+    frames = static_cast<int>(std::clamp<int64_t>(total - outputSinceBase_, 0, frames));
+  }
+  std::memcpy(block.samples, rendered_.data() + renderedRead_, sizeof(float) * 2 * frames);
+  renderedRead_ += 2 * static_cast<size_t>(frames);
+  outputSinceBase_ += frames;
+  if (flushed_ && frames < AudioBlock::kFrames)
+    renderedRead_ = rendered_.size(); // the padding
+  if (renderedRead_ == rendered_.size()) {
+    rendered_.clear();
+    renderedRead_ = 0;
   }
   return frames;
 }
+
+// --- consume
 
 int TempoStream::consume(float *stereo, int frames) {
   const uint32_t generation = generation_.load(std::memory_order_acquire);

@@ -1,13 +1,16 @@
-// The output channel of a source: tempo, pitch and rate through SoundTouch, resampled to the
-// device rate, rendered ahead into a lock-free ring that the device drains.
+// The output channel of a source: tempo and pitch through SoundTouch at the recording's own rate
+// and channel count, one resample to the device's rate at the end, rendered ahead into a lock-free
+// ring that the device drains.
 #pragma once
 
 #include "SourceChannel.h"
+#include "dsp/Resampler.h"
 #include "output/BlockRing.h"
 #include "output/FftTap.h"
 
 #include <atomic>
 #include <memory>
+#include <optional>
 #include <vector>
 
 namespace soundtouch {
@@ -17,10 +20,12 @@ class SoundTouch;
 namespace lyt {
 
 // Three sides, three threads:
-// - control (the caller's thread) and render (the feeder thread) run under the engine's lock;
+// - control (the caller's thread) runs under the engine's lock and only records what is asked;
+// - render (the feeder thread) takes a job under the lock, renders it without the lock (decoding,
+//   seeking, stretching), and commits the outcome under the lock again;
 // - consume runs on the device thread and takes no lock, allocates nothing and touches no file.
 // Every restart bumps a generation: whatever was rendered before it is dropped by consume and
-// never heard.
+// never heard, and whatever a job of an older generation renders is dropped the same way.
 class TempoStream {
 public:
   TempoStream(SourceChannel &source, int deviceRate);
@@ -49,20 +54,42 @@ public:
   void play(bool flush);
   // Stops; the source is put back to the frame that was heard last, so nothing is skipped.
   void stop();
-  // Jumps the source to `frame` (throws EngineError(BASS_ERROR_POSITION)) and drops stale audio.
+  // Jumps the source to `frame` (0 .. its length) and drops stale audio; the feeder seeks.
   void restartAt(int64_t frame);
-  // Something that shapes the sound changed: render again from what is heard.
+  // Something that shapes the sound (tempo, rate, pitch, equaliser) changed.
   void soundChanged();
-  // The source frame that is being heard now.
+  // The source frame that is being heard now; after a restart, its frame until the new place sounds.
   int64_t heardFrame() const;
-
-  // --- render
-  bool wantsAudio() const;
   // The source has ended and everything rendered from it has been heard.
   bool finished() const { return tailDone_ && ring_.written() == ring_.taken(); }
-  // Renders one block; returns its frames, 0 when nothing can be rendered now.
-  int renderBlock();
   void setTargetFrames(int frames);
+
+  // --- render
+  struct Job {
+    uint32_t generation = 0;
+    int64_t restartFrame = 0;
+    uint64_t configSerial = 0;
+    float tempoPercent = 0;
+    int rateHz = 0;
+    float pitchSemitones = 0;
+    std::optional<Equaliser> equaliser;
+  };
+  struct Outcome {
+    int frames = 0;
+    bool sourceEnded = false; // the source's end was reached in this job
+    bool tailDone = false;    // nothing more will be rendered until a restart
+  };
+  // Under the lock: whether a block is wanted now, and what to render it with.
+  bool wantsAudio() const;
+  Job takeJob();
+  // Without the lock. Throws what the decoder throws.
+  Outcome render(const Job &job);
+  // Under the lock. True when the job reached the source's end: time to notify. A failed job
+  // ends the stream as if the source had ended there.
+  bool commit(const Job &job, const Outcome &outcome);
+  static Outcome failed() { return Outcome{0, true, true}; }
+  // wantsAudio, takeJob, render and commit on one thread; returns the frames rendered.
+  int renderBlock();
 
   // --- consume (device thread)
   // Fills `frames` stereo frames, with silence where nothing is rendered; returns the frames of
@@ -76,35 +103,56 @@ public:
   FftTap &spectrum() { return spectrum_; }
 
 private:
+  // control
+  void bumpGeneration(int64_t restartFrame);
+  // render
+  void applyRestart(const Job &job);
+  void applyConfig(const Job &job);
   bool bypassesStretch() const;
-  void configureStretch();
-  void discardRendered();
-  int renderDirect(AudioBlock &block);
-  int renderStretched(AudioBlock &block);
+  bool pump(Outcome &outcome);
+  void toDeviceRate(const float *in, int frames);
+  void drainStretch();
+  int takeRendered(AudioBlock &block);
+  // consume
   void publishHeard(uint32_t generation, double frame);
   void applyVolume(float *stereo, int frames) const;
 
   SourceChannel &source_;
   const int deviceRate_;
-  std::unique_ptr<soundtouch::SoundTouch> stretch_;
+
+  // control state, under the engine's lock
   float tempoPercent_ = 0;
   float pitchSemitones_ = 0;
   int rateHz_;
   int volume_ = 100;
   int pan_ = 0;
   bool playing_ = false;
-
-  // render state, reset by every restart
+  bool tailDone_ = false;
   int64_t restartFrame_ = 0;
-  int64_t outputSinceRestart_ = 0;
+  uint64_t configSerial_ = 1;
+  int targetBlocks_ = 8;
+
+  // render state, the feeder's alone
+  std::unique_ptr<soundtouch::SoundTouch> stretch_;
+  Resampler resampler_;
+  uint32_t renderGeneration_ = 0;
+  uint64_t renderConfig_ = 0;
+  float renderTempo_ = 0;
+  float renderPitch_ = 0;
+  int renderRate_ = 0;
+  double baseFrame_ = 0;
+  int64_t outputSinceBase_ = 0;
   double sourcePerOutputFrame_ = 1;
   bool flushed_ = false;
-  bool tailDone_ = false;
-  int targetBlocks_ = 8;
+  bool renderTailDone_ = false;
   size_t restartHead_ = 0;
-  std::vector<float> scratch_;
+  std::vector<float> input_;
+  std::vector<float> stretched_;
+  std::vector<float> resampled_;
+  std::vector<float> rendered_; // stereo at the device's rate, not yet in a block
+  size_t renderedRead_ = 0;
 
-  BlockRing<64> ring_;
+  BlockRing<128> ring_;
   std::atomic<uint32_t> generation_{1};
   std::atomic<float> leftGain_{1};
   std::atomic<float> rightGain_{1};

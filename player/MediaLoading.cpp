@@ -98,7 +98,8 @@ void TfrmMain::OpenMediaFile(const std::string &path) {
     BASS_MusicFree(Channel);
     return;
   }
-  SetDSP_EQ(0, 2.5f, 0, 120, 200, 400, 1213, 4000, 10000);
+  SetDSP_EQ(0, LYT_EQ_BANDWIDTH_OCTAVES, 0, LYT_EQ_CENTRES_HZ[0], LYT_EQ_CENTRES_HZ[1], LYT_EQ_CENTRES_HZ[2],
+            LYT_EQ_CENTRES_HZ[3], LYT_EQ_CENTRES_HZ[4], LYT_EQ_CENTRES_HZ[5]);
 
   const QWORD lengthBytes = IsMusic ? BASS_MusicGetLength(Channel, TRUE) : BASS_StreamGetLength(Channel);
   hsPosition->setMax(wholeSecondsOfLength(BASS_ChannelBytes2Seconds(Channel, lengthBytes)));

@@ -17,9 +17,7 @@
 namespace {
 
 constexpr DWORD kRate = 44100;
-constexpr int kEqBands = 6;
-constexpr std::array<float, kEqBands> kEqCentresHz{120, 200, 400, 1213, 4000, 10000};
-constexpr std::array<int, kEqBands> kEqGainOffsetDb{11, 11, 12, 12, 11, 11};
+constexpr int kEqBands = LYT_EQ_BANDS;
 
 const char kUsage[] =
     "usage: lyt2-render IN OUT.wav [options]\n"
@@ -137,10 +135,10 @@ void applyEqualiser(DWORD source, const std::array<long, kEqBands> &positions) {
   for (int band = 0; band < kEqBands; ++band) {
     BASS_FXPEAKEQ params{band,
                          rate,
-                         2.5f,
+                         LYT_EQ_BANDWIDTH_OCTAVES,
                          0.0f,
-                         kEqCentresHz[band],
-                         static_cast<float>(kEqGainOffsetDb[band] - positions[band])};
+                         LYT_EQ_CENTRES_HZ[band],
+                         static_cast<float>(LYT_EQ_GAIN_OFFSETS_DB[band] - positions[band])};
     BASS_FX_DSP_SetParameters(source, BASS_FX_DSPFX_PEAKEQ, &params);
   }
 }

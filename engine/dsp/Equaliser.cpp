@@ -60,14 +60,13 @@ bool Equaliser::empty() const {
   return true;
 }
 
-void Equaliser::process(float *stereo, int64_t frames) {
+void Equaliser::process(float *samples, int64_t frames, int channels) {
   for (auto &slot : slots_) {
     if (!slot || slot->band.gainDb == 0)
       continue;
-    for (int64_t i = 0; i < frames; ++i) {
-      stereo[2 * i] = slot->filter.run(0, stereo[2 * i]);
-      stereo[2 * i + 1] = slot->filter.run(1, stereo[2 * i + 1]);
-    }
+    for (int64_t i = 0; i < frames; ++i)
+      for (int channel = 0; channel < channels; ++channel)
+        samples[channels * i + channel] = slot->filter.run(channel, samples[channels * i + channel]);
   }
 }
 

@@ -1,4 +1,5 @@
-// Boost-and-cut equaliser: up to kMaxBands peaking biquads in series over stereo float audio.
+// Boost-and-cut equaliser: up to kMaxBands peaking biquads in series over mono or stereo float
+// audio at the recording's own rate.
 #pragma once
 
 #include <array>
@@ -26,8 +27,8 @@ public:
   std::optional<EqBand> band(int index) const;
   bool empty() const;
   void clear();
-  // Filters `frames` interleaved stereo frames in place.
-  void process(float *stereo, int64_t frames);
+  // Filters `frames` interleaved frames of `channels` (1 or 2) samples in place.
+  void process(float *samples, int64_t frames, int channels);
   // Forgets the filters' memory, for a jump in the signal.
   void reset();
 

@@ -33,6 +33,10 @@ private:
         render_(context_, buffer_.data(), period_);
       }
       next += std::chrono::milliseconds(10);
+      // After a stall the clock goes on from now: the missed periods are not rendered back to back.
+      const auto now = std::chrono::steady_clock::now();
+      if (now - next > std::chrono::milliseconds(20))
+        next = now;
       std::this_thread::sleep_until(next);
     }
   }

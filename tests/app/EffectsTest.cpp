@@ -1,6 +1,6 @@
 // Tempo, pitch, volume and the equaliser in the window: labels, bounds, and what reaches the engine.
 #include "CommonTypes.h"
-#include "Engine.h"
+#include "Bass.h"
 #include "MainWindowFixture.h"
 #include "SpeedButton.h"
 #include "TempoFormat.h"
@@ -32,7 +32,7 @@ protected:
     window->SpdBtn_PlayStop->setDown(true);
     window->SpdBtn_PlayStopClick(); // while playing every engine change restarts the rendering
   }
-  uint32_t engineChanges() const { return lyt::Engine::instance().outputGeneration(window->OutputChannel()); }
+  uint32_t engineChanges() const { return LYT_OutputGeneration(window->OutputChannel()); }
   float bandGain(int band) {
     BASS_FXPEAKEQ params{};
     params.Band = band;
@@ -104,7 +104,6 @@ TEST_F(Effects, ANewFileOpensAtNormalSpeedAndPitchWithTheLastVolume) {
 
 TEST_F(Effects, EachBandsGainIsItsOffsetMinusTheSliderPosition) {
   static constexpr float kOffset[6] = {11, 11, 12, 12, 11, 11};
-  static constexpr float kCentre[6] = {120, 200, 400, 1213, 4000, 10000};
   for (int band = 0; band < 6; ++band) {
     EXPECT_FLOAT_EQ(bandGain(band), kOffset[band] - 10) << "fresh sliders are not flat";
     for (int position : {0, 19, 10}) {
@@ -114,7 +113,7 @@ TEST_F(Effects, EachBandsGainIsItsOffsetMinusTheSliderPosition) {
     BASS_FXPEAKEQ params{};
     params.Band = band;
     BASS_FX_DSP_GetParameters(window->Channel, BASS_FX_DSPFX_PEAKEQ, &params);
-    EXPECT_FLOAT_EQ(params.Centre, kCentre[band]);
+    EXPECT_FLOAT_EQ(params.Centre, LYT_EQ_CENTRES_HZ[band]);
     EXPECT_FLOAT_EQ(params.Bandwidth, 2.5f);
     EXPECT_EQ(params.Rate, 44100u);
   }

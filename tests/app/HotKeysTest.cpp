@@ -1,6 +1,6 @@
 // The hot-key dispatch and the commands it runs, driven with the hook library's messages.
+#include "Bass.h"
 #include "CommonTypes.h"
-#include "Engine.h"
 #include "MainWindowFixture.h"
 #include "SpeedButton.h"
 #include "TrackBar.h"
@@ -201,10 +201,10 @@ TEST_F(HotKeys, TempoStepsMoveByTheSetStepAndStopAtTheMaximum) {
   window->RunCommand(21);
   EXPECT_EQ(window->tbTempo->Position(), 205);
   window->tbTempo->setPosition(300);
-  const uint32_t before = lyt::Engine::instance().outputGeneration(window->OutputChannel());
+  const uint32_t before = LYT_OutputGeneration(window->OutputChannel());
   window->RunCommand(21);
   EXPECT_EQ(window->tbTempo->Position(), 300);
-  EXPECT_EQ(lyt::Engine::instance().outputGeneration(window->OutputChannel()), before) << "no engine call";
+  EXPECT_EQ(LYT_OutputGeneration(window->OutputChannel()), before) << "no engine call";
   window->RunCommand(22);
   EXPECT_EQ(window->tbTempo->Position(), 290);
 }

@@ -1,5 +1,5 @@
 // The engine against a clocked device: real time, threads, and commands heard at once.
-#include "Engine.h"
+#include "Bass.h"
 #include "EngineFixture.h"
 #include "support/Fixtures.h"
 #include "support/Signals.h"
@@ -70,18 +70,18 @@ TEST_P(Realtime, ASeekWhilePlayingIsHeardWithinAPeriodAndNothingStaleFollows) {
   const DWORD output = BASS_FX_TempoGetResampledHandle(source);
   ASSERT_TRUE(BASS_StreamPlay(output, FALSE, 0));
   std::this_thread::sleep_for(200ms);
-  const uint32_t before = Engine::instance().outputGeneration(output);
+  const uint32_t before = LYT_OutputGeneration(output);
   const auto asked = std::chrono::steady_clock::now();
   ASSERT_TRUE(BASS_ChannelStop(source));
   ASSERT_TRUE(BASS_ChannelSetPosition(source, BASS_ChannelSeconds2Bytes(source, 2)));
   uint32_t heardGeneration = 0;
   ASSERT_TRUE(waitFor(
       [&] {
-        Engine::instance().outputStartNanoseconds(output, heardGeneration);
+        LYT_OutputStartNanoseconds(output, &heardGeneration);
         return heardGeneration > before;
       },
       1000ms));
-  const int64_t heardNs = Engine::instance().outputStartNanoseconds(output, heardGeneration);
+  const int64_t heardNs = static_cast<int64_t>(LYT_OutputStartNanoseconds(output, &heardGeneration));
   const double latency =
       (heardNs - std::chrono::duration_cast<std::chrono::nanoseconds>(asked.time_since_epoch()).count()) /
       1e9;

@@ -71,13 +71,12 @@ TEST_F(Shaping, AnotherSampleRateIsResampledToTheDeviceRate) {
 
 // The equaliser as the player installs it: six bands flat, then one band's gain.
 void installFlatEqualiser(DWORD source) {
-  static constexpr float kCentres[6] = {120, 200, 400, 1213, 4000, 10000};
   DWORD rate = 0;
   ASSERT_TRUE(BASS_ChannelGetAttributes(source, &rate, nullptr, nullptr));
   for (int band = 0; band < 6; ++band)
     ASSERT_TRUE(BASS_FX_DSP_Set(source, BASS_FX_DSPFX_PEAKEQ, 0));
   for (int band = 0; band < 6; ++band) {
-    BASS_FXPEAKEQ params{band, rate, 2.5f, 0, kCentres[band], 0};
+    BASS_FXPEAKEQ params{band, rate, LYT_EQ_BANDWIDTH_OCTAVES, 0, LYT_EQ_CENTRES_HZ[band], 0};
     ASSERT_TRUE(BASS_FX_DSP_SetParameters(source, BASS_FX_DSPFX_PEAKEQ, &params));
   }
 }
@@ -112,6 +111,25 @@ TEST_F(Shaping, AnEqualiserBandMovesItsToneByItsGain) {
   EXPECT_NEAR(bandLevelChangeDb(4000, 0, 11), 0, 0.5) << "a band far away leaves the tone alone";
   // Slider 3 at the top (+12 dB) against its middle (+2 dB).
   EXPECT_NEAR(bandLevelChangeDb(1213, 3, 12) - bandLevelChangeDb(1213, 3, 2), 10, 0.5);
+}
+
+TEST_F(Shaping, A16kHzMonoRecordingKeepsPitchAndLevelAndBandsAboveItsNyquistDoNothing) {
+  const std::string path = writeWav("tone16k.wav", sine(1000, 2, 16000, 1, 0.5f), 16000, 1);
+  std::vector<float> rendered[2];
+  for (int pass = 0; pass < 2; ++pass) {
+    const DWORD source = openAndPlay(path);
+    installFlatEqualiser(source);
+    BASS_FXPEAKEQ params{5, 16000, 2.5f, 0, 10000, pass == 1 ? 12.0f : 0.0f};
+    ASSERT_TRUE(BASS_FX_DSP_SetParameters(source, BASS_FX_DSPFX_PEAKEQ, &params));
+    rendered[pass] = render(BASS_FX_TempoGetResampledHandle(source));
+    BASS_FX_TempoFree(source);
+  }
+  const std::vector<float> left = channel(rendered[0], 2, 0);
+  EXPECT_NEAR(left.size() / double(kRate), 2, 0.01);
+  EXPECT_NEAR(frequencyByZeroCrossings(left, kRate, 4096), 1000, 2);
+  EXPECT_NEAR(decibels(rms(left, kRate / 4, kRate) / (0.5 / std::sqrt(2.0))), 0, 0.2);
+  EXPECT_EQ(channel(rendered[0], 2, 1), left) << "mono is heard the same on both sides";
+  EXPECT_EQ(rendered[1], rendered[0]) << "a band at 10 kHz is above what 16 kHz can hold";
 }
 
 TEST_F(Shaping, VolumeScalesTheOutputAndIsKeptByMinusOne) {
