@@ -47,9 +47,9 @@ public:
     next_ += frames;
     return frames;
   }
-  bool seek(int64_t frame) override {
+  int64_t seek(int64_t frame) override {
     next_ = frame;
-    return true;
+    return frame;
   }
 
 private:
