@@ -9,6 +9,7 @@ packages=(
   libopenmpt-dev libsoundtouch-dev libsdl2-dev libkissfft-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   qt6-base-dev libxcb1-dev libxcb-record0-dev libxcb-keysyms1-dev libxcb-xtest0-dev
+  clang libclang-rt-14-dev llvm
   xvfb xauth openbox xclip xdg-utils dpkg-dev fonts-noto-cjk espeak-ng
 )
 
