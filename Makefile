@@ -3,7 +3,7 @@ BUILD ?= build
 JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?= -DCMAKE_BUILD_TYPE=RelWithDebInfo
 
-.PHONY: all deps build run test test-main test-asan test-tsan bench package clean
+.PHONY: all deps build run test test-main test-asan test-tsan fuzz test-fuzz bench package clean
 
 all: build
 
@@ -18,7 +18,19 @@ build: deps
 run: build
 	tools/run.sh $(BUILD) $(FILE)
 
-test: deps test-main test-asan test-tsan
+# Every stage runs even when an earlier one fails; the end names the stages that failed and the
+# time each took, and make test fails when any did.
+TEST_STAGES = test-main test-asan test-tsan test-fuzz
+test: deps
+	@failed=""; times=""; \
+	for stage in $(TEST_STAGES); do \
+	  start=$$(date +%s); \
+	  $(MAKE) --no-print-directory $$stage || failed="$$failed $$stage"; \
+	  times="$$times $$stage $$(( $$(date +%s) - start ))s"; \
+	done; \
+	echo "make test stages:$$times"; \
+	if [ -n "$$failed" ]; then echo "make test FAILED in:$$failed"; exit 1; fi; \
+	echo "make test passed"
 
 # The X server stays up between tests (-noreset): a reset while the next test connects fails it.
 XVFB = xvfb-run -a -s "-screen 0 1280x1024x24 -noreset"
@@ -26,19 +38,39 @@ XVFB = xvfb-run -a -s "-screen 0 1280x1024x24 -noreset"
 test-main: build
 	cd $(BUILD) && $(XVFB) ctest --output-on-failure -j $(JOBS)
 
-# The engine's tests again, with address and undefined-behaviour sanitizers.
-test-asan: deps
-	cmake -S . -B $(BUILD)-asan -DCMAKE_BUILD_TYPE=Debug -DLYT_WERROR=ON -DLYT_ENGINE_ONLY=ON \
-	  -DLYT_BENCH=OFF -DLYT_SANITIZE=address,undefined
-	cmake --build $(BUILD)-asan -j $(JOBS) --target engine_tests
-	cd $(BUILD)-asan && LSAN_OPTIONS=suppressions=$(CURDIR)/tests/lsan.supp ctest --output-on-failure -j $(JOBS) -L engine
+# Sanitizer builds are Debug at -O1, as the sanitizers' documentation suggests: much quicker to run
+# than -O0, and their reports still name the lines.
+SANITIZED = -DCMAKE_BUILD_TYPE=Debug -DCMAKE_C_FLAGS_DEBUG="-g -O1" -DCMAKE_CXX_FLAGS_DEBUG="-g -O1" \
+  -DLYT_BENCH=OFF
+# Leaks inside the system's libraries are listed, with the reason, in tests/lsan.supp.
+SANITIZER_ENV = LSAN_OPTIONS=suppressions=$(CURDIR)/tests/lsan.supp UBSAN_OPTIONS=print_stacktrace=1 \
+  TSAN_OPTIONS=second_deadlock_stack=1
 
-# The engine's threading tests with the thread sanitizer.
+# The whole suite again with address and undefined-behaviour sanitizers, X as in the main run.
+# Programs the tests start (the player, lyt2-render) are built the same way and report too.
+test-asan: deps
+	cmake -S . -B $(BUILD)-asan $(SANITIZED) -DLYT_WERROR=ON -DLYT_ENGINE_ONLY=OFF -DLYT_SANITIZE=address,undefined
+	cmake --build $(BUILD)-asan -j $(JOBS)
+	cd $(BUILD)-asan && $(SANITIZER_ENV) $(XVFB) ctest --output-on-failure -j $(JOBS)
+
+# Every test that runs threads (label "threads": the engine, the hook library, the hand-off between
+# two starts) with the thread sanitizer.
 test-tsan: deps
-	cmake -S . -B $(BUILD)-tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DLYT_WERROR=ON -DLYT_ENGINE_ONLY=ON \
-	  -DLYT_BENCH=OFF -DLYT_SANITIZE=thread
-	cmake --build $(BUILD)-tsan -j $(JOBS) --target engine_tests
-	cd $(BUILD)-tsan && ctest --output-on-failure -R Realtime
+	cmake -S . -B $(BUILD)-tsan $(SANITIZED) -DLYT_WERROR=ON -DLYT_ENGINE_ONLY=OFF -DLYT_SANITIZE=thread
+	cmake --build $(BUILD)-tsan -j $(JOBS) --target engine_tests hooklib_tests handoff_tests
+	cd $(BUILD)-tsan && $(SANITIZER_ENV) $(XVFB) ctest --output-on-failure -j $(JOBS) -L threads
+
+# The fuzz harnesses of tests/fuzz/, built by clang with libFuzzer and the address and
+# undefined-behaviour sanitizers. Warnings stay warnings here: the gcc builds hold the line on them.
+fuzz: deps
+	cmake -S . -B $(BUILD)-fuzz $(SANITIZED) -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
+	  -DLYT_ENGINE_ONLY=ON -DLYT_FUZZ=ON -DLYT_SANITIZE=fuzzer-no-link,address,undefined
+	cmake --build $(BUILD)-fuzz -j $(JOBS) --target fuzzers
+
+# Each harness for FUZZ_SECONDS from its seed corpus (a copy: the repository stays clean).
+FUZZ_SECONDS ?= 30
+test-fuzz: fuzz
+	tests/fuzz/run.sh $(BUILD)-fuzz $(FUZZ_SECONDS)
 
 bench: build
 	$(BUILD)/bench/engine_bench
@@ -51,4 +83,4 @@ package: build
 	cd $(BUILD) && cpack -G DEB
 
 clean:
-	rm -rf $(BUILD) $(BUILD)-asan $(BUILD)-tsan
+	rm -rf $(BUILD) $(BUILD)-asan $(BUILD)-tsan $(BUILD)-fuzz

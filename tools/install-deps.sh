@@ -11,6 +11,7 @@ packages=(
   qt6-base-dev libxcb1-dev libxcb-record0-dev libxcb-keysyms1-dev libxcb-xtest0-dev
   xvfb xauth openbox xclip xdg-utils dpkg-dev fonts-noto-cjk espeak-ng ffmpeg
   mpg123 soundstretch
+  clang libclang-rt-14-dev llvm
 )
 
 missing=()

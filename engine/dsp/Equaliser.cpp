@@ -37,7 +37,7 @@ bool Equaliser::setBand(int index, const EqBand &band) {
     return false;
   std::optional<Slot> &slot = slots_[index];
   if (!slot)
-    slot.emplace();
+    slot = Slot{};
   slot->band = band;
   // A band at or above half the sample rate cannot be represented: it stays flat.
   if (band.centreHz < sampleRate_ * 0.49)
