@@ -1,15 +1,35 @@
 // The command and key name tables.
 #include "KeyNames.h"
 
+#include <QCoreApplication>
+
 #include <array>
 
 namespace {
 
 const std::array<const char *, 22> kFunctionNames{
-    "再生・停止",     "早送り",         "巻き戻し",      "リセット",       "カウンタコピー", "カウンタ指定",
-    "イコライザ120",  "イコライザ200",  "イコライザ400", "イコライザ1.2K", "イコライザ4K",   "イコライザ10K",
-    "A点 設定／解除", "B点 設定／解除", "音量アップ",    "音量ダウン",     "速度0.5倍",      "速度1.0倍",
-    "速度1.5倍",      "速度2.0倍",      "速度変更＋",    "速度変更－"};
+    QT_TRANSLATE_NOOP("KeyNames", "再生・停止"),
+    QT_TRANSLATE_NOOP("KeyNames", "早送り"),
+    QT_TRANSLATE_NOOP("KeyNames", "巻き戻し"),
+    QT_TRANSLATE_NOOP("KeyNames", "リセット"),
+    QT_TRANSLATE_NOOP("KeyNames", "カウンタコピー"),
+    QT_TRANSLATE_NOOP("KeyNames", "カウンタ指定"),
+    QT_TRANSLATE_NOOP("KeyNames", "イコライザ120"),
+    QT_TRANSLATE_NOOP("KeyNames", "イコライザ200"),
+    QT_TRANSLATE_NOOP("KeyNames", "イコライザ400"),
+    QT_TRANSLATE_NOOP("KeyNames", "イコライザ1.2K"),
+    QT_TRANSLATE_NOOP("KeyNames", "イコライザ4K"),
+    QT_TRANSLATE_NOOP("KeyNames", "イコライザ10K"),
+    QT_TRANSLATE_NOOP("KeyNames", "A点 設定／解除"),
+    QT_TRANSLATE_NOOP("KeyNames", "B点 設定／解除"),
+    QT_TRANSLATE_NOOP("KeyNames", "音量アップ"),
+    QT_TRANSLATE_NOOP("KeyNames", "音量ダウン"),
+    QT_TRANSLATE_NOOP("KeyNames", "速度0.5倍"),
+    QT_TRANSLATE_NOOP("KeyNames", "速度1.0倍"),
+    QT_TRANSLATE_NOOP("KeyNames", "速度1.5倍"),
+    QT_TRANSLATE_NOOP("KeyNames", "速度2.0倍"),
+    QT_TRANSLATE_NOOP("KeyNames", "速度変更＋"),
+    QT_TRANSLATE_NOOP("KeyNames", "速度変更－")};
 
 struct Named {
   uint32_t code;
@@ -21,9 +41,9 @@ constexpr Named kNamed[] = {
     {0xF0, "CapsLock"}, {0x91, "ScrollLock"}, {0x08, "Bksp"},   {0x1B, "ESC"},   {0xBD, "-"},
     {0xDE, "^"},        {0xDC, "\\\\"},       {0xC0, "@"},      {0xDB, "["},     {0xBB, ";"},
     {0xBA, ":"},        {0xDD, "]"},          {0xBC, ","},      {0xBE, "."},     {0xBF, "/"},
-    {0xE2, "ろ"},       {0x20, "Space"},      {0x2D, "Ins"},    {0x24, "Home"},  {0x21, "PgUp"},
+    {0xE2, QT_TRANSLATE_NOOP("KeyNames", "ろ")},       {0x20, "Space"},      {0x2D, "Ins"},    {0x24, "Home"},  {0x21, "PgUp"},
     {0x2E, "Del"},      {0x23, "End"},        {0x22, "PgDown"}, {0x25, "←"},     {0x26, "↑"},
-    {0x27, "→"},        {0x28, "↓"},          {0x1D, "無変換"}, {0x10, "Shift"}, {0x11, "Ctrl"},
+    {0x27, "→"},        {0x28, "↓"},          {0x1D, QT_TRANSLATE_NOOP("KeyNames", "無変換")}, {0x10, "Shift"}, {0x11, "Ctrl"},
     {0x12, "Alt"},
 };
 
@@ -31,7 +51,7 @@ constexpr Named kNamed[] = {
 constexpr Named kExtra[] = {
     {0x13, "Pause"}, {0x90, "NumLock"}, {0x6A, "Num*"},     {0x6B, "Num+"},      {0x6C, "NumSep"},
     {0x6D, "Num-"},  {0x6E, "Num."},    {0x6F, "Num/"},     {0x2C, "PrtSc"},     {0x5D, "Menu"},
-    {0x0C, "Clear"}, {0x1C, "変換"},    {0xF2, "カタカナ"}, {0xF4, "半角/全角"}, {0xAD, "Mute"},
+    {0x0C, "Clear"}, {0x1C, QT_TRANSLATE_NOOP("KeyNames", "変換")},    {0xF2, QT_TRANSLATE_NOOP("KeyNames", "カタカナ")}, {0xF4, QT_TRANSLATE_NOOP("KeyNames", "半角/全角")}, {0xAD, "Mute"},
     {0xAE, "Vol-"},  {0xAF, "Vol+"},    {0xB0, "Next"},     {0xB1, "Prev"},      {0xB2, "Stop"},
     {0xB3, "Play"},
 };
@@ -45,14 +65,14 @@ QString tableName(uint32_t k) {
     return QString(QChar(static_cast<char16_t>('0' + k - 0x60)));
   for (const Named &n : kNamed)
     if (n.code == k)
-      return QString::fromUtf8(n.name);
+      return QCoreApplication::translate("KeyNames", n.name);
   return {};
 }
 
 } // namespace
 
 QString functionName(int index) {
-  return QString::fromUtf8(kFunctionNames.at(index));
+  return QCoreApplication::translate("KeyNames", kFunctionNames.at(index));
 }
 
 bool inKeyNameTable(uint32_t virtualKey) {
@@ -67,7 +87,7 @@ QString keyName(uint32_t k) {
     return QStringLiteral("F%1").arg(k - 0x70 + 1);
   for (const Named &n : kExtra)
     if (n.code == k)
-      return QString::fromUtf8(n.name);
+      return QCoreApplication::translate("KeyNames", n.name);
   return {};
 }
 

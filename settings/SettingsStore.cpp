@@ -48,7 +48,7 @@ void TfrmMain::SaveSettings() {
   writeSettingsFile(file, Settings, KeyMap, live);
   if (!file.save(path))
     showMessageBox(this,
-                   QFile::decodeName(QByteArray::fromStdString(path)) + QStringLiteral(" に書き込めません."),
+                   tr("%1 に書き込めません.").arg(QFile::decodeName(QByteArray::fromStdString(path))),
                    QStringLiteral("Lystrel2"), BoxIcon::Error);
 }
 

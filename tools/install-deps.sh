@@ -8,8 +8,9 @@ packages=(
   libavformat-dev libavcodec-dev libswresample-dev libavutil-dev
   libopenmpt-dev libsoundtouch-dev libsdl2-dev libkissfft-dev
   libgtest-dev libgmock-dev libbenchmark-dev
-  qt6-base-dev libxcb1-dev libxcb-record0-dev libxcb-keysyms1-dev libxcb-xtest0-dev
+  qt6-base-dev qt6-tools-dev qt6-l10n-tools libqt6svg6 libxcb1-dev libxcb-record0-dev libxcb-keysyms1-dev libxcb-xtest0-dev
   xvfb xauth openbox xclip xdg-utils dpkg-dev fonts-noto-cjk espeak-ng
+  appstream lintian
 )
 
 missing=()

@@ -54,12 +54,19 @@ struct Options {
   std::exit(1);
 }
 
+// A bound as people write it: -50, 300, 0.5.
+std::string plainNumber(double value) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%g", value);
+  return text;
+}
+
 double number(const char *text, const char *option, double low, double high) {
   char *end = nullptr;
   const double value = std::strtod(text, &end);
   if (end == text || *end != '\0' || !(value >= low && value <= high))
-    usageError(std::string(option) + " wants a number from " + std::to_string(low) + " to " +
-               std::to_string(high) + ", not '" + text + "'");
+    usageError(std::string(option) + " wants a number from " + plainNumber(low) + " to " + plainNumber(high) +
+               ", not '" + text + "'");
   return value;
 }
 
