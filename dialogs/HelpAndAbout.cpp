@@ -23,7 +23,9 @@ QString helpFile() {
 void TfrmMain::HelpIndex1Click() {
   const QString file = helpFile();
   const auto notOpened = [this, file] {
-    showMessageBox(this, tr("HTMLヘルプが起動出来ませんでした\r\n") + tr("ヘルプのファイルはここにあります: %1").arg(file),
+    showMessageBox(this,
+                   tr("HTMLヘルプが起動出来ませんでした\r\n") +
+                       tr("ヘルプのファイルはここにあります: %1").arg(file),
                    QStringLiteral("Lystrel2"), BoxIcon::None);
   };
   if (!openWithDesktop(file, notOpened))

@@ -21,7 +21,8 @@ TfrmAboutBox::TfrmAboutBox(QWidget *parent) : QDialog(parent) {
   LabelVersion = new QLabel(QStringLiteral("Ver9.99"), this);
   LabelVersion->move(104, 9);
   LabelVersion->setText(QStringLiteral("Ver ") + QStringLiteral(LYT_VERSION));
-  LblUrl = new QLabel(QStringLiteral(LYT_HELP_URL).replace(QStringLiteral("Lyt2Help.html"), helpPageName()), this);
+  LblUrl =
+      new QLabel(QStringLiteral(LYT_HELP_URL).replace(QStringLiteral("Lyt2Help.html"), helpPageName()), this);
   LblUrl->move(16, 32);
   LblUrl->setMaximumWidth(168);
   QFont underlined = LblUrl->font();

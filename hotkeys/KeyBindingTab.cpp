@@ -13,8 +13,12 @@
 
 namespace {
 
-QString unboundHint() { return KeyBindingTab::tr("登録するｷｰを押してから設定ボタンを押して下さい"); }
-QString boundHint() { return KeyBindingTab::tr("新しいｷｰ設定をするにはまず現在のｷｰを解除して下さい"); }
+QString unboundHint() {
+  return KeyBindingTab::tr("登録するｷｰを押してから設定ボタンを押して下さい");
+}
+QString boundHint() {
+  return KeyBindingTab::tr("新しいｷｰ設定をするにはまず現在のｷｰを解除して下さい");
+}
 
 template <typename W> W *place(W *widget, int left, int top, int width, int height) {
   widget->setGeometry(left, top, width, height);
@@ -118,8 +122,8 @@ bool KeyBindingTab::IsKeyFree(uint32_t keyCode, int32_t modifiers) {
   for (int slot = 1; slot <= KeyMapSlots; ++slot) {
     const KeyBinding &b = EditKeyMap.slot(slot);
     if (b.Modifiers == modifiers && b.KeyCode == static_cast<int32_t>(keyCode)) {
-      showMessageBox(window(), tr("このｷｰは既に他の機能に割り当てれれています"),
-                     QStringLiteral("Lystrel2"), BoxIcon::None);
+      showMessageBox(window(), tr("このｷｰは既に他の機能に割り当てれれています"), QStringLiteral("Lystrel2"),
+                     BoxIcon::None);
       return false;
     }
   }

@@ -31,6 +31,12 @@ const std::array<const char *, 22> kFunctionNames{
     QT_TRANSLATE_NOOP("KeyNames", "速度変更＋"),
     QT_TRANSLATE_NOOP("KeyNames", "速度変更－")};
 
+// The key names that are Japanese words, for the translation (names are translated by their text).
+[[maybe_unused]] const char *const kJapaneseKeyNames[] = {
+    QT_TRANSLATE_NOOP("KeyNames", "ろ"),       QT_TRANSLATE_NOOP("KeyNames", "無変換"),
+    QT_TRANSLATE_NOOP("KeyNames", "変換"),     QT_TRANSLATE_NOOP("KeyNames", "カタカナ"),
+    QT_TRANSLATE_NOOP("KeyNames", "半角/全角")};
+
 struct Named {
   uint32_t code;
   const char *name;
@@ -41,9 +47,9 @@ constexpr Named kNamed[] = {
     {0xF0, "CapsLock"}, {0x91, "ScrollLock"}, {0x08, "Bksp"},   {0x1B, "ESC"},   {0xBD, "-"},
     {0xDE, "^"},        {0xDC, "\\\\"},       {0xC0, "@"},      {0xDB, "["},     {0xBB, ";"},
     {0xBA, ":"},        {0xDD, "]"},          {0xBC, ","},      {0xBE, "."},     {0xBF, "/"},
-    {0xE2, QT_TRANSLATE_NOOP("KeyNames", "ろ")},       {0x20, "Space"},      {0x2D, "Ins"},    {0x24, "Home"},  {0x21, "PgUp"},
+    {0xE2, "ろ"},       {0x20, "Space"},      {0x2D, "Ins"},    {0x24, "Home"},  {0x21, "PgUp"},
     {0x2E, "Del"},      {0x23, "End"},        {0x22, "PgDown"}, {0x25, "←"},     {0x26, "↑"},
-    {0x27, "→"},        {0x28, "↓"},          {0x1D, QT_TRANSLATE_NOOP("KeyNames", "無変換")}, {0x10, "Shift"}, {0x11, "Ctrl"},
+    {0x27, "→"},        {0x28, "↓"},          {0x1D, "無変換"}, {0x10, "Shift"}, {0x11, "Ctrl"},
     {0x12, "Alt"},
 };
 
@@ -51,7 +57,7 @@ constexpr Named kNamed[] = {
 constexpr Named kExtra[] = {
     {0x13, "Pause"}, {0x90, "NumLock"}, {0x6A, "Num*"},     {0x6B, "Num+"},      {0x6C, "NumSep"},
     {0x6D, "Num-"},  {0x6E, "Num."},    {0x6F, "Num/"},     {0x2C, "PrtSc"},     {0x5D, "Menu"},
-    {0x0C, "Clear"}, {0x1C, QT_TRANSLATE_NOOP("KeyNames", "変換")},    {0xF2, QT_TRANSLATE_NOOP("KeyNames", "カタカナ")}, {0xF4, QT_TRANSLATE_NOOP("KeyNames", "半角/全角")}, {0xAD, "Mute"},
+    {0x0C, "Clear"}, {0x1C, "変換"},    {0xF2, "カタカナ"}, {0xF4, "半角/全角"}, {0xAD, "Mute"},
     {0xAE, "Vol-"},  {0xAF, "Vol+"},    {0xB0, "Next"},     {0xB1, "Prev"},      {0xB2, "Stop"},
     {0xB3, "Play"},
 };

@@ -33,7 +33,8 @@ QString engineErrorText(const QString &message, int engineCode, int effectsCode)
   const QString effects = QString::number(static_cast<uint32_t>(effectsCode));
   QString text;
   if (engine == QLatin1String("2"))
-    text += QCoreApplication::translate("Error", "ファイル読み込み時にエラーが発生しました") + QLatin1String(kCrLf);
+    text += QCoreApplication::translate("Error", "ファイル読み込み時にエラーが発生しました") +
+            QLatin1String(kCrLf);
   text += message + QLatin1String(kCrLf) + QLatin1String(kCrLf) + QStringLiteral("BASS Error Code: ") +
           engine + QLatin1String(kCrLf);
   if (effects != QLatin1String("0"))

@@ -274,8 +274,9 @@ TEST_F(MainWindowTest, HelpSaysSoWhenNoOpenerCanBeStarted) {
   window->HelpIndex1Click();
   setenv("PATH", path.c_str(), 1);
   ASSERT_EQ(boxes.size(), 1u);
-  EXPECT_EQ(boxes[0].text, QStringLiteral("HTMLヘルプが起動出来ませんでした\r\nヘルプのファイルはここにあります: ") +
-                               QCoreApplication::applicationDirPath() + QStringLiteral("/Lyt2Help.html"));
+  EXPECT_EQ(boxes[0].text,
+            QStringLiteral("HTMLヘルプが起動出来ませんでした\r\nヘルプのファイルはここにあります: ") +
+                QCoreApplication::applicationDirPath() + QStringLiteral("/Lyt2Help.html"));
   EXPECT_EQ(boxes[0].title, QStringLiteral("Lystrel2"));
 
   {

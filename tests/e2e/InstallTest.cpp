@@ -21,11 +21,12 @@ TEST(Installation, PutsEveryFileInPlaceAndTheProgramStartsWithItsHook) {
   const std::string prefix = lyt::test::scratchPath("prefix");
   const std::string install = std::string("cmake --install '") + LYT_BUILD_DIR + "' --prefix '" + prefix + "' > /dev/null";
   ASSERT_EQ(std::system(install.c_str()), 0);
-  for (const char *file : {"bin/lystrel2", "bin/lyt2-render", "lib/lystrel2/libTarvix2.so",
-                           "share/doc/lystrel2/Lyt2Help.html", "share/doc/lystrel2/help/full-mode.png",
-                           "share/applications/lystrel2.desktop", "share/icons/hicolor/scalable/apps/lystrel2.svg",
-                           "share/metainfo/io.github.lystrel2.Lystrel2.metainfo.xml", "share/doc/lystrel2/Lyt2Help-en.html",
-                           "share/doc/lystrel2/copyright", "share/doc/lystrel2/changelog.gz", "share/man/man1/lystrel2.1.gz"})
+  for (const char *file :
+       {"bin/lystrel2", "bin/lyt2-render", "lib/lystrel2/libTarvix2.so", "share/doc/lystrel2/Lyt2Help.html",
+        "share/doc/lystrel2/help/full-mode.png", "share/applications/lystrel2.desktop",
+        "share/icons/hicolor/scalable/apps/lystrel2.svg",
+        "share/metainfo/io.github.lystrel2.Lystrel2.metainfo.xml", "share/doc/lystrel2/Lyt2Help-en.html",
+        "share/doc/lystrel2/copyright", "share/doc/lystrel2/changelog.gz", "share/man/man1/lystrel2.1.gz"})
     EXPECT_TRUE(std::filesystem::exists(prefix + "/" + file)) << file;
   const std::string validate = "appstreamcli validate --no-net '" + prefix +
                                "/share/metainfo/io.github.lystrel2.Lystrel2.metainfo.xml' > /dev/null";
