@@ -3,7 +3,7 @@ BUILD ?= build
 JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?= -DCMAKE_BUILD_TYPE=RelWithDebInfo
 
-.PHONY: all deps build run test test-main test-asan test-tsan fuzz test-fuzz bench package clean
+.PHONY: all deps build run translations test test-main test-asan test-tsan fuzz test-fuzz bench package clean
 
 all: build
 
@@ -14,9 +14,18 @@ build: deps
 	cmake -S . -B $(BUILD) $(CMAKE_FLAGS) -DLYT_WERROR=ON
 	cmake --build $(BUILD) -j $(JOBS)
 
-# Until the player's window exists this renders the bundled sample and says where it went.
-run: build
-	tools/run.sh $(BUILD) $(FILE)
+# Builds the program and what it loads (the hook library, its translations and help pages), not the
+# tests, and starts it with FILE, or with the bundled sample: make run FILE="$HOME/Recordings/Interview 3.mp3"
+run: deps
+	cmake -S . -B $(BUILD) $(CMAKE_FLAGS) -DLYT_WERROR=ON
+	cmake --build $(BUILD) -j $(JOBS) --target lystrel2
+	tools/run.sh "$(BUILD)" "$$LYT_RUN_FILE"
+run: export LYT_RUN_FILE = $(FILE)
+
+# Brings resources/translations/lystrel2_en.ts up to date with the texts in the code; then translate
+# the entries it marks unfinished (Qt Linguist or by hand) and rebuild.
+translations: deps
+	tools/update-translations.sh
 
 # Every stage runs even when an earlier one fails; the end names the stages that failed and the
 # time each took, and make test fails when any did.
@@ -78,9 +87,10 @@ bench: build
 	$(XVFB) $(BUILD)/bench/ui_bench
 	$(XVFB) $(BUILD)/bench/hotkey_bench
 
-# A .deb of the program in build/.
+# A .deb of the program in build/ (stripped), checked with lintian.
 package: build
 	cd $(BUILD) && cpack -G DEB
+	lintian --no-tag-display-limit $(BUILD)/lystrel2_*.deb
 
 clean:
 	rm -rf $(BUILD) $(BUILD)-asan $(BUILD)-tsan $(BUILD)-fuzz

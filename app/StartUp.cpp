@@ -37,6 +37,28 @@ std::string localBytes(const QUrl &url) {
   return QByteArray::fromPercentEncoding(encoded).toStdString();
 }
 
+// What the engine plays, all together first (the stated kinds, then the rest), then by kind.
+QStringList openDialogFilters() {
+  const QString sound =
+      QStringLiteral("*.mp3 *.mp2 *.mp1 *.ogg *.oga *.opus *.wav *.flac *.aif *.aiff *.aifc *.wma "
+                     "*.m4a *.aac *.amr *.3gp *.3g2");
+  const QString video = QStringLiteral("*.mp4 *.m4v *.mov *.mkv *.webm");
+  const QString modules = QStringLiteral("*.mo3 *.xm *.mod *.s3m *.it *.mtm *.mptm *.umx");
+  const auto entry = [](const QString &name, const QString &patterns) {
+    return name + QStringLiteral(" (") + patterns + QStringLiteral(")");
+  };
+  const QString playable =
+      QStringLiteral("*.mo3 *.xm *.mod *.s3m *.it *.mtm *.mp3 *.mp2 *.mp1 *.ogg *.wav *.wma "
+                     "*.oga *.opus *.flac *.aif *.aiff *.aifc *.m4a *.aac *.amr *.3gp *.3g2 "
+                     "*.mptm *.umx ") +
+      video;
+  return {entry(QCoreApplication::translate("TfrmMain", "Playable files"), playable),
+          entry(QCoreApplication::translate("TfrmMain", "音声ファイル"), sound),
+          entry(QCoreApplication::translate("TfrmMain", "動画の音声"), video),
+          entry(QCoreApplication::translate("TfrmMain", "トラッカーモジュール"), modules),
+          entry(QCoreApplication::translate("TfrmMain", "All files"), QStringLiteral("*"))};
+}
+
 QPixmap buttonStrip(const char *resource) {
   return QPixmap(QString::fromLatin1(resource));
 }
@@ -159,9 +181,7 @@ bool TfrmMain::event(QEvent *event) {
 void TfrmMain::Open1Click() {
   QFileDialog dialog(this);
   dialog.setFileMode(QFileDialog::ExistingFile);
-  dialog.setNameFilters({QStringLiteral("Playable files (*.mo3 *.xm *.mod *.s3m *.it *.mtm *.mp3 *.mp2 *.mp1 "
-                                        "*.ogg *.wav *.wma)"),
-                         QStringLiteral("All files (*)")});
+  dialog.setNameFilters(openDialogFilters());
   dialog.selectFile(QString());
   if (dialog.exec() == QDialog::Accepted && !dialog.selectedUrls().isEmpty())
     OpenMediaFile(localBytes(dialog.selectedUrls().first()));

@@ -10,6 +10,7 @@
 #include <QCloseEvent>
 #include <QContextMenuEvent>
 #include <QFrame>
+#include <QIcon>
 #include <QLabel>
 #include <QLayout>
 #include <QMenu>
@@ -61,6 +62,7 @@ static void loadImageResources() {
 TfrmMain::TfrmMain(QWidget *parent) : QMainWindow(parent) {
   loadImageResources();
   setWindowTitle(QStringLiteral("Lystrel2"));
+  setWindowIcon(QIcon::fromTheme(QStringLiteral("lystrel2"), QIcon(QStringLiteral(":/lystrel2.svg"))));
   setFont(pixelFont(12)); // the four menus fit the narrow window
   setObjectName(QStringLiteral("TfrmMain"));
   ClientArea = new QWidget(this);
@@ -82,28 +84,28 @@ TfrmMain::~TfrmMain() = default;
 void TfrmMain::createMenus() {
   MainMenu1 = menuBar();
   MainMenu1->setStyleSheet(QStringLiteral("QMenuBar::item { padding: 2px 3px; }"));
-  File1 = MainMenu1->addMenu(QStringLiteral("ファイル(&F)"));
-  Open1 = File1->addAction(QStringLiteral("開く(&O)..."));
+  File1 = MainMenu1->addMenu(tr("ファイル(&F)"));
+  Open1 = File1->addAction(tr("開く(&O)..."));
   File1->addSeparator();
-  Exit1 = File1->addAction(QStringLiteral("終了(&X)"));
-  Player1 = MainMenu1->addMenu(QStringLiteral("プレーヤ(&P)"));
-  MnItmCopyCounter = Player1->addAction(QStringLiteral("カウンタコピー(&C)"));
-  MnItmSetCounter = Player1->addAction(QStringLiteral("カウンタ指定(&P)..."));
-  A1 = Player1->addAction(QStringLiteral("リピートA点の指定(&A)"));
-  B1 = Player1->addAction(QStringLiteral("リピートB点の指定(&B)"));
+  Exit1 = File1->addAction(tr("終了(&X)"));
+  Player1 = MainMenu1->addMenu(tr("プレーヤ(&P)"));
+  MnItmCopyCounter = Player1->addAction(tr("カウンタコピー(&C)"));
+  MnItmSetCounter = Player1->addAction(tr("カウンタ指定(&P)..."));
+  A1 = Player1->addAction(tr("リピートA点の指定(&A)"));
+  B1 = Player1->addAction(tr("リピートB点の指定(&B)"));
   A1->setCheckable(true);
   B1->setCheckable(true);
-  Option1 = MainMenu1->addMenu(QStringLiteral("オプション(&O)"));
-  N1 = Option1->addAction(QStringLiteral("設定(&S)..."));
-  Help1 = MainMenu1->addMenu(QStringLiteral("ヘルプ(&H)"));
-  HelpIndex1 = Help1->addAction(QStringLiteral("目次とキーワード(&C)"));
-  About1 = Help1->addAction(QStringLiteral("バージョン情報(&A)..."));
+  Option1 = MainMenu1->addMenu(tr("オプション(&O)"));
+  N1 = Option1->addAction(tr("設定(&S)..."));
+  Help1 = MainMenu1->addMenu(tr("ヘルプ(&H)"));
+  HelpIndex1 = Help1->addAction(tr("目次とキーワード(&C)"));
+  About1 = Help1->addAction(tr("バージョン情報(&A)..."));
 
   PopupMenu1 = new QMenu(this);
-  ItemTopMost = PopupMenu1->addAction(QStringLiteral("常に手前に表示"));
+  ItemTopMost = PopupMenu1->addAction(tr("常に手前に表示"));
   N4 = PopupMenu1->addSeparator();
-  ItemFullMode = PopupMenu1->addAction(QStringLiteral("フル モード"));
-  ItemDspCntMode = PopupMenu1->addAction(QStringLiteral("カウンタ表示モード"));
+  ItemFullMode = PopupMenu1->addAction(tr("フル モード"));
+  ItemDspCntMode = PopupMenu1->addAction(tr("カウンタ表示モード"));
   for (QAction *item : {ItemTopMost, ItemFullMode, ItemDspCntMode})
     item->setCheckable(true);
 }
@@ -128,9 +130,9 @@ void TfrmMain::createControls() {
   PaintFrame = place(new PaintBox(Panel1), 1, 1, 99, 45);
 
   SpdBtn_PlayStop = place(new SpeedButton(true, c), 122, 58, 28, 22);
-  SpdBtn_PlayStop->setToolTip(QStringLiteral("再生／停止"));
+  SpdBtn_PlayStop->setToolTip(tr("再生／停止"));
   SpdBtn_Reset = place(new SpeedButton(false, c), 152, 58, 28, 22);
-  SpdBtn_Reset->setToolTip(QStringLiteral("リセット"));
+  SpdBtn_Reset->setToolTip(tr("リセット"));
   SpdBtn_RepStart = place(new SpeedButton(true, c), 122, 83, 28, 20);
   SpdBtn_RepStart->setText(QStringLiteral("A"));
   SpdBtn_RepEnd = place(new SpeedButton(true, c), 152, 83, 28, 20);
@@ -163,22 +165,22 @@ void TfrmMain::createEffectControls() {
     return label;
   };
 
-  Label4 = caption(QStringLiteral("速度 ="), 190, 116, 34, 11);
+  Label4 = caption(tr("速度 ="), 190, 116, 34, 11);
   lblTempo = value(QStringLiteral("1.00"), 225, 116, 30, 11);
-  lblTempo->setToolTip(QStringLiteral("クリックするとテンポを1.0倍に設定"));
-  Label5 = caption(QStringLiteral("倍"), 256, 116, 14, 11);
+  lblTempo->setToolTip(tr("クリックするとテンポを1.0倍に設定"));
+  Label5 = caption(tr("倍"), 256, 116, 14, 11);
   tbTempo = place(new TrackBar(Qt::Horizontal, c), 159, 129, 150, 17);
   tbTempo->setRange(-10, 10);
   Label_speed = caption(QStringLiteral("|"), 184, 124, 5, 7);
 
-  Label6 = caption(QStringLiteral("音程 = "), 157, 150, 35, 10);
+  Label6 = caption(tr("音程 = "), 157, 150, 35, 10);
   lblPitch = value(QStringLiteral("0"), 192, 150, 33, 10);
-  lblPitch->setToolTip(QStringLiteral("click to set Pitch Scaling to 0 semitones"));
+  lblPitch->setToolTip(tr("click to set Pitch Scaling to 0 semitones"));
   tbPitch = place(new TrackBar(Qt::Horizontal, c), 152, 172, 65, 17);
   tbPitch->setRange(-5, 5);
   Label_pitch = caption(QStringLiteral("|"), 182, 164, 5, 7);
 
-  Label8 = caption(QStringLiteral("音量 ="), 248, 150, 34, 10);
+  Label8 = caption(tr("音量 ="), 248, 150, 34, 10);
   lblVolume = value(QStringLiteral("50"), 282, 150, 33, 10);
   tbVolume = place(new TrackBar(Qt::Horizontal, c), 229, 172, 80, 17);
   tbVolume->setRange(0, 100);
@@ -188,7 +190,7 @@ void TfrmMain::createEffectControls() {
   tbTempo->setEnabled(false);
   tbPitch->setEnabled(false);
 
-  lblEqualizer = caption(QStringLiteral("イコライザ"), 42, 108, 60, 11);
+  lblEqualizer = caption(tr("イコライザ"), 42, 108, 60, 11);
   static constexpr int kEqLeft[6] = {12, 34, 56, 78, 100, 122};
   static const char *const kEqLabels[6] = {"120", "200", "400", "1.2K", "4K", "10K"};
   std::array<QLabel *, 6> labels{};

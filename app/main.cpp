@@ -1,5 +1,6 @@
 // Program entry: one instance per user, the main window and its dialogs, the message loop.
 #include "GuardedApplication.h"
+#include "Language.h"
 #include "Program.h"
 #include "SingleInstance.h"
 #include "U_Main.h"
@@ -51,6 +52,8 @@ int main(int argc, char **argv) {
   GuardedApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("Lystrel2"));
   QApplication::setApplicationDisplayName(QStringLiteral("Lystrel2"));
+  QApplication::setDesktopFileName(QStringLiteral("lystrel2"));
+  useLanguage(chosenLanguage());
 
   Program program(file);
   instance->listen([](const std::string &path) { frmMain->CopyDataReceived(path); });

@@ -1,5 +1,6 @@
 // The help command and the version dialog.
 #include "DesktopOpen.h"
+#include "Language.h"
 #include "MessageBox.h"
 #include "U_Main.h"
 #include "about.h"
@@ -12,16 +13,23 @@ namespace {
 // Beside the program (a build), or in the documentation folder of an installation.
 QString helpFile() {
   const QString dir = QCoreApplication::applicationDirPath();
-  const QString beside = dir + QStringLiteral("/Lyt2Help.html");
-  const QString installed = dir + QStringLiteral("/../share/doc/lystrel2/Lyt2Help.html");
+  const QString beside = dir + QStringLiteral("/") + helpPageName();
+  const QString installed = dir + QStringLiteral("/../share/doc/lystrel2/") + helpPageName();
   return QFileInfo::exists(beside) || !QFileInfo::exists(installed) ? beside : QFileInfo(installed).canonicalFilePath();
 }
 
 } // namespace
 
 void TfrmMain::HelpIndex1Click() {
-  if (!openWithDesktop(helpFile()))
-    showMessageBox(this, QStringLiteral("HTMLヘルプが起動出来ませんでした\r\n"), QStringLiteral("Lystrel2"), BoxIcon::None);
+  const QString file = helpFile();
+  const auto notOpened = [this, file] {
+    showMessageBox(this,
+                   tr("HTMLヘルプが起動出来ませんでした\r\n") +
+                       tr("ヘルプのファイルはここにあります: %1").arg(file),
+                   QStringLiteral("Lystrel2"), BoxIcon::None);
+  };
+  if (!openWithDesktop(file, notOpened))
+    notOpened();
 }
 
 void TfrmMain::About1Click() { frmAboutBox->exec(); }

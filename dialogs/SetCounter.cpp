@@ -50,7 +50,7 @@ std::optional<int64_t> parseCounterTime(const QString &text) {
 }
 
 TfrmSetCounter::TfrmSetCounter(QWidget *parent) : QDialog(parent) {
-  setWindowTitle(QStringLiteral("ｶｳﾝﾀ指定"));
+  setWindowTitle(tr("ｶｳﾝﾀ指定"));
   setFixedSize(115, 38);
   Edit1 = new QLineEdit(this);
   Edit1->setGeometry(30, 8, 55, 20);

@@ -2,6 +2,7 @@
 #include "about.h"
 
 #include "DesktopOpen.h"
+#include "Language.h"
 
 #include <QEvent>
 #include <QGuiApplication>
@@ -13,14 +14,15 @@
 TfrmAboutBox *frmAboutBox = nullptr;
 
 TfrmAboutBox::TfrmAboutBox(QWidget *parent) : QDialog(parent) {
-  setWindowTitle(QStringLiteral("バージョン情報"));
+  setWindowTitle(tr("バージョン情報"));
   setFixedSize(259, 58);
   Label2 = new QLabel(QStringLiteral("Lystrel2"), this);
   Label2->move(16, 9);
   LabelVersion = new QLabel(QStringLiteral("Ver9.99"), this);
   LabelVersion->move(104, 9);
   LabelVersion->setText(QStringLiteral("Ver ") + QStringLiteral(LYT_VERSION));
-  LblUrl = new QLabel(QStringLiteral(LYT_HELP_URL), this);
+  LblUrl =
+      new QLabel(QStringLiteral(LYT_HELP_URL).replace(QStringLiteral("Lyt2Help.html"), helpPageName()), this);
   LblUrl->move(16, 32);
   LblUrl->setMaximumWidth(168);
   QFont underlined = LblUrl->font();

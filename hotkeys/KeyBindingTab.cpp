@@ -13,8 +13,12 @@
 
 namespace {
 
-const QString kUnboundHint = QStringLiteral("登録するｷｰを押してから設定ボタンを押して下さい");
-const QString kBoundHint = QStringLiteral("新しいｷｰ設定をするにはまず現在のｷｰを解除して下さい");
+QString unboundHint() {
+  return KeyBindingTab::tr("登録するｷｰを押してから設定ボタンを押して下さい");
+}
+QString boundHint() {
+  return KeyBindingTab::tr("新しいｷｰ設定をするにはまず現在のｷｰを解除して下さい");
+}
 
 template <typename W> W *place(W *widget, int left, int top, int width, int height) {
   widget->setGeometry(left, top, width, height);
@@ -24,11 +28,11 @@ template <typename W> W *place(W *widget, int left, int top, int width, int heig
 } // namespace
 
 KeyBindingTab::KeyBindingTab(QWidget *parent) : QWidget(parent) {
-  Label3 = place(new QLabel(QStringLiteral("機能："), this), 11, 24, 100, 14);
+  Label3 = place(new QLabel(tr("機能："), this), 11, 24, 100, 14);
   ListBoxFunc = place(new QListWidget(this), 11, 40, 105, 88);
-  Label2 = place(new QLabel(QStringLiteral("新しいｷｰ設定："), this), 131, 24, 140, 14);
+  Label2 = place(new QLabel(tr("新しいｷｰ設定："), this), 131, 24, 140, 14);
   EditKeyDef = place(new QLineEdit(this), 131, 40, 145, 20);
-  Label5 = place(new QLabel(QStringLiteral("現在のｷｰ設定："), this), 131, 80, 140, 14);
+  Label5 = place(new QLabel(tr("現在のｷｰ設定："), this), 131, 80, 140, 14);
   StaticTextCurrentKeyDef = place(new QLabel(this), 131, 99, 145, 20);
   StaticTextCurrentKeyDef->setFrameShape(QFrame::Panel);
   StaticTextCurrentKeyDef->setFrameShadow(QFrame::Sunken);
@@ -36,8 +40,8 @@ KeyBindingTab::KeyBindingTab(QWidget *parent) : QWidget(parent) {
   QPalette white = StaticTextCurrentKeyDef->palette();
   white.setColor(QPalette::Window, Qt::white);
   StaticTextCurrentKeyDef->setPalette(white);
-  BtnKeySet = place(new QPushButton(QStringLiteral("設定"), this), 291, 40, 65, 25);
-  BtnRelise = place(new QPushButton(QStringLiteral("解除"), this), 291, 72, 65, 25);
+  BtnKeySet = place(new QPushButton(tr("設定"), this), 291, 40, 65, 25);
+  BtnRelise = place(new QPushButton(tr("解除"), this), 291, 72, 65, 25);
   BtnKeySet->setEnabled(false);
   BtnRelise->setEnabled(false);
   BtnKeySet->setAutoDefault(false);
@@ -118,8 +122,8 @@ bool KeyBindingTab::IsKeyFree(uint32_t keyCode, int32_t modifiers) {
   for (int slot = 1; slot <= KeyMapSlots; ++slot) {
     const KeyBinding &b = EditKeyMap.slot(slot);
     if (b.Modifiers == modifiers && b.KeyCode == static_cast<int32_t>(keyCode)) {
-      showMessageBox(window(), QStringLiteral("このｷｰは既に他の機能に割り当てれれています"),
-                     QStringLiteral("Lystrel2"), BoxIcon::None);
+      showMessageBox(window(), tr("このｷｰは既に他の機能に割り当てれれています"), QStringLiteral("Lystrel2"),
+                     BoxIcon::None);
       return false;
     }
   }
@@ -154,10 +158,10 @@ void KeyBindingTab::ShowCurrentBinding(int index) {
     bound = true;
   }
   if (bound) {
-    setToolTip(kBoundHint);
+    setToolTip(boundHint());
     focusIfShown(BtnRelise);
   } else {
-    setToolTip(kUnboundHint);
+    setToolTip(unboundHint());
     setFieldEnabled(true);
     BtnRelise->setEnabled(false);
     focusIfShown(EditKeyDef);

@@ -1,15 +1,41 @@
 // The command and key name tables.
 #include "KeyNames.h"
 
+#include <QCoreApplication>
+
 #include <array>
 
 namespace {
 
 const std::array<const char *, 22> kFunctionNames{
-    "再生・停止",     "早送り",         "巻き戻し",      "リセット",       "カウンタコピー", "カウンタ指定",
-    "イコライザ120",  "イコライザ200",  "イコライザ400", "イコライザ1.2K", "イコライザ4K",   "イコライザ10K",
-    "A点 設定／解除", "B点 設定／解除", "音量アップ",    "音量ダウン",     "速度0.5倍",      "速度1.0倍",
-    "速度1.5倍",      "速度2.0倍",      "速度変更＋",    "速度変更－"};
+    QT_TRANSLATE_NOOP("KeyNames", "再生・停止"),
+    QT_TRANSLATE_NOOP("KeyNames", "早送り"),
+    QT_TRANSLATE_NOOP("KeyNames", "巻き戻し"),
+    QT_TRANSLATE_NOOP("KeyNames", "リセット"),
+    QT_TRANSLATE_NOOP("KeyNames", "カウンタコピー"),
+    QT_TRANSLATE_NOOP("KeyNames", "カウンタ指定"),
+    QT_TRANSLATE_NOOP("KeyNames", "イコライザ120"),
+    QT_TRANSLATE_NOOP("KeyNames", "イコライザ200"),
+    QT_TRANSLATE_NOOP("KeyNames", "イコライザ400"),
+    QT_TRANSLATE_NOOP("KeyNames", "イコライザ1.2K"),
+    QT_TRANSLATE_NOOP("KeyNames", "イコライザ4K"),
+    QT_TRANSLATE_NOOP("KeyNames", "イコライザ10K"),
+    QT_TRANSLATE_NOOP("KeyNames", "A点 設定／解除"),
+    QT_TRANSLATE_NOOP("KeyNames", "B点 設定／解除"),
+    QT_TRANSLATE_NOOP("KeyNames", "音量アップ"),
+    QT_TRANSLATE_NOOP("KeyNames", "音量ダウン"),
+    QT_TRANSLATE_NOOP("KeyNames", "速度0.5倍"),
+    QT_TRANSLATE_NOOP("KeyNames", "速度1.0倍"),
+    QT_TRANSLATE_NOOP("KeyNames", "速度1.5倍"),
+    QT_TRANSLATE_NOOP("KeyNames", "速度2.0倍"),
+    QT_TRANSLATE_NOOP("KeyNames", "速度変更＋"),
+    QT_TRANSLATE_NOOP("KeyNames", "速度変更－")};
+
+// The key names that are Japanese words, for the translation (names are translated by their text).
+[[maybe_unused]] const char *const kJapaneseKeyNames[] = {
+    QT_TRANSLATE_NOOP("KeyNames", "ろ"),       QT_TRANSLATE_NOOP("KeyNames", "無変換"),
+    QT_TRANSLATE_NOOP("KeyNames", "変換"),     QT_TRANSLATE_NOOP("KeyNames", "カタカナ"),
+    QT_TRANSLATE_NOOP("KeyNames", "半角/全角")};
 
 struct Named {
   uint32_t code;
@@ -45,14 +71,14 @@ QString tableName(uint32_t k) {
     return QString(QChar(static_cast<char16_t>('0' + k - 0x60)));
   for (const Named &n : kNamed)
     if (n.code == k)
-      return QString::fromUtf8(n.name);
+      return QCoreApplication::translate("KeyNames", n.name);
   return {};
 }
 
 } // namespace
 
 QString functionName(int index) {
-  return QString::fromUtf8(kFunctionNames.at(index));
+  return QCoreApplication::translate("KeyNames", kFunctionNames.at(index));
 }
 
 bool inKeyNameTable(uint32_t virtualKey) {
@@ -67,7 +93,7 @@ QString keyName(uint32_t k) {
     return QStringLiteral("F%1").arg(k - 0x70 + 1);
   for (const Named &n : kExtra)
     if (n.code == k)
-      return QString::fromUtf8(n.name);
+      return QCoreApplication::translate("KeyNames", n.name);
   return {};
 }
 

@@ -1,8 +1,23 @@
-// xdg-open, started detached.
+// xdg-open, watched until it ends so that a handler that finds nothing can be reported.
 #include "DesktopOpen.h"
 
+#include <QCoreApplication>
 #include <QProcess>
 
-bool openWithDesktop(const QString &fileOrAddress) {
-  return QProcess::startDetached(QStringLiteral("xdg-open"), {fileOrAddress});
+bool openWithDesktop(const QString &fileOrAddress, std::function<void()> failedLater) {
+  auto *opener = new QProcess(QCoreApplication::instance());
+  opener->setProcessChannelMode(QProcess::ForwardedChannels);
+  opener->setInputChannelMode(QProcess::ForwardedInputChannel);
+  opener->start(QStringLiteral("xdg-open"), {fileOrAddress});
+  if (!opener->waitForStarted()) {
+    delete opener;
+    return false;
+  }
+  QObject::connect(opener, &QProcess::finished, opener,
+                   [opener, failedLater = std::move(failedLater)](int exitCode, QProcess::ExitStatus status) {
+                     if ((exitCode != 0 || status != QProcess::NormalExit) && failedLater)
+                       failedLater();
+                     opener->deleteLater();
+                   });
+  return true;
 }

@@ -3,5 +3,9 @@
 
 #include <QString>
 
-// Starts the handler without waiting for it; false when it could not be started at all.
-bool openWithDesktop(const QString &fileOrAddress);
+#include <functional>
+
+// Starts the handler without waiting for it to finish; false when it could not be started at all.
+// `failedLater` runs on this thread if the handler ends with a non-zero status (xdg-open found no
+// program for the file).
+bool openWithDesktop(const QString &fileOrAddress, std::function<void()> failedLater = {});

@@ -7,6 +7,7 @@
 #include "TrackBar.h"
 #include "U_Main.h"
 
+#include <QCoreApplication>
 #include <QFile>
 #include <QLabel>
 
@@ -32,12 +33,50 @@ QString engineErrorText(const QString &message, int engineCode, int effectsCode)
   const QString effects = QString::number(static_cast<uint32_t>(effectsCode));
   QString text;
   if (engine == QLatin1String("2"))
-    text += QStringLiteral("ファイル読み込み時にエラーが発生しました") + QLatin1String(kCrLf);
+    text += QCoreApplication::translate("Error", "ファイル読み込み時にエラーが発生しました") +
+            QLatin1String(kCrLf);
   text += message + QLatin1String(kCrLf) + QLatin1String(kCrLf) + QStringLiteral("BASS Error Code: ") +
           engine + QLatin1String(kCrLf);
   if (effects != QLatin1String("0"))
     text += QStringLiteral("BASS_FX Error Code: ") + effects;
+  const QString cause = engineErrorCause(engineCode != 0 ? engineCode : effectsCode);
+  if (!cause.isEmpty())
+    text += (effects != QLatin1String("0") ? QLatin1String(kCrLf) : QLatin1String()) + cause;
   return text;
+}
+
+QString engineErrorCause(int code) {
+  switch (code) {
+  case BASS_ERROR_MEM:
+    return QCoreApplication::translate("Error", "メモリが足りません。");
+  case BASS_ERROR_FILEOPEN:
+    return QCoreApplication::translate("Error", "ファイルを開けません。");
+  case BASS_ERROR_DRIVER:
+  case BASS_ERROR_DEVICE:
+    return QCoreApplication::translate("Error", "サウンドデバイスを開けませんでした。");
+  case BASS_ERROR_HANDLE:
+    return QCoreApplication::translate("Error", "開いているファイルがありません。");
+  case BASS_ERROR_FORMAT:
+    return QCoreApplication::translate("Error", "サウンドデバイスがこの音の形式に対応していません。");
+  case BASS_ERROR_POSITION:
+    return QCoreApplication::translate("Error", "その位置はファイルの範囲外です。");
+  case BASS_ERROR_INIT:
+    return QCoreApplication::translate("Error", "サウンド出力が準備されていません。");
+  case BASS_ERROR_ALREADY:
+    return QCoreApplication::translate("Error", "サウンド出力はすでに準備されています。");
+  case BASS_ERROR_ILLPARAM:
+    return QCoreApplication::translate("Error", "不正な値が指定されました。");
+  case BASS_ERROR_NOPLAY:
+    return QCoreApplication::translate("Error", "再生されていません。");
+  case BASS_ERROR_NOTAVAIL:
+    return QCoreApplication::translate("Error", "求められたデータがありません。");
+  case BASS_ERROR_FILEFORM:
+    return QCoreApplication::translate("Error", "ファイルの形式に対応していません。");
+  case 0:
+    return {};
+  default:
+    return QCoreApplication::translate("Error", "原因不明のエラーです。");
+  }
 }
 
 void EndSyncCallback(HSYNC, DWORD, DWORD, DWORD) {
@@ -89,7 +128,7 @@ void TfrmMain::OpenMediaFile(const std::string &path) {
   Channel = LYT_OpenFile(path.c_str(), BASS_STREAM_DECODE, kModuleFlags, &tries);
   IsMusic = tries == 3;
   if (!Channel) {
-    Error(QStringLiteral("ファイル名＝") + QFile::decodeName(QByteArray::fromStdString(path)));
+    Error(tr("ファイル名＝") + QFile::decodeName(QByteArray::fromStdString(path)));
     return;
   }
   if (!BASS_FX_TempoCreate(Channel, 0)) {

@@ -36,7 +36,7 @@ QSpinBox *numberBox(QWidget *parent, int left, int top, int height, int max) {
 } // namespace
 
 TfrmAudioProp::TfrmAudioProp(QWidget *parent) : QDialog(parent) {
-  setWindowTitle(QStringLiteral("設定"));
+  setWindowTitle(tr("設定"));
   setFixedSize(385, 245);
   QFont small = font();
   small.setPixelSize(11); // the designed layout is tight
@@ -44,32 +44,32 @@ TfrmAudioProp::TfrmAudioProp(QWidget *parent) : QDialog(parent) {
   PageControl1 = place(new QTabWidget(this), 8, 2, 372, 204);
 
   TabSheet1 = new QWidget;
-  place(new QLabel(QStringLiteral("自動巻き戻し秒数"), TabSheet1), 10, 26, 95, 14);
+  place(new QLabel(tr("自動巻き戻し秒数"), TabSheet1), 10, 26, 95, 14);
   RevSecUpDown = numberBox(TabSheet1, 107, 19, 20, 20);
-  place(new QLabel(QStringLiteral("早送・巻戻秒数"), TabSheet1), 10, 66, 95, 14);
+  place(new QLabel(tr("早送・巻戻秒数"), TabSheet1), 10, 66, 95, 14);
   UpDownFfRw = numberBox(TabSheet1, 107, 58, 20, 50);
-  LblSpeed = place(new QLabel(QStringLiteral("速度変更(単位：0.01)"), TabSheet1), 188, 26, 112, 14);
+  LblSpeed = place(new QLabel(tr("速度変更(単位：0.01)"), TabSheet1), 188, 26, 112, 14);
   UpDownChangeSpeed = numberBox(TabSheet1, 300, 19, 19, 120);
-  RepeatSoundGroup = place(new QGroupBox(QStringLiteral("リピート開始音"), TabSheet1), 3, 107, 353, 62);
+  RepeatSoundGroup = place(new QGroupBox(tr("リピート開始音"), TabSheet1), 3, 107, 353, 62);
   StaticText1 = place(new QLabel(RepeatSoundGroup), 8, 17, 337, 16);
   StaticText1->setFrameShape(QFrame::Panel);
   StaticText1->setFrameShadow(QFrame::Sunken);
-  BtnRepFnReset = place(new QPushButton(QStringLiteral("リセット"), RepeatSoundGroup), 248, 37, 49, 17);
-  BtnRepFnRef = place(new QPushButton(QStringLiteral("参照"), RepeatSoundGroup), 312, 37, 32, 17);
-  PageControl1->addTab(TabSheet1, QStringLiteral("再生"));
+  BtnRepFnReset = place(new QPushButton(tr("リセット"), RepeatSoundGroup), 248, 37, 49, 17);
+  BtnRepFnRef = place(new QPushButton(tr("参照"), RepeatSoundGroup), 312, 37, 32, 17);
+  PageControl1->addTab(TabSheet1, tr("再生"));
 
   TabSheet6 = new KeyBindingTab;
   ChkBoxNonLockMode =
-      place(new QCheckBox(QStringLiteral("ノンロックモードを有効にする（再生・停止キーのみ）"), TabSheet6),
+      place(new QCheckBox(tr("ノンロックモードを有効にする（再生・停止キーのみ）"), TabSheet6),
             16, 150, 325, 14);
-  PageControl1->addTab(TabSheet6, QStringLiteral("ｷｰ設定"));
+  PageControl1->addTab(TabSheet6, tr("ｷｰ設定"));
 
   TabSheet7 = new QWidget;
-  ChkBoxTopMost = place(new QCheckBox(QStringLiteral("常に手前に表示"), TabSheet7), 10, 24, 117, 14);
-  PageControl1->addTab(TabSheet7, QStringLiteral("表示"));
+  ChkBoxTopMost = place(new QCheckBox(tr("常に手前に表示"), TabSheet7), 10, 24, 117, 14);
+  PageControl1->addTab(TabSheet7, tr("表示"));
 
-  BtnWavePropOK = place(new QPushButton(QStringLiteral("保存"), this), 218, 212, 65, 23);
-  BtnWavePropCancel = place(new QPushButton(QStringLiteral("ｷｬﾝｾﾙ"), this), 289, 212, 65, 23);
+  BtnWavePropOK = place(new QPushButton(tr("保存"), this), 218, 212, 65, 23);
+  BtnWavePropCancel = place(new QPushButton(tr("ｷｬﾝｾﾙ"), this), 289, 212, 65, 23);
   BtnWavePropOK->setDefault(true);
   for (QPushButton *button : {BtnRepFnReset, BtnRepFnRef, BtnWavePropCancel})
     button->setAutoDefault(false);

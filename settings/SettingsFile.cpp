@@ -58,8 +58,10 @@ std::string IniPath() {
     return forced;
   const std::string dir = executableDir();
   const std::string beside = dir + "/Lyt2.ini";
-  // An installed program keeps its settings with the user, even when run by root.
-  const bool installed = dir.rfind("/usr/", 0) == 0 || dir == "/bin" || dir == "/sbin";
+  // A program run from its build folder has its hook library beside it and keeps its settings there;
+  // an installed one (the hook library under lib/) keeps them with the user, even when run by root.
+  const bool installed = dir.rfind("/usr/", 0) == 0 || dir == "/bin" || dir == "/sbin" ||
+                         access((dir + "/libTarvix2.so").c_str(), F_OK) != 0;
   if (!installed &&
       (access(beside.c_str(), W_OK) == 0 || (access(beside.c_str(), F_OK) != 0 && access(dir.c_str(), W_OK) == 0)))
     return beside;

@@ -47,8 +47,7 @@ void TfrmMain::SaveSettings() {
   IniFile file = IniFile::load(path);
   writeSettingsFile(file, Settings, KeyMap, live);
   if (!file.save(path))
-    showMessageBox(this,
-                   QFile::decodeName(QByteArray::fromStdString(path)) + QStringLiteral(" に書き込めません."),
+    showMessageBox(this, tr("%1 に書き込めません.").arg(QFile::decodeName(QByteArray::fromStdString(path))),
                    QStringLiteral("Lystrel2"), BoxIcon::Error);
 }
 

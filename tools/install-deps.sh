@@ -12,6 +12,7 @@ packages=(
   xvfb xauth openbox xclip xdg-utils dpkg-dev fonts-noto-cjk espeak-ng ffmpeg
   mpg123 soundstretch
   clang libclang-rt-14-dev llvm
+  qt6-tools-dev qt6-l10n-tools libqt6svg6 appstream lintian
 )
 
 missing=()

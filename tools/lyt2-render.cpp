@@ -25,10 +25,10 @@ const char kUsage[] =
     "\n"
     "  --start SEC      start at this second of the recording (whole seconds, default 0)\n"
     "  --length SEC     render this many seconds of the recording (default: to the end)\n"
-    "  --tempo P        tempo change in percent, -50..300 (default 0)\n"
-    "  --pitch S        pitch shift in semitones, -5..5 (default 0)\n"
-    "  --volume V       volume 0..100 (default 100)\n"
-    "  --eq p0,..,p5    equaliser slider positions 0..19 for 120, 200, 400, 1213, 4000 and\n"
+    "  --tempo P        tempo change in percent, -50 to 300 (default 0)\n"
+    "  --pitch S        pitch shift in semitones, -5 to 5 (default 0)\n"
+    "  --volume V       volume, 0 to 100 (default 100)\n"
+    "  --eq p0,..,p5    equaliser slider positions 0 to 19 for 120, 200, 400, 1213, 4000 and\n"
     "                   10000 Hz; gain in dB = 11, 11, 12, 12, 11, 11 minus the position.\n"
     "                   Missing positions are 10. Without --eq the sound is not equalised.\n"
     "  --help           show this text\n"
@@ -52,12 +52,19 @@ struct Options {
   std::exit(1);
 }
 
+// A bound as people write it: -50, 300, 0.5.
+std::string plainNumber(double value) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%g", value);
+  return text;
+}
+
 double number(const char *text, const char *option, double low, double high) {
   char *end = nullptr;
   const double value = std::strtod(text, &end);
   if (end == text || *end != '\0' || !(value >= low && value <= high))
-    usageError(std::string(option) + " wants a number from " + std::to_string(low) + " to " +
-               std::to_string(high) + ", not '" + text + "'");
+    usageError(std::string(option) + " wants a number from " + plainNumber(low) + " to " + plainNumber(high) +
+               ", not '" + text + "'");
   return value;
 }
 

@@ -15,6 +15,7 @@ fi
 
 if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
   echo "No display found: starting on a virtual X display (xvfb-run); nothing will be visible."
+  echo "Press Ctrl+C to stop it (it saves its settings as it closes)."
   exec xvfb-run -a -s "-screen 0 1280x1024x24" "$here/$build/lystrel2" "$file"
 fi
 exec "$here/$build/lystrel2" "$file"

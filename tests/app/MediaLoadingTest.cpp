@@ -95,8 +95,9 @@ TEST_F(MainWindowTest, AMissingFileShowsTheReadErrorAndLeavesNothingLoaded) {
   EXPECT_EQ(boxes[0].title, QStringLiteral("Error"));
   EXPECT_EQ(boxes[0].icon, BoxIcon::Error);
   EXPECT_EQ(boxes[0].text, QStringLiteral("ファイル読み込み時にエラーが発生しました") + kCrLf +
-                               QStringLiteral("ファイル名＝") + QString::fromStdString(missing) + kCrLf + kCrLf +
-                               QStringLiteral("BASS Error Code: 2") + kCrLf);
+                               QStringLiteral("ファイル名＝") + QString::fromStdString(missing) + kCrLf +
+                               kCrLf + QStringLiteral("BASS Error Code: 2") + kCrLf +
+                               QStringLiteral("ファイルを開けません。"));
   EXPECT_EQ(window->Channel, 0u);
   EXPECT_TRUE(window->IsMusic);
   EXPECT_EQ(window->hsPosition->Max(), 3) << "the old maximum stays";
@@ -112,7 +113,9 @@ TEST_F(MainWindowTest, AFileNoEngineReadsShowsItsCodesWithoutTheReadErrorLine) {
   window->OpenMediaFile(path);
   ASSERT_EQ(boxes.size(), 1u);
   EXPECT_EQ(boxes[0].text, QStringLiteral("ファイル名＝") + QString::fromStdString(path) + kCrLf + kCrLf +
-                               QStringLiteral("BASS Error Code: 41") + kCrLf + QStringLiteral("BASS_FX Error Code: 5"));
+                               QStringLiteral("BASS Error Code: 41") + kCrLf +
+                               QStringLiteral("BASS_FX Error Code: 5") + kCrLf +
+                               QStringLiteral("ファイルの形式に対応していません。"));
 }
 
 TEST_F(MainWindowTest, OnlyTheFirstOfThreeDroppedFilesOpens) {

@@ -232,6 +232,7 @@ TEST_F(MainWindowTest, PicturesOfTheModesAndTheDialogTabs) {
   };
   save(window, "full-mode");
   window->ItemDspCntModeClick();
+  EXPECT_TRUE(QTest::qWaitFor([&] { return window->size() == QSize(245, 18); }, 5000)) << "the strip itself";
   save(window, "counter-mode");
   window->ItemFullModeClick();
   frmAudioProp->show();
@@ -273,8 +274,20 @@ TEST_F(MainWindowTest, HelpSaysSoWhenNoOpenerCanBeStarted) {
   window->HelpIndex1Click();
   setenv("PATH", path.c_str(), 1);
   ASSERT_EQ(boxes.size(), 1u);
-  EXPECT_EQ(boxes[0].text, QStringLiteral("HTMLヘルプが起動出来ませんでした\r\n"));
+  EXPECT_EQ(boxes[0].text,
+            QStringLiteral("HTMLヘルプが起動出来ませんでした\r\nヘルプのファイルはここにあります: ") +
+                QCoreApplication::applicationDirPath() + QStringLiteral("/Lyt2Help.html"));
   EXPECT_EQ(boxes[0].title, QStringLiteral("Lystrel2"));
+
+  {
+    std::ofstream script(fake + "/xdg-open");
+    script << "#!/bin/sh\nexit 3\n"; // what xdg-open says when no program opens the file
+  }
+  setenv("PATH", fake.c_str(), 1);
+  window->HelpIndex1Click();
+  setenv("PATH", path.c_str(), 1);
+  EXPECT_TRUE(QTest::qWaitFor([&] { return boxes.size() == 2; }, 10000)) << "an opener that finds nothing";
+  EXPECT_EQ(boxes.back().text, boxes[0].text);
 }
 
 } // namespace

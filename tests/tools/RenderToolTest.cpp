@@ -67,13 +67,15 @@ TEST(RenderTool, ABadFileOrBadArgumentsSayWhy) {
   const ToolRun bad =
       run(quoted(fixture("pcm16.wav").path) + " " + quoted(scratchPath("y.wav")) + " --tempo 500");
   EXPECT_EQ(bad.status, 1);
-  EXPECT_NE(bad.out.find("--tempo"), std::string::npos) << bad.out;
+  EXPECT_NE(bad.out.find("--tempo wants a number from -50 to 300, not '500'"), std::string::npos) << bad.out;
   const ToolRun help = run("--help");
   EXPECT_EQ(help.status, 0);
   EXPECT_NE(help.out.find("usage: lyt2-render"), std::string::npos);
   const ToolRun unwritable =
       run(quoted(fixture("pcm16.wav").path) + " " + quoted(scratchPath("no/such/dir/z.wav")));
   EXPECT_EQ(unwritable.status, 3) << unwritable.out;
+  EXPECT_NE(unwritable.out.find("cannot write " + scratchPath("no/such/dir/z.wav")), std::string::npos)
+      << unwritable.out;
 }
 
 } // namespace
