@@ -8,7 +8,8 @@ packages=(
   libavformat-dev libavcodec-dev libswresample-dev libavutil-dev
   libopenmpt-dev libsoundtouch-dev libsdl2-dev libkissfft-dev
   libgtest-dev libgmock-dev libbenchmark-dev
-  qt6-base-dev libxcb1-dev libxcb-record0-dev libxcb-keysyms1-dev libxcb-xtest0-dev
+  qt6-base-dev libxcb1-dev libxcb-record0-dev libxcb-keysyms1-dev libxcb-xtest0-dev libxcb-xinput-dev
+  libevdev-dev udev
   xvfb xauth openbox xclip xdg-utils dpkg-dev fonts-noto-cjk espeak-ng
 )
 
