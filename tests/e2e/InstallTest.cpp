@@ -23,7 +23,8 @@ TEST(Installation, PutsEveryFileInPlaceAndTheProgramStartsWithItsHook) {
   ASSERT_EQ(std::system(install.c_str()), 0);
   for (const char *file : {"bin/lystrel2", "bin/lyt2-render", "lib/lystrel2/libTarvix2.so",
                            "share/doc/lystrel2/Lyt2Help.html", "share/doc/lystrel2/help/full-mode.png",
-                           "share/applications/lystrel2.desktop", "share/icons/hicolor/scalable/apps/lystrel2.svg"})
+                           "share/applications/lystrel2.desktop", "share/icons/hicolor/scalable/apps/lystrel2.svg",
+                           "lib/udev/rules.d/70-lystrel2-pedals.rules"})
     EXPECT_TRUE(std::filesystem::exists(prefix + "/" + file)) << file;
 
   const std::string runtime = lyt::test::scratchPath("install-run"), log = lyt::test::scratchPath("install.log");
