@@ -11,6 +11,7 @@
 #include "support/Signals.h"
 
 #include <QApplication>
+#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
@@ -19,7 +20,9 @@
 #include <QTest>
 #include <QTimer>
 
+#include <linux/capability.h>
 #include <linux/input.h>
+#include <sys/syscall.h>
 #include <sndfile.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
@@ -104,6 +107,22 @@ TEST(PedalMonitorTest, TakesKnownPedalsIgnoresKeyboardsAndFollowsPlugging) {
   EXPECT_EQ(monitor.openPedals().size(), 1);
 }
 
+// File permissions hold for this thread as they do for the user at the seat, root or not.
+class WithoutPermissionOverride {
+public:
+  WithoutPermissionOverride() {
+    ::syscall(SYS_capget, &header_, saved_);
+    __user_cap_data_struct reduced[2] = {saved_[0], saved_[1]};
+    reduced[0].effective &= ~((1u << CAP_DAC_OVERRIDE) | (1u << CAP_DAC_READ_SEARCH));
+    ::syscall(SYS_capset, &header_, reduced);
+  }
+  ~WithoutPermissionOverride() { ::syscall(SYS_capset, &header_, saved_); }
+
+private:
+  __user_cap_header_struct header_{_LINUX_CAPABILITY_VERSION_3, 0};
+  __user_cap_data_struct saved_[2]{};
+};
+
 class PedalKeys : public MainWindowTest {
 protected:
   void SetUp() override {
@@ -153,6 +172,30 @@ TEST_F(PedalKeys, TheKeyFieldCapturesAPedalSwitch) {
   window->N1Click();
   EXPECT_TRUE(captured);
   EXPECT_EQ(KeyMap.slot(3), (KeyBinding{0, 0x8A, 3}));
+}
+
+TEST_F(PedalKeys, TheKeyTabSaysWhenAPedalCannotBeOpenedUntilItCan) {
+  const QString node = input.devices() + QStringLiteral("/event4");
+  ASSERT_EQ(::chmod(node.toUtf8().constData(), 0), 0);
+  {
+    WithoutPermissionOverride seatUser;
+    start();
+  }
+  EXPECT_EQ(window->Pedals->unreadablePedals(), QStringList{node});
+  bool told = false, clearedOnAccess = false;
+  QTimer::singleShot(0, [&] {
+    frmAudioProp->PageControl1->setCurrentIndex(1);
+    QLabel *note = frmAudioProp->TabSheet6->PedalAccessNote;
+    told = note->isVisible() && note->text().contains(node) &&
+           note->text().contains(QStringLiteral("70-lystrel2-pedals.rules"));
+    ::chmod(node.toUtf8().constData(), 0600); // as the udev rule grants access
+    clearedOnAccess = QTest::qWaitFor([&] { return !note->isVisible(); }, 5000);
+    QTest::mouseClick(frmAudioProp->BtnWavePropCancel, Qt::LeftButton);
+  });
+  window->N1Click();
+  EXPECT_TRUE(told);
+  EXPECT_TRUE(clearedOnAccess);
+  EXPECT_EQ(window->Pedals->openPedals(), QStringList{node});
 }
 
 } // namespace
