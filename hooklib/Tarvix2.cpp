@@ -90,8 +90,10 @@ std::unique_ptr<Hook> Hook::start(unsigned long window) {
     return nullptr;
   hook->atom_ = internAtom(hook->sender_.get(), kMessageName);
   hook->symbols_.reset(xcb_key_symbols_alloc(hook->sender_.get()));
-  if (!hook->atom_ || !hook->symbols_ || !hook->listenForRawKeys())
+  if (!hook->atom_ || !hook->symbols_)
     return nullptr;
+  // Without raw events (XInput before 2.1) a key still arrives, with the next output of the server.
+  hook->listenForRawKeys();
 
   hook->context_ = xcb_generate_id(hook->control_.get());
   xcb_record_range_t range;
