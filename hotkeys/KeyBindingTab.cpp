@@ -50,8 +50,12 @@ KeyBindingTab::KeyBindingTab(QWidget *parent) : QWidget(parent) {
   listFont.setPixelSize(10); // items 12 pixels high
   ListBoxFunc->setFont(listFont);
   ListBoxFunc->setStyleSheet(QStringLiteral("QListWidget::item { height: 12px; padding: 0px; }"));
-  PedalAccessNote = place(new QLabel(this), 11, 134, 345, 44);
-  PedalAccessNote->setWordWrap(true);
+  // One short line between the list and the non-lock check box; the details in its tool tip.
+  PedalAccessNote = place(new QLabel(this), 11, 130, 345, 18);
+  QFont noteFont = PedalAccessNote->font();
+  noteFont.setPixelSize(10);
+  PedalAccessNote->setFont(noteFont);
+  PedalAccessNote->setStyleSheet(QStringLiteral("color: #b00000"));
   PedalAccessNote->hide();
   if (PedalMonitor *pedals = PedalMonitor::running())
     connect(pedals, &PedalMonitor::pedalsChanged, this, &KeyBindingTab::ShowPedalAccess);
@@ -83,9 +87,11 @@ void KeyBindingTab::ShowPedalAccess() {
   PedalMonitor *pedals = PedalMonitor::running();
   const QStringList unreadable = pedals ? pedals->unreadablePedals() : QStringList();
   PedalAccessNote->setVisible(!unreadable.isEmpty());
-  PedalAccessNote->setText(tr("フットペダル (%1) を開けません。パッケージの udev 規則 "
-                              "70-lystrel2-pedals.rules を入れてペダルを挿し直すか、input グループに入って下さい。")
-                               .arg(unreadable.join(QStringLiteral(", "))));
+  PedalAccessNote->setText(tr("フットペダルを開けません。udev 規則を入れて挿し直して下さい"));
+  PedalAccessNote->setToolTip(tr("%1 を読む権限がありません。パッケージの "
+                                 "/usr/lib/udev/rules.d/70-lystrel2-pedals.rules を入れてペダルを挿し直すか、"
+                                 "input グループに入って下さい。")
+                                  .arg(unreadable.join(QStringLiteral(", "))));
 }
 
 // Key presses in the field are captured and never typed; Tab and Enter keep their dialog meaning.

@@ -186,8 +186,8 @@ TEST_F(PedalKeys, TheKeyTabSaysWhenAPedalCannotBeOpenedUntilItCan) {
   QTimer::singleShot(0, [&] {
     frmAudioProp->PageControl1->setCurrentIndex(1);
     QLabel *note = frmAudioProp->TabSheet6->PedalAccessNote;
-    told = note->isVisible() && note->text().contains(node) &&
-           note->text().contains(QStringLiteral("70-lystrel2-pedals.rules"));
+    told = note->isVisible() && note->toolTip().contains(node) &&
+           note->toolTip().contains(QStringLiteral("70-lystrel2-pedals.rules"));
     ::chmod(node.toUtf8().constData(), 0600); // as the udev rule grants access
     clearedOnAccess = QTest::qWaitFor([&] { return !note->isVisible(); }, 5000);
     QTest::mouseClick(frmAudioProp->BtnWavePropCancel, Qt::LeftButton);
