@@ -86,6 +86,7 @@ bench: build
 	$(BUILD)/bench/mpeg_bench
 	$(XVFB) $(BUILD)/bench/ui_bench
 	$(XVFB) $(BUILD)/bench/hotkey_bench
+	$(XVFB) $(BUILD)/bench/pedal_bench
 
 # A .deb of the program in build/ (stripped), checked with lintian.
 package: build

@@ -5,6 +5,7 @@
 #include "CommonTypes.h"
 #include "GuardedApplication.h"
 #include "MessageBox.h"
+#include "PedalMonitor.h"
 #include "SpeedButton.h"
 #include "TrackBar.h"
 #include "WindowMessages.h"
@@ -97,6 +98,8 @@ void TfrmMain::FormCreate(const std::string &commandLineFile) {
     askToTerminate();
   }
 
+  StartPedals();
+
   for (int band = 0; band < 6; ++band)
     EqBandSliders[band] = ClientArea->findChild<TrackBar *>(QStringLiteral("tbEQBand%1").arg(band));
   LoadSettings();
@@ -139,6 +142,7 @@ void TfrmMain::FormDestroy() {
   if (destroyed_)
     return;
   destroyed_ = true;
+  Pedals.reset();
   BASS_Free();
   if (HookLibrary) {
     auto freeHook = reinterpret_cast<void (*)()>(dlsym(HookLibrary, "FreeHook"));

@@ -2,6 +2,7 @@
 #include "U_Main.h"
 
 #include "ClickLabel.h"
+#include "PedalMonitor.h"
 #include "SpeedButton.h"
 #include "TrackBar.h"
 #include "spectrum_vis.h"

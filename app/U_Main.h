@@ -24,6 +24,7 @@ class PaintBox;
 class TSpectrum;
 class TfrmAudioProp;
 class TfrmAboutBox;
+class PedalMonitor;
 class TfrmSetCounter;
 
 // Set to -1 by the engine's end notification, read and cleared by the position timer.
@@ -69,6 +70,7 @@ public:
   uint8_t HookInstalled = 0;
   uint32_t HookMessage = 0;
   std::unique_ptr<TSpectrum> Spectrum;
+  std::unique_ptr<PedalMonitor> Pedals;
 
   // --- app: start-up and shutdown
   void FormCreate(const std::string &commandLineFile);
@@ -129,6 +131,9 @@ public:
 
   // --- hot keys
   void WndProc(uint32_t message, uintptr_t wParam, intptr_t lParam);
+  void DispatchKey(int32_t key, int32_t modifiers, bool released);
+  void PedalSwitched(uint32_t virtualKey, bool pressed);
+  void StartPedals();
   void AimHook();
   void FollowNativeWindow();
   void RunCommand(int32_t command);

@@ -5,18 +5,19 @@
 #include "VirtualKeys.h"
 
 #include <xcb/record.h>
+#include <xcb/xinput.h>
 #include <xcb/xcb.h>
 #include <xcb/xcb_keysyms.h>
 
 #include <atomic>
 #include <chrono>
-#include <condition_variable>
 #include <cstdlib>
 #include <cstring>
 #include <future>
 #include <memory>
 #include <mutex>
 #include <thread>
+#include <vector>
 
 namespace {
 
@@ -41,6 +42,10 @@ Connection connect() {
   return c;
 }
 
+bool isPress(const xcb_key_press_event_t &event) {
+  return (event.response_type & 0x7f) == XCB_KEY_PRESS;
+}
+
 class Hook {
 public:
   // Null when there is no display to watch.
@@ -50,10 +55,11 @@ public:
 
 private:
   Hook() = default;
+  bool listenForRawKeys();
   void watch(std::promise<void> started);
-  void nudge();
-  void take(const xcb_key_press_event_t &event);
-  void sendPendingRelease();
+  void takeAll(const std::vector<xcb_key_press_event_t> &events);
+  bool isRepeatRelease(const xcb_key_press_event_t &release, const xcb_key_press_event_t *next);
+  void readOwnEvents();
   void report(const xcb_key_press_event_t &event);
 
   Connection control_, data_, sender_;
@@ -62,16 +68,6 @@ private:
   xcb_atom_t atom_ = 0;
   std::atomic<xcb_window_t> target_{0};
   std::thread thread_;
-  // X repeats a held key as a release and a press with one timestamp; the release waits here until
-  // the next event shows whether it was one of those (then it is dropped: a held key only repeats its
-  // press) or a real release. Guarded by nudgeMutex_.
-  bool releasePending_ = false;
-  xcb_key_press_event_t pendingRelease_{};
-  std::chrono::steady_clock::time_point pendingSince_;
-  std::mutex nudgeMutex_;
-  std::condition_variable nudgeWake_;
-  bool stopping_ = false;
-  std::thread nudger_;
 };
 
 xcb_atom_t internAtom(xcb_connection_t *c, const char *name) {
@@ -96,6 +92,8 @@ std::unique_ptr<Hook> Hook::start(unsigned long window) {
   hook->symbols_.reset(xcb_key_symbols_alloc(hook->sender_.get()));
   if (!hook->atom_ || !hook->symbols_)
     return nullptr;
+  // Without raw events (XInput before 2.1) a key still arrives, with the next output of the server.
+  hook->listenForRawKeys();
 
   hook->context_ = xcb_generate_id(hook->control_.get());
   xcb_record_range_t range;
@@ -117,19 +115,10 @@ std::unique_ptr<Hook> Hook::start(unsigned long window) {
   std::future<void> ready = started.get_future();
   hook->thread_ = std::thread(&Hook::watch, hook.get(), std::move(started));
   ready.wait_for(std::chrono::seconds(2));
-  hook->nudger_ = std::thread(&Hook::nudge, hook.get());
   return hook;
 }
 
 Hook::~Hook() {
-  if (nudger_.joinable()) {
-    {
-      std::lock_guard<std::mutex> lock(nudgeMutex_);
-      stopping_ = true;
-    }
-    nudgeWake_.notify_all();
-    nudger_.join();
-  }
   if (thread_.joinable()) {
     xcb_record_disable_context(control_.get(), context_);
     xcb_flush(control_.get());
@@ -141,50 +130,39 @@ Hook::~Hook() {
   }
 }
 
-// The server hands recorded keys on only when it next writes to some client, which it does at
-// once when the focused application reads its keys, but not when none does. A round trip every
-// 20 ms bounds the wait for that case.
-void Hook::nudge() {
-  std::unique_lock<std::mutex> lock(nudgeMutex_);
-  while (!nudgeWake_.wait_for(lock, std::chrono::milliseconds(20), [this] { return stopping_; })) {
-    // A release that no press followed for a while is a real one.
-    if (releasePending_ && std::chrono::steady_clock::now() - pendingSince_ > std::chrono::milliseconds(30))
-      sendPendingRelease();
-    lock.unlock();
-    std::free(xcb_get_input_focus_reply(control_.get(), xcb_get_input_focus(control_.get()), nullptr));
-    lock.lock();
-  }
-}
-
-// Called with nudgeMutex_ held.
-void Hook::sendPendingRelease() {
-  releasePending_ = false;
-  report(pendingRelease_);
-}
-
-void Hook::take(const xcb_key_press_event_t &event) {
-  std::lock_guard<std::mutex> lock(nudgeMutex_);
-  const bool press = (event.response_type & 0x7f) == XCB_KEY_PRESS;
-  if (releasePending_) {
-    const bool repeat = press && event.detail == pendingRelease_.detail && event.time == pendingRelease_.time;
-    if (repeat)
-      releasePending_ = false;
-    else
-      sendPendingRelease();
-  }
-  if (press) {
-    report(event);
-  } else {
-    pendingRelease_ = event;
-    pendingSince_ = std::chrono::steady_clock::now();
-    releasePending_ = true;
-  }
+// The server keeps recorded keys in the context's own buffer and writes them out only when it
+// flushes its clients, which it does only when some client has output waiting. A key that no
+// client receives (the focus on a window that does not read keys, or on none) would wait there
+// for unrelated traffic. Raw key events, which the server sends to this connection for every key
+// whatever the focus, give it that output at each key, so the recorded key leaves with it.
+bool Hook::listenForRawKeys() {
+  xcb_connection_t *c = sender_.get();
+  const xcb_query_extension_reply_t *input = xcb_get_extension_data(c, &xcb_input_id);
+  if (!input || !input->present)
+    return false;
+  xcb_input_xi_query_version_reply_t *version =
+      xcb_input_xi_query_version_reply(c, xcb_input_xi_query_version(c, 2, 2), nullptr);
+  // Raw events reach every client that selects them on the root window from XInput 2.1 on.
+  const bool recent = version && (version->major_version > 2 || version->minor_version >= 1);
+  std::free(version);
+  if (!recent)
+    return false;
+  struct {
+    xcb_input_event_mask_t head;
+    uint32_t bits;
+  } mask{{XCB_INPUT_DEVICE_ALL_MASTER, 1},
+         XCB_INPUT_XI_EVENT_MASK_RAW_KEY_PRESS | XCB_INPUT_XI_EVENT_MASK_RAW_KEY_RELEASE};
+  const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(c)).data->root;
+  xcb_generic_error_t *error = xcb_request_check(c, xcb_input_xi_select_events_checked(c, root, 1, &mask.head));
+  std::free(error);
+  return !error;
 }
 
 // Runs on the hook's thread until the context is disabled.
 void Hook::watch(std::promise<void> started) {
   const xcb_record_enable_context_cookie_t cookie = xcb_record_enable_context(data_.get(), context_);
   bool announced = false;
+  std::vector<xcb_key_press_event_t> keys;
   while (true) {
     xcb_record_enable_context_reply_t *reply = xcb_record_enable_context_reply(data_.get(), cookie, nullptr);
     if (!announced) {
@@ -197,17 +175,51 @@ void Hook::watch(std::promise<void> started) {
     if (reply->category == kFromServer) {
       const uint8_t *bytes = xcb_record_enable_context_data(reply);
       const int length = xcb_record_enable_context_data_length(reply);
+      keys.clear();
       for (int at = 0; at + 32 <= length; at += 32) {
         xcb_key_press_event_t event;
         std::memcpy(&event, bytes + at, sizeof event);
         const uint8_t type = event.response_type & 0x7f;
         if (type == XCB_KEY_PRESS || type == XCB_KEY_RELEASE)
-          take(event);
+          keys.push_back(event);
       }
+      takeAll(keys);
     }
     std::free(reply);
     if (done)
       return;
+  }
+}
+
+void Hook::takeAll(const std::vector<xcb_key_press_event_t> &events) {
+  readOwnEvents();
+  for (size_t i = 0; i < events.size(); ++i) {
+    const xcb_key_press_event_t *next = i + 1 < events.size() ? &events[i + 1] : nullptr;
+    if (isPress(events[i]) || !isRepeatRelease(events[i], next))
+      report(events[i]);
+  }
+}
+
+// X repeats a held key as a release and a press with one timestamp, made together and so
+// recorded together; a held key only repeats its press here. Should the pair be split between two
+// replies, the key's state at the server tells: a repeated key is still down.
+bool Hook::isRepeatRelease(const xcb_key_press_event_t &release, const xcb_key_press_event_t *next) {
+  if (next)
+    return isPress(*next) && next->detail == release.detail && next->time == release.time;
+  xcb_connection_t *c = sender_.get();
+  xcb_query_keymap_reply_t *keymap = xcb_query_keymap_reply(c, xcb_query_keymap(c), nullptr);
+  const bool down = keymap && (keymap->keys[release.detail / 8] & (1u << (release.detail % 8)));
+  std::free(keymap);
+  return down;
+}
+
+// The raw key events only had to arrive; a changed keyboard map is read again before the keys
+// that follow it are named.
+void Hook::readOwnEvents() {
+  while (xcb_generic_event_t *event = xcb_poll_for_event(sender_.get())) {
+    if ((event->response_type & 0x7f) == XCB_MAPPING_NOTIFY)
+      xcb_refresh_keyboard_mapping(symbols_.get(), reinterpret_cast<xcb_mapping_notify_event_t *>(event));
+    std::free(event);
   }
 }
 
@@ -231,7 +243,7 @@ void Hook::report(const xcb_key_press_event_t &event) {
   if (event.state & XCB_MOD_MASK_1)
     flags |= 16;
   flags |= vk::modifierFlagOf(code);
-  const bool released = (event.response_type & 0x7f) == XCB_KEY_RELEASE;
+  const bool released = !isPress(event);
 
   xcb_client_message_event_t message;
   std::memset(&message, 0, sizeof message);
@@ -241,11 +253,9 @@ void Hook::report(const xcb_key_press_event_t &event) {
   message.type = atom_;
   message.data.data32[0] = (code & 0xFFFF) | (static_cast<uint32_t>(flags) << 16);
   message.data.data32[1] = released ? 0x80000000u : 0;
-  // A window that no longer exists gives an error event on this connection; nothing waits for it.
+  // A window that no longer exists gives an error event on this connection; readOwnEvents drops it.
   xcb_send_event(sender_.get(), 0, target, XCB_EVENT_MASK_NO_EVENT, reinterpret_cast<const char *>(&message));
   xcb_flush(sender_.get());
-  while (xcb_generic_event_t *ignored = xcb_poll_for_event(sender_.get()))
-    std::free(ignored);
 }
 
 std::mutex gMutex;

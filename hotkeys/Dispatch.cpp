@@ -7,9 +7,16 @@
 void TfrmMain::WndProc(uint32_t message, uintptr_t wParam, intptr_t lParam) {
   if (HookMessage == 0 || message != HookMessage)
     return;
-  const auto key = static_cast<int32_t>(wParam & 0xFFFF);
-  const auto modifiers = static_cast<int32_t>((wParam >> 16) & 0xFFFF);
-  const bool released = (static_cast<uint32_t>(lParam) & 0x80000000u) != 0;
+  DispatchKey(static_cast<int32_t>(wParam & 0xFFFF), static_cast<int32_t>((wParam >> 16) & 0xFFFF),
+              (static_cast<uint32_t>(lParam) & 0x80000000u) != 0);
+}
+
+// A pedal switch is a key without modifiers, pressed and released like one.
+void TfrmMain::PedalSwitched(uint32_t virtualKey, bool pressed) {
+  DispatchKey(static_cast<int32_t>(virtualKey), 0, !pressed);
+}
+
+void TfrmMain::DispatchKey(int32_t key, int32_t modifiers, bool released) {
   for (int slot = 1; slot <= KeyMapSlots; ++slot) {
     const KeyBinding &binding = KeyMap.slot(slot);
     if (binding.Modifiers != modifiers || binding.KeyCode != key)

@@ -4,6 +4,8 @@
 #include "KeyCapture.h"
 #include "KeyNames.h"
 #include "MessageBox.h"
+#include "PedalEvent.h"
+#include "PedalMonitor.h"
 
 #include <QKeyEvent>
 #include <QLabel>
@@ -52,6 +54,15 @@ KeyBindingTab::KeyBindingTab(QWidget *parent) : QWidget(parent) {
   listFont.setPixelSize(10); // items 12 pixels high
   ListBoxFunc->setFont(listFont);
   ListBoxFunc->setStyleSheet(QStringLiteral("QListWidget::item { height: 12px; padding: 0px; }"));
+  // One short line between the list and the non-lock check box; the details in its tool tip.
+  PedalAccessNote = place(new QLabel(this), 11, 130, 345, 18);
+  QFont noteFont = PedalAccessNote->font();
+  noteFont.setPixelSize(10);
+  PedalAccessNote->setFont(noteFont);
+  PedalAccessNote->setStyleSheet(QStringLiteral("color: #b00000"));
+  PedalAccessNote->hide();
+  if (PedalMonitor *pedals = PedalMonitor::running())
+    connect(pedals, &PedalMonitor::pedalsChanged, this, &KeyBindingTab::ShowPedalAccess);
   EditKeyDef->installEventFilter(this);
   connect(ListBoxFunc, &QListWidget::itemClicked, this, &KeyBindingTab::ListBoxFuncClick);
   connect(BtnKeySet, &QPushButton::clicked, this, &KeyBindingTab::BtnKeySetClick);
@@ -72,6 +83,19 @@ int KeyBindingTab::selectedIndex() const {
 void KeyBindingTab::showEvent(QShowEvent *event) {
   QWidget::showEvent(event);
   ShowCurrentBinding(selectedIndex());
+  ShowPedalAccess();
+}
+
+// A pedal that is plugged in but cannot be read: what to do about it.
+void KeyBindingTab::ShowPedalAccess() {
+  PedalMonitor *pedals = PedalMonitor::running();
+  const QStringList unreadable = pedals ? pedals->unreadablePedals() : QStringList();
+  PedalAccessNote->setVisible(!unreadable.isEmpty());
+  PedalAccessNote->setText(tr("フットペダルを開けません。udev 規則を入れて挿し直して下さい"));
+  PedalAccessNote->setToolTip(tr("%1 を読む権限がありません。パッケージの "
+                                 "/usr/lib/udev/rules.d/70-lystrel2-pedals.rules を入れてペダルを挿し直すか、"
+                                 "input グループに入って下さい。")
+                                  .arg(unreadable.join(QStringLiteral(", "))));
 }
 
 // Key presses in the field are captured and never typed; Tab and Enter keep their dialog meaning.
@@ -104,7 +128,13 @@ bool KeyBindingTab::eventFilter(QObject *watched, QEvent *event) {
   case QEvent::InputMethod:
     return true;
   default:
-    return false;
+    if (event->type() != PedalEvent::eventType())
+      return false;
+    // A pedal switch: a key of its own, without modifiers.
+    CapturedModifiers = 0;
+    EditKeyDef->clear();
+    ShowCapturedKey(static_cast<PedalEvent *>(event)->virtualKey, 0);
+    return true;
   }
 }
 

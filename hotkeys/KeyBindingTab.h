@@ -21,6 +21,8 @@ public:
   QLineEdit *EditKeyDef;
   QLabel *StaticTextCurrentKeyDef;
   QPushButton *BtnKeySet, *BtnRelise;
+  // Shown while a foot pedal is plugged in that cannot be opened.
+  QLabel *PedalAccessNote;
 
   TKeyMap EditKeyMap;
   int32_t CapturedModifiers = 0;
@@ -34,6 +36,7 @@ public:
   void ListBoxFuncClick();
   void BtnKeySetClick();
   void BtnReliseClick();
+  void ShowPedalAccess();
 
 protected:
   bool eventFilter(QObject *watched, QEvent *event) override;

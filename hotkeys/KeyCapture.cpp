@@ -9,14 +9,20 @@
 #include <xcb/xcb.h>
 #include <xcb/xcb_keysyms.h>
 
+#include <memory>
+
 namespace {
 
-xcb_key_symbols_t *keyboardMap() {
+struct KeySymbolsCloser {
+  void operator()(xcb_key_symbols_t *k) const { xcb_key_symbols_free(k); }
+};
+using KeySymbols = std::unique_ptr<xcb_key_symbols_t, KeySymbolsCloser>;
+
+// The keyboard map as it is now: read at each captured key (one round trip, only while a key
+// field has the focus), so a layout switched since the last key is never seen stale.
+KeySymbols currentKeyboardMap() {
   auto *x11 = qApp ? qApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
-  if (!x11)
-    return nullptr;
-  static xcb_key_symbols_t *symbols = xcb_key_symbols_alloc(x11->connection());
-  return symbols;
+  return KeySymbols(x11 ? xcb_key_symbols_alloc(x11->connection()) : nullptr);
 }
 
 // Without X (tests, other platforms): Qt's key codes.
@@ -101,12 +107,12 @@ uint32_t fromQtKey(const QKeyEvent *event) {
 
 uint32_t virtualKeyOf(const QKeyEvent *event) {
   const uint32_t keycode = event->nativeScanCode();
-  xcb_key_symbols_t *symbols = keycode ? keyboardMap() : nullptr;
+  const KeySymbols symbols = keycode ? currentKeyboardMap() : nullptr;
   if (!symbols)
     return fromQtKey(event);
   const auto code = static_cast<xcb_keycode_t>(keycode);
-  const xcb_keysym_t unshifted = xcb_key_symbols_get_keysym(symbols, code, 0);
-  const xcb_keysym_t shifted = xcb_key_symbols_get_keysym(symbols, code, 1);
+  const xcb_keysym_t unshifted = xcb_key_symbols_get_keysym(symbols.get(), code, 0);
+  const xcb_keysym_t shifted = xcb_key_symbols_get_keysym(symbols.get(), code, 1);
   const bool numLock = event->nativeModifiers() & XCB_MOD_MASK_2;
   const bool keypadDigit = shifted >= 0xffb0 && shifted <= 0xffb9;
   return vk::fromKeysyms(numLock && keypadDigit ? shifted : unshifted, shifted, keycode);

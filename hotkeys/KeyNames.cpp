@@ -91,6 +91,8 @@ QString keyName(uint32_t k) {
     return named;
   if (k >= 0x7C && k <= 0x87)
     return QStringLiteral("F%1").arg(k - 0x70 + 1);
+  if (k >= 0x88 && k <= 0x8B) // the switches of a foot pedal
+    return QCoreApplication::translate("KeyNames", "ペダル%1").arg(k - 0x88 + 1);
   for (const Named &n : kExtra)
     if (n.code == k)
       return QCoreApplication::translate("KeyNames", n.name);

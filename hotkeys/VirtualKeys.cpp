@@ -84,10 +84,15 @@ constexpr Entry kFixed[] = {
 
 constexpr uint32_t kSemicolon = 0x003b, kPlus = 0x002b, kBackslash = 0x005c, kUnderscore = 0x005f;
 constexpr uint32_t kJisRoKeycode = 97; // AB11, the "\_" key left of the right Shift
+// The evdev keys F13..F24. Layouts give them other keysyms (XF86Tools, XF86Launch5 ...), so they
+// are known by their place: pedals and keyboards that send them then bind like any function key.
+constexpr uint32_t kF13Keycode = 191, kF24Keycode = 202;
 
 } // namespace
 
 uint32_t fromKeysyms(uint32_t unshifted, uint32_t shifted, uint32_t keycode) {
+  if (keycode >= kF13Keycode && keycode <= kF24Keycode)
+    return 0x7C + (keycode - kF13Keycode);
   if (unshifted >= 'a' && unshifted <= 'z')
     return unshifted - 'a' + 'A';
   if ((unshifted >= 'A' && unshifted <= 'Z') || (unshifted >= '0' && unshifted <= '9'))

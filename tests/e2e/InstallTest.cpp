@@ -26,7 +26,8 @@ TEST(Installation, PutsEveryFileInPlaceAndTheProgramStartsWithItsHook) {
         "share/doc/lystrel2/help/full-mode.png", "share/applications/lystrel2.desktop",
         "share/icons/hicolor/scalable/apps/lystrel2.svg",
         "share/metainfo/io.github.lystrel2.Lystrel2.metainfo.xml", "share/doc/lystrel2/Lyt2Help-en.html",
-        "share/doc/lystrel2/copyright", "share/doc/lystrel2/changelog.gz", "share/man/man1/lystrel2.1.gz"})
+        "share/doc/lystrel2/copyright", "share/doc/lystrel2/changelog.gz", "share/man/man1/lystrel2.1.gz",
+        "lib/udev/rules.d/70-lystrel2-pedals.rules"})
     EXPECT_TRUE(std::filesystem::exists(prefix + "/" + file)) << file;
   const std::string validate = "appstreamcli validate --no-net '" + prefix +
                                "/share/metainfo/io.github.lystrel2.Lystrel2.metainfo.xml' > /dev/null";

@@ -8,8 +8,11 @@
 #include <xcb/xtest.h>
 
 #include <dlfcn.h>
+#include <unistd.h>
 
 #include <chrono>
+#include <filesystem>
+#include <fstream>
 #include <cstdlib>
 #include <cstring>
 #include <thread>
@@ -51,6 +54,8 @@ protected:
     symbols_ = xcb_key_symbols_alloc(typist_);
   }
   void TearDown() override {
+    if (typist_ && !savedMaps_.empty())
+      restoreMaps();
     if (freeHook_)
       freeHook_();
     if (symbols_)
@@ -76,10 +81,51 @@ protected:
   void key(uint32_t keysym, bool press) {
     xcb_keycode_t *codes = xcb_key_symbols_get_keycode(symbols_, keysym);
     ASSERT_NE(codes, nullptr);
-    xcb_test_fake_input(typist_, press ? XCB_KEY_PRESS : XCB_KEY_RELEASE, codes[0], XCB_CURRENT_TIME,
-                        XCB_NONE, 0, 0, 0);
-    xcb_flush(typist_);
+    keycode(codes[0], press);
     std::free(codes);
+  }
+  void keycode(xcb_keycode_t code, bool press) {
+    xcb_test_fake_input(typist_, press ? XCB_KEY_PRESS : XCB_KEY_RELEASE, code, XCB_CURRENT_TIME, XCB_NONE, 0, 0, 0);
+    xcb_flush(typist_);
+  }
+
+  // Gives the keys from `first` on one keysym each (all columns), keeping the old map to restore.
+  void remap(xcb_keycode_t first, const std::vector<xcb_keysym_t> &keysyms) {
+    auto *old = xcb_get_keyboard_mapping_reply(
+        typist_, xcb_get_keyboard_mapping(typist_, first, static_cast<uint8_t>(keysyms.size())), nullptr);
+    ASSERT_NE(old, nullptr);
+    const uint8_t perKey = old->keysyms_per_keycode;
+    const xcb_keysym_t *syms = xcb_get_keyboard_mapping_keysyms(old);
+    savedMaps_.push_back({first, {syms, syms + keysyms.size() * perKey}});
+    savedPerKey_ = perKey;
+    std::free(old);
+    std::vector<xcb_keysym_t> table;
+    for (xcb_keysym_t k : keysyms)
+      table.insert(table.end(), perKey, k);
+    xcb_change_keyboard_mapping(typist_, static_cast<uint8_t>(keysyms.size()), first, perKey, table.data());
+    xcb_flush(typist_);
+  }
+  void restoreMaps() {
+    for (auto it = savedMaps_.rbegin(); it != savedMaps_.rend(); ++it)
+      xcb_change_keyboard_mapping(typist_, static_cast<uint8_t>(it->second.size() / savedPerKey_), it->first,
+                                  savedPerKey_, it->second.data());
+    savedMaps_.clear();
+    xcb_flush(typist_);
+  }
+
+  // Context switches of every thread but the test's own: the hook library's wake-ups.
+  static long wakeUpsOfOtherThreads() {
+    long total = 0;
+    const std::string self = std::to_string(gettid());
+    for (const auto &task : std::filesystem::directory_iterator("/proc/self/task")) {
+      if (task.path().filename() == self)
+        continue;
+      std::ifstream status(task.path() / "status");
+      for (std::string line; std::getline(status, line);)
+        if (line.rfind("voluntary_ctxt_switches:", 0) == 0 || line.rfind("nonvoluntary_ctxt_switches:", 0) == 0)
+          total += std::stol(line.substr(line.find(':') + 1));
+    }
+    return total;
   }
 
   std::vector<Message> receive(size_t count) {
@@ -111,6 +157,8 @@ protected:
   xcb_window_t window_ = 0, other_ = 0;
   xcb_atom_t atom_ = 0;
   xcb_key_symbols_t *symbols_ = nullptr;
+  std::vector<std::pair<xcb_keycode_t, std::vector<xcb_keysym_t>>> savedMaps_;
+  uint8_t savedPerKey_ = 0;
 };
 
 constexpr uint32_t XK_Control_L = 0xffe3, XK_Shift_L = 0xffe1, XK_Alt_L = 0xffe9, XK_F1 = 0xffbe, XK_a = 0x61,
@@ -189,6 +237,56 @@ TEST_F(HookLibrary, AMessageToAWindowThatIsGoneIsLostWithoutHarm) {
   const std::vector<Message> got = receive(1);
   ASSERT_EQ(got.size(), 1u);
   EXPECT_EQ(got[0].keyCode, 0x41u);
+}
+
+TEST_F(HookLibrary, SleepsWhileNoKeyIsTypedAndPassesAKeyThatNoClientReads) {
+  ASSERT_EQ(setHook_(window_), 1);
+  // The focus on no window: the server hands the key to no client.
+  xcb_set_input_focus(typist_, XCB_INPUT_FOCUS_NONE, XCB_NONE, XCB_CURRENT_TIME);
+  xcb_flush(typist_);
+  free(xcb_get_input_focus_reply(typist_, xcb_get_input_focus(typist_), nullptr));
+  key(XK_F1, true); // the library's first key reads the keyboard map
+  key(XK_F1, false);
+  ASSERT_EQ(receive(2).size(), 2u);
+  const long before = wakeUpsOfOtherThreads();
+  std::this_thread::sleep_for(std::chrono::seconds(1)); // the span measured, not a wait for a result
+  EXPECT_LE(wakeUpsOfOtherThreads() - before, 1) << "the library woke up while no key was typed";
+  key(XK_a, true);
+  key(XK_a, false);
+  const std::vector<Message> got = receive(2);
+  ASSERT_EQ(got.size(), 2u);
+  EXPECT_EQ(got[0].keyCode, 0x41u);
+  EXPECT_TRUE(got[1].released);
+}
+
+TEST_F(HookLibrary, KnowsF13ToF24ByTheirPlaceAndFollowsAChangedKeyboardMap) {
+  // The evdev F13..F24 under the XF86 keysyms that common layouts give them.
+  remap(191, {0x1008FF81, 0x1008FF45, 0x1008FF46, 0x1008FF47, 0x1008FF48, 0x1008FF49, 0x1008FFB2, 0x1008FFA9,
+              0x1008FFB0, 0x1008FFB1, 0x1008FF1B, 0x1008FF14});
+  ASSERT_EQ(setHook_(window_), 1);
+  for (xcb_keycode_t code = 191; code <= 202; ++code) {
+    keycode(code, true);
+    keycode(code, false);
+  }
+  std::vector<Message> got = receive(24);
+  ASSERT_EQ(got.size(), 24u);
+  for (uint32_t i = 0; i < 12; ++i)
+    EXPECT_EQ(got[2 * i].keyCode, 0x7C + i) << "F" << 13 + i;
+
+  xcb_keycode_t *codes = xcb_key_symbols_get_keycode(symbols_, XK_a);
+  ASSERT_NE(codes, nullptr);
+  const xcb_keycode_t aKey = codes[0];
+  std::free(codes);
+  keycode(aKey, true);
+  keycode(aKey, false);
+  ASSERT_EQ(receive(2).size(), 2u);
+  remap(aKey, {0x62}); // the key now types "b", as after a layout switch
+  free(xcb_get_input_focus_reply(typist_, xcb_get_input_focus(typist_), nullptr));
+  keycode(aKey, true);
+  keycode(aKey, false);
+  got = receive(2);
+  ASSERT_EQ(got.size(), 2u);
+  EXPECT_EQ(got[0].keyCode, 0x42u) << "the hook read the new map";
 }
 
 } // namespace

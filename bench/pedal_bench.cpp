@@ -1,0 +1,92 @@
+// Pedal-to-audible latency: from a pedal switch's event written to its device to the first frame of
+// the new position handed to the sound device, through the pedal reader and the program's window.
+#include "CommonTypes.h"
+#include "Engine.h"
+#include "GuardedApplication.h"
+#include "InputDevices.h"
+#include "Program.h"
+#include "SpeedButton.h"
+#include "U_Main.h"
+#include "support/AudioFiles.h"
+#include "support/Signals.h"
+
+#include <QApplication>
+
+#include <sndfile.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <thread>
+#include <vector>
+
+namespace {
+
+constexpr int kPresses = 200;
+
+int64_t nowNs() {
+  return std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now().time_since_epoch())
+      .count();
+}
+
+// Presses the pedal's first switch (fast forward by 0 s: a seek to the bar's second) and waits for
+// it to be heard.
+std::vector<double> pressAndMeasure(int pedal, DWORD output) {
+  std::vector<double> ms;
+  for (int i = 0; i < kPresses; ++i) {
+    std::this_thread::sleep_for(std::chrono::microseconds(40000 + 1300 * (i % 11)));
+    const uint32_t before = lyt::Engine::instance().outputGeneration(output);
+    const int64_t pressed = nowNs();
+    lyt::test::writeKey(pedal, BTN_0, 1);
+    lyt::test::writeKey(pedal, BTN_0, 0);
+    uint32_t generation = 0;
+    int64_t heard = 0;
+    const int64_t giveUp = pressed + 2'000'000'000;
+    while ((heard = lyt::Engine::instance().outputStartNanoseconds(output, generation)), generation <= before) {
+      if (nowNs() > giveUp)
+        break;
+      std::this_thread::sleep_for(std::chrono::microseconds(100));
+    }
+    if (generation > before)
+      ms.push_back((heard - pressed) / 1e6);
+  }
+  return ms;
+}
+
+} // namespace
+
+int main(int argc, char **argv) {
+  setenv("SDL_AUDIODRIVER", "dummy", 0);
+  setenv("QT_QPA_PLATFORM", "offscreen", 0);
+  GuardedApplication app(argc, argv);
+  const std::string path = lyt::test::scratchPath("pedal-bench.wav");
+  lyt::test::writeSndfile(path, SF_FORMAT_WAV | SF_FORMAT_PCM_16, lyt::test::noise(120, 44100, 2, 0.2f), 44100,
+                          2);
+  setenv("LYSTREL2_INI", lyt::test::scratchPath("pedal-bench.ini").c_str(), 1);
+  lyt::test::InputDevices input;
+  const int pedal = input.plug("event3", "05f3", "00ff", "VEC VEC USB Footpedal", lyt::test::kThreeButtons);
+  setenv("LYSTREL2_INPUT_DIR", input.devices().toUtf8().constData(), 1);
+  setenv("LYSTREL2_SYSFS", input.sysfs().toUtf8().constData(), 1);
+  auto program = std::make_unique<Program>(path);
+  KeyMap.slot(2) = {0, 0x88, 2};
+  Settings.FfRwSec = 0;
+  frmMain->SpdBtn_PlayStop->setDown(true);
+  frmMain->SpdBtn_PlayStopClick();
+  std::vector<double> ms;
+  std::thread foot([&] {
+    ms = pressAndMeasure(pedal, frmMain->OutputChannel());
+    QMetaObject::invokeMethod(qApp, &QCoreApplication::quit, Qt::QueuedConnection);
+  });
+  QApplication::exec();
+  foot.join();
+  program.reset();
+  if (ms.empty()) {
+    std::printf("no pedal press was heard\n");
+    return 1;
+  }
+  std::sort(ms.begin(), ms.end());
+  std::printf("== Pedal to audible (ms), %zu of %d presses, SDL dummy driver (512-frame periods): median %.1f, "
+              "95th percentile %.1f, max %.1f\n",
+              ms.size(), kPresses, ms[ms.size() / 2], ms[ms.size() * 95 / 100], ms.back());
+  return 0;
+}
