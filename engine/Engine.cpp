@@ -235,6 +235,8 @@ void Engine::play(DWORD output, bool flush) {
                                  : static_cast<int>(AudioBlock::kFrames * 60));
   stream.play(flush);
   makeCurrent(&stream);
+  if (device_)
+    device_->resume();
   wake_.notify_all();
 }
 
@@ -405,6 +407,8 @@ int Engine::renderAhead(std::vector<PendingSync> &syncs) {
   if (!stream || !stream->wantsAudio())
     return 0;
   const int frames = stream->renderBlock();
+  if (frames > 0 && device_)
+    device_->resume(); // the device may have gone to sleep while the feeder could not keep up
   const auto it = channels_.find(currentSource_);
   if (it != channels_.end() && it->second.source->takeEndEvent())
     for (const SourceChannel::EndSync &sync : it->second.source->endSyncs())
@@ -443,13 +447,13 @@ void Engine::feed() {
   }
 }
 
-void Engine::renderDevice(void *context, float *stereo, int frames) {
+bool Engine::renderDevice(void *context, float *stereo, int frames) {
   auto *engine = static_cast<Engine *>(context);
   TempoStream *stream = engine->current_.load(std::memory_order_acquire);
   if (stream)
-    stream->consume(stereo, frames);
-  else
-    std::fill(stereo, stereo + 2 * frames, 0.0f);
+    return stream->consume(stereo, frames) > 0;
+  std::fill(stereo, stereo + 2 * frames, 0.0f);
+  return false;
 }
 
 DWORD Engine::renderOffline(DWORD output, float *stereo, DWORD frames) {
@@ -505,6 +509,7 @@ void Engine::playSoundSync(const char *path) {
     stream.setTargetFrames(std::max(2 * device_->periodFrames(), 2048));
     stream.play(false);
     makeCurrent(&stream);
+    device_->resume();
   }
   const auto limit = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds + 2);
   while (std::chrono::steady_clock::now() < limit) {
@@ -527,6 +532,11 @@ uint32_t Engine::outputGeneration(DWORD output) {
 int64_t Engine::outputStartNanoseconds(DWORD output, uint32_t &generation) {
   std::lock_guard<std::mutex> lock(mutex_);
   return outputChannel(output).tempo->lastStartNanoseconds(generation);
+}
+
+bool Engine::deviceAsleep() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return device_ && device_->asleep();
 }
 
 } // namespace lyt

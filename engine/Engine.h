@@ -65,6 +65,8 @@ public:
   // handed to the device.
   uint32_t outputGeneration(DWORD output);
   int64_t outputStartNanoseconds(DWORD output, uint32_t &generation);
+  // Whether the device sleeps (after a while of silence) or waits for its output to come back.
+  bool deviceAsleep();
 
 private:
   struct Channel {
@@ -93,7 +95,7 @@ private:
   void feed();
   int renderAhead(std::vector<PendingSync> &syncs);
   static void fire(const std::vector<PendingSync> &syncs);
-  static void renderDevice(void *context, float *stereo, int frames);
+  static bool renderDevice(void *context, float *stereo, int frames);
 
   std::mutex mutex_;
   std::condition_variable wake_;
