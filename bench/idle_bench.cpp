@@ -10,6 +10,8 @@
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <tuple>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -209,6 +211,94 @@ Figures measureProgram(const std::string &file, pid_t xServer) {
   return f;
 }
 
+// A PulseAudio of our own with a null sink, which can be stopped and started again.
+class PulseServer {
+public:
+  PulseServer() : dir_(std::string(LYT_BUILD_DIR) + "/idle-bench-pulse") {
+    std::filesystem::create_directories(dir_);
+    std::ofstream(dir_ + "/client.conf") << "autospawn = no\n";
+    setenv("PULSE_RUNTIME_PATH", dir_.c_str(), 1);
+    setenv("PULSE_SERVER", ("unix:" + dir_ + "/native").c_str(), 1);
+    setenv("PULSE_CLIENTCONFIG", (dir_ + "/client.conf").c_str(), 1);
+    setenv("LYT_PROGRAM_AUDIODRIVER", "pulseaudio", 1);
+  }
+  ~PulseServer() {
+    stop();
+    unsetenv("LYT_PROGRAM_AUDIODRIVER");
+  }
+  static bool available() { return std::system("command -v pulseaudio pactl >/dev/null") == 0; }
+  bool start() {
+    return std::system("pulseaudio -n --daemonize=yes --exit-idle-time=-1 --use-pid-file=yes "
+                       "-L 'module-null-sink sink_name=bench' -L module-native-protocol-unix "
+                       "--log-target=file:/dev/null 2>/dev/null") == 0;
+  }
+  void stop() { [[maybe_unused]] const int ignored = std::system("pulseaudio -k 2>/dev/null"); }
+  pid_t pid() const {
+    std::ifstream file(dir_ + "/pid");
+    pid_t pid = -1;
+    file >> pid;
+    return pid;
+  }
+  // The program's streams at the server: how many, and how many of them are corked.
+  std::pair<int, int> streams() const {
+    FILE *pipe = popen("pactl list sink-inputs 2>/dev/null", "r");
+    std::pair<int, int> counts{0, 0};
+    char line[512];
+    while (pipe && std::fgets(line, sizeof line, pipe)) {
+      counts.first += std::strstr(line, "Sink Input #") != nullptr;
+      counts.second += std::strstr(line, "Corked: yes") != nullptr;
+    }
+    if (pipe)
+      pclose(pipe);
+    return counts;
+  }
+
+private:
+  std::string dir_;
+};
+
+// The sound server's cost while the program is stopped, and the program's stream after the server
+// restarts while it plays.
+void checkSoundServer(const std::string &file) {
+  using namespace keysym;
+  PulseServer pulse;
+  if (!pulse.start()) {
+    std::printf("== Sound server: PulseAudio did not start\n");
+    return;
+  }
+  ProgramUnderX program("[KeyMap]\n1=000,112, 1\n", file);
+  if (!program.started())
+    return;
+  program.settle(2000);
+  program.tap(F1);
+  program.settle(1000);
+  auto [streams, corked] = pulse.streams();
+  std::printf("== Sound server (PulseAudio, null sink): playing, %d stream(s), %d corked\n", streams, corked);
+  program.tap(F1);
+  program.settle(3000);
+  std::tie(streams, corked) = pulse.streams();
+  const pid_t server = pulse.pid();
+  const Counters before = read(server);
+  std::this_thread::sleep_for(std::chrono::seconds(kMeasureSeconds));
+  const double serverCpu = 100 * (read(server).cpuSeconds - before.cpuSeconds) / kMeasureSeconds;
+  std::printf("   stopped: %d stream(s), %d corked; the server's CPU %.2f %%\n", streams, corked, serverCpu);
+  program.tap(F1);
+  program.settle(1000);
+  pulse.stop();
+  program.settle(1000);
+  pulse.start();
+  const auto restarted = std::chrono::steady_clock::now();
+  while (pulse.streams().first == 0 && std::chrono::steady_clock::now() - restarted < std::chrono::seconds(5))
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  const auto back = std::chrono::duration<double>(std::chrono::steady_clock::now() - restarted).count();
+  if (pulse.streams().first > 0)
+    std::printf("   server restarted while playing: the stream is back %.2f s after the server\n", back);
+  else
+    std::printf("   server restarted while playing: no stream 5 s later\n");
+  program.tap(F1);
+  program.closeThroughWindow();
+}
+
 } // namespace
 
 int main() {
@@ -227,6 +317,8 @@ int main() {
   }
   const Figures ours = measureProgram(file, xServer);
   const Figures mpv = measureMpv(file, xServer);
+  if (PulseServer::available())
+    checkSoundServer(file);
   std::printf("== Stopped: %.3f %% (aim under 0.05 %%); playing at 1.0x %.2f times mpv, at 2.0x %.2f times "
               "mpv (aim within 1.5)\n",
               ours.stopped, ours.normal / std::max(mpv.normal, 0.01), ours.fast / std::max(mpv.fast, 0.01));

@@ -147,10 +147,12 @@ private:
     return true;
   }
 
-  // Under switching_ (or once the keeper has ended).
+  // Under switching_ (or once the keeper has ended). The device counts as open until it is closed.
   void close() {
-    if (const SDL_AudioDeviceID device = device_.exchange(0))
+    if (const SDL_AudioDeviceID device = device_.load()) {
       SDL_CloseAudioDevice(device);
+      device_.store(0);
+    }
   }
 
   const int rate_;

@@ -83,8 +83,10 @@ protected:
   }
   // Returns when the device pulls again after it has slept through silence.
   void sleepThenSound() {
+    const int attempts = sdlReopenAttempts();
     ASSERT_TRUE(waitFor([&] { return device_->asleep(); })) << "silence puts the device to sleep";
     const int callsAsleep = counter_.calls.load();
+    EXPECT_EQ(sdlReopenAttempts(), attempts) << "going to sleep is not taken for a lost output";
     const auto asked = std::chrono::steady_clock::now();
     counter_.sounding = true;
     device_->resume();
