@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <fstream>
 #include <functional>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -70,6 +71,8 @@ class OutputDevice : public ::testing::Test {
 protected:
   void open(bool sdl) {
     diskFile_ = scratchPath("device-output.raw");
+    if (const char *driver = std::getenv("SDL_AUDIODRIVER"))
+      driver_ = driver;
     setenv("SDL_AUDIODRIVER", "disk", 1);
     setenv("SDL_DISKAUDIOFILE", diskFile_.c_str(), 1);
     device_ = sdl ? openSdlDevice(kRate, Counter::render, &counter_)
@@ -79,7 +82,7 @@ protected:
   void TearDown() override {
     device_.reset();
     simulateSdlOutputLoss(false);
-    setenv("SDL_AUDIODRIVER", "dummy", 1);
+    setenv("SDL_AUDIODRIVER", driver_.c_str(), 1);
   }
   // Returns when the device pulls again after it has slept through silence.
   void sleepThenSound() {
@@ -99,6 +102,7 @@ protected:
   Counter counter_;
   std::unique_ptr<lyt::OutputDevice> device_;
   std::string diskFile_;
+  std::string driver_ = "dummy";
 };
 
 TEST_F(OutputDevice, TheSilentDeviceSleepsThroughSilenceAndWakesAtOnce) {
