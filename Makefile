@@ -87,6 +87,7 @@ bench: build
 	$(XVFB) $(BUILD)/bench/ui_bench
 	$(XVFB) $(BUILD)/bench/hotkey_bench
 	$(XVFB) $(BUILD)/bench/pedal_bench
+	$(XVFB) $(BUILD)/bench/idle_bench
 
 # A .deb of the program in build/ (stripped), checked with lintian.
 package: build

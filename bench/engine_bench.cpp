@@ -228,12 +228,35 @@ template <typename Command> std::vector<double> latencies(DWORD source, DWORD ou
   return ms;
 }
 
+// Play after a stop long enough for the device to sleep: it must open again first.
+std::vector<double> playAfterSleep(DWORD output) {
+  std::vector<double> ms;
+  for (int i = 0; i < 5; ++i) {
+    BASS_ChannelStop(output);
+    while (!LYT_DeviceAsleep())
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    const int64_t asked =
+        std::chrono::duration_cast<std::chrono::nanoseconds>(Clock::now().time_since_epoch()).count();
+    BASS_StreamPlay(output, FALSE, 0);
+    // A play after a stop goes on with the stop's generation: wait for a start after the call.
+    const uint32_t playing = LYT_OutputGeneration(output);
+    uint32_t generation = 0;
+    int64_t heard = 0;
+    while ((heard = static_cast<int64_t>(LYT_OutputStartNanoseconds(output, &generation))),
+           generation != playing || heard < asked)
+      std::this_thread::sleep_for(std::chrono::microseconds(200));
+    ms.push_back((heard - asked) / 1e6);
+  }
+  return ms;
+}
+
 void latency() {
   std::printf("== Command to audible (ms): from the call to the first new frame handed to the device\n");
   const std::string path = scratchPath("latency.mp3");
   writeSndfile(path, SF_FORMAT_MPEG | SF_FORMAT_MPEG_LAYER_III, speechLike(60), kRate, 2);
+  const std::string sdlDriver = std::string("SDL ") + std::getenv("SDL_AUDIODRIVER") + " driver (512-frame periods)";
   for (const auto &[device, name] : {std::pair{BASS_DEVICE_NOSOUND, "no-sound device (10 ms periods)"},
-                                     {BASS_DEVICE_DEFAULT, "SDL dummy driver (512-frame periods)"}}) {
+                                     {BASS_DEVICE_DEFAULT, sdlDriver.c_str()}}) {
     if (!BASS_Init(device, kRate, 0, nullptr, nullptr))
       continue;
     const DWORD source = openAny(path);
@@ -251,9 +274,12 @@ void latency() {
       BASS_ChannelStop(output);
       BASS_StreamPlay(output, FALSE, 0);
     });
+    const auto woken = playAfterSleep(output);
     std::printf("%s\n", name);
-    for (const auto &[what, values] :
-         {std::pair{"seek while playing", seek}, {"tempo change", tempo}, {"stop, then play", play}})
+    for (const auto &[what, values] : {std::pair{"seek while playing", seek},
+                                       {"tempo change", tempo},
+                                       {"stop, then play", play},
+                                       {"play after a sleep", woken}})
       std::printf("  %-20s median %5.1f  max %5.1f  min %5.1f\n", what, median(values),
                   *std::max_element(values.begin(), values.end()),
                   *std::min_element(values.begin(), values.end()));

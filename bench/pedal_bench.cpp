@@ -1,7 +1,7 @@
 // Pedal-to-audible latency: from a pedal switch's event written to its device to the first frame of
 // the new position handed to the sound device, through the pedal reader and the program's window.
 #include "CommonTypes.h"
-#include "Engine.h"
+#include "Bass.h"
 #include "GuardedApplication.h"
 #include "InputDevices.h"
 #include "Program.h"
@@ -35,14 +35,14 @@ std::vector<double> pressAndMeasure(int pedal, DWORD output) {
   std::vector<double> ms;
   for (int i = 0; i < kPresses; ++i) {
     std::this_thread::sleep_for(std::chrono::microseconds(40000 + 1300 * (i % 11)));
-    const uint32_t before = lyt::Engine::instance().outputGeneration(output);
+    const uint32_t before = LYT_OutputGeneration(output);
     const int64_t pressed = nowNs();
     lyt::test::writeKey(pedal, BTN_0, 1);
     lyt::test::writeKey(pedal, BTN_0, 0);
     uint32_t generation = 0;
     int64_t heard = 0;
     const int64_t giveUp = pressed + 2'000'000'000;
-    while ((heard = lyt::Engine::instance().outputStartNanoseconds(output, generation)), generation <= before) {
+    while ((heard = static_cast<int64_t>(LYT_OutputStartNanoseconds(output, &generation))), generation <= before) {
       if (nowNs() > giveUp)
         break;
       std::this_thread::sleep_for(std::chrono::microseconds(100));

@@ -5,6 +5,9 @@
 void TfrmMain::Timer_RenderTimerTimer() {
   if (BASS_ChannelIsActive(Channel) != BASS_ACTIVE_PLAYING || !Spectrum)
     return;
+  // Hidden, minimised, or cut off in the counter mode: no one would see it.
+  if (isMinimized() || PaintFrame->visibleRegion().isEmpty())
+    return;
   std::array<float, 513> fft;
   if (BASS_ChannelGetData(OutputChannel(), fft.data(), BASS_DATA_FFT1024) == DWORD(-1))
     return;

@@ -7,11 +7,39 @@
 #include <cmath>
 #include <cstring>
 
+namespace {
+
+// The smallest rectangle that holds every pixel in which two images of one size and format differ.
+QRect changedArea(const QImage &before, const QImage &after) {
+  QRect area;
+  const int pixelBytes = after.depth() / 8;
+  for (int y = 0; y < after.height(); ++y) {
+    const uchar *a = before.constScanLine(y), *b = after.constScanLine(y);
+    const int rowBytes = after.width() * pixelBytes;
+    if (std::memcmp(a, b, static_cast<size_t>(rowBytes)) == 0)
+      continue;
+    int left = 0, right = rowBytes;
+    while (a[left] == b[left])
+      ++left;
+    while (a[right - 1] == b[right - 1])
+      --right;
+    area |= QRect(left / pixelBytes, y, (right - 1) / pixelBytes - left / pixelBytes + 1, 1);
+  }
+  return area;
+}
+
+} // namespace
+
 void PaintBox::blockCopy(const QImage &image) {
+  QRect changed = image.rect();
   if (front_.size() != image.size() || front_.format() != image.format())
     front_ = QImage(image.size(), image.format());
+  else
+    changed = changedArea(front_, image);
+  if (changed.isEmpty())
+    return; // nothing to draw, nothing to send to the X server
   std::memcpy(front_.bits(), image.constBits(), static_cast<size_t>(image.sizeInBytes()));
-  update();
+  update(changed);
 }
 
 void PaintBox::paintEvent(QPaintEvent *) {

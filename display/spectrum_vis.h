@@ -13,7 +13,8 @@ class PaintBox : public QWidget {
   Q_OBJECT
 public:
   explicit PaintBox(QWidget *parent = nullptr) : QWidget(parent) {}
-  // Copies `image` at (0, 0), in one block. No allocation once the sizes match.
+  // Copies `image` at (0, 0), in one block, and repaints only where it differs from the last one.
+  // No allocation once the sizes match.
   void blockCopy(const QImage &image);
   const QImage &shown() const { return front_; }
 

@@ -266,6 +266,10 @@ DWORD LYT_OutputGeneration(DWORD output) {
   return guarded(gLastError, DWORD(0), [&] { return Engine::instance().outputGeneration(output); });
 }
 
+BOOL LYT_DeviceAsleep(void) {
+  return guarded(gLastError, BOOL(FALSE), [] { return Engine::instance().deviceAsleep() ? TRUE : FALSE; });
+}
+
 QWORD LYT_OutputStartNanoseconds(DWORD output, DWORD *generation) {
   return guarded(gLastError, QWORD(0), [&] {
     uint32_t heard = 0;

@@ -171,6 +171,8 @@ BOOL LYT_PlaySoundSync(const char *path);
 // the device, with that generation in *generation. Both 0 on failure.
 DWORD LYT_OutputGeneration(DWORD output);
 QWORD LYT_OutputStartNanoseconds(DWORD output, DWORD *generation);
+// Whether the device sleeps (after a while of silence) or waits for its lost output to come back.
+BOOL LYT_DeviceAsleep(void);
 
 #ifdef __cplusplus
 }

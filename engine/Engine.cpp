@@ -247,6 +247,8 @@ void Engine::play(DWORD output, bool flush) {
                                  : static_cast<int>(AudioBlock::kFrames * 60));
   stream.play(flush);
   makeCurrent(core);
+  if (device_)
+    device_->resume();
   wakeFeeder();
 }
 
@@ -428,6 +430,8 @@ int Engine::renderStep(std::unique_lock<std::mutex> &lock) {
     outcome = TempoStream::failed();
   }
   lock.lock();
+  if (outcome.frames > 0 && device_)
+    device_->resume(); // the device may have gone to sleep while the feeder could not keep up
   if (stream.commit(job, outcome))
     notifyEnd(*core, lock);
   return outcome.frames;
@@ -457,16 +461,17 @@ void Engine::feed() {
   }
 }
 
-void Engine::renderDevice(void *context, float *stereo, int frames) {
+bool Engine::renderDevice(void *context, float *stereo, int frames) {
   auto *engine = static_cast<Engine *>(context);
   TempoStream *stream = engine->sounding_.load(std::memory_order_acquire);
   if (!stream) {
     std::fill(stereo, stereo + 2 * frames, 0.0f);
-    return;
+    return false;
   }
-  stream->consume(stereo, frames);
+  const bool sounded = stream->consume(stereo, frames) > 0;
   // Room was made in the ring: the feeder renders ahead again.
   engine->wakeFeeder();
+  return sounded;
 }
 
 DWORD Engine::renderOffline(DWORD output, float *stereo, DWORD frames) {
@@ -538,6 +543,7 @@ void Engine::playSoundSync(const char *path) {
   core->tempo->setTargetFrames(std::max(2 * device_->periodFrames(), static_cast<int>(kAheadSeconds * rate)));
   core->tempo->play(false);
   makeCurrent(core);
+  device_->resume();
   const auto limit = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds + 2);
   while (!core->tempo->finished() && current_ == core && std::chrono::steady_clock::now() < limit) {
     lock.unlock();
@@ -554,6 +560,11 @@ uint32_t Engine::outputGeneration(DWORD output) {
 int64_t Engine::outputStartNanoseconds(DWORD output, uint32_t &generation) {
   std::lock_guard<std::mutex> lock(mutex_);
   return outputChannel(output).core->tempo->lastStartNanoseconds(generation);
+}
+
+bool Engine::deviceAsleep() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return device_ && device_->asleep();
 }
 
 } // namespace lyt

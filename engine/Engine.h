@@ -69,6 +69,8 @@ public:
   // handed to the device.
   uint32_t outputGeneration(DWORD output);
   int64_t outputStartNanoseconds(DWORD output, uint32_t &generation);
+  // Whether the device sleeps (after a while of silence) or waits for its output to come back.
+  bool deviceAsleep();
 
 private:
   // A source and its output; shared with the feeder, which may still be rendering it when it is
@@ -106,7 +108,7 @@ private:
   // -1 when no block is wanted.
   int renderStep(std::unique_lock<std::mutex> &lock);
   void notifyEnd(Core &core, std::unique_lock<std::mutex> &lock);
-  static void renderDevice(void *context, float *stereo, int frames);
+  static bool renderDevice(void *context, float *stereo, int frames);
 
   std::mutex mutex_;
   // Held while end notifications run, so that a free can wait for them to finish.

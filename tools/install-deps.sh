@@ -14,6 +14,7 @@ packages=(
   clang libclang-rt-14-dev llvm
   qt6-tools-dev qt6-l10n-tools libqt6svg6 appstream lintian
   libxcb-xinput-dev libevdev-dev udev
+  pulseaudio pulseaudio-utils mpv
 )
 
 missing=()

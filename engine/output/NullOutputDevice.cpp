@@ -1,8 +1,10 @@
-// A device without sound that keeps real time: a thread pulls one 10 ms period per 10 ms.
+// A device without sound that keeps real time: a thread pulls one 10 ms period per 10 ms, and
+// sleeps without waking while there is nothing to hear.
+#include "output/IdleWatch.h"
 #include "output/OutputDevice.h"
 
-#include <atomic>
 #include <chrono>
+#include <condition_variable>
 #include <mutex>
 #include <thread>
 #include <vector>
@@ -14,30 +16,47 @@ class NullOutputDevice final : public OutputDevice {
 public:
   NullOutputDevice(int rate, RenderFunction render, void *context)
       : period_(rate / 100), render_(render), context_(context), buffer_(2 * period_),
-        thread_([this] { run(); }) {}
+        idle_(static_cast<int>(rate * kIdleSeconds)), thread_([this] { run(); }) {}
 
   ~NullOutputDevice() override {
-    running_.store(false);
+    {
+      std::lock_guard<std::mutex> lock(rendering_);
+      running_ = false;
+    }
+    woken_.notify_all();
     thread_.join();
   }
 
   int periodFrames() const override { return period_; }
   void barrier() override { std::lock_guard<std::mutex> wait(rendering_); }
+  void resume() override {
+    {
+      std::lock_guard<std::mutex> lock(rendering_);
+      idle_.wake();
+    }
+    woken_.notify_all();
+  }
+  bool asleep() const override { return idle_.idle(); }
 
 private:
   void run() {
     auto next = std::chrono::steady_clock::now();
-    while (running_.load()) {
-      {
-        std::lock_guard<std::mutex> inside(rendering_);
-        render_(context_, buffer_.data(), period_);
+    std::unique_lock<std::mutex> lock(rendering_);
+    while (running_) {
+      if (idle_.idle()) {
+        woken_.wait(lock, [this] { return !running_ || !idle_.idle(); });
+        next = std::chrono::steady_clock::now();
+        continue;
       }
+      idle_.afterPeriod(render_(context_, buffer_.data(), period_), period_);
       next += std::chrono::milliseconds(10);
       // After a stall the clock goes on from now: the missed periods are not rendered back to back.
       const auto now = std::chrono::steady_clock::now();
       if (now - next > std::chrono::milliseconds(20))
         next = now;
+      lock.unlock();
       std::this_thread::sleep_until(next);
+      lock.lock();
     }
   }
 
@@ -45,8 +64,10 @@ private:
   RenderFunction render_;
   void *context_;
   std::vector<float> buffer_;
+  IdleWatch idle_;
   std::mutex rendering_;
-  std::atomic<bool> running_{true};
+  std::condition_variable woken_;
+  bool running_ = true;
   std::thread thread_;
 };
 

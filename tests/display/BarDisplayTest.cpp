@@ -3,6 +3,11 @@
 
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
+#include <QPaintEvent>
+
+#include <vector>
+
 namespace {
 
 constexpr QRgb kBlack = 0xFF000000, kWhite = 0xFFFFFFFF, kYellow = 0xFFFFFF00;
@@ -100,6 +105,35 @@ TEST_F(Spectrum, ClearingBlanksTheDisplayButKeepsTheHeldHeights) {
   EXPECT_EQ(spectrum.BarHeights[5], 25);
   frame({});
   EXPECT_EQ(barHeight(shown(), 5), 22) << "the bars fall on from where they were";
+}
+
+// Records the areas the display repaints.
+class PaintLog : public QObject {
+public:
+  std::vector<QRect> painted;
+  bool eventFilter(QObject *, QEvent *event) override {
+    if (event->type() == QEvent::Paint)
+      painted.push_back(static_cast<QPaintEvent *>(event)->rect());
+    return false;
+  }
+};
+
+TEST_F(Spectrum, RepaintsOnlyTheBarsThatChanged) {
+  PaintLog log;
+  box.resize(99, 45);
+  box.installEventFilter(&log);
+  box.show();
+  frame({{5, 0.05f}});
+  QCoreApplication::processEvents();
+  ASSERT_FALSE(log.painted.empty());
+  log.painted.clear();
+  frame({{5, 0.05f}});
+  QCoreApplication::processEvents();
+  EXPECT_TRUE(log.painted.empty()) << "the same picture again costs nothing";
+  frame({{5, 0.05f}, {7, 0.02f}});
+  QCoreApplication::processEvents();
+  ASSERT_EQ(log.painted.size(), 1u);
+  EXPECT_EQ(log.painted[0], QRect(21, 35, 2, 10)) << "bar 7's columns, from its mark down";
 }
 
 } // namespace

@@ -21,6 +21,7 @@ public:
   int secondStart(const std::string &file) const;
   ~ProgramUnderX();
   bool started() const { return started_; }
+  pid_t pid() const { return pid_; }
 
   void press(uint32_t keysym);
   void release(uint32_t keysym);

@@ -90,6 +90,32 @@ TEST_P(Realtime, ASeekWhilePlayingIsHeardWithinAPeriodAndNothingStaleFollows) {
   EXPECT_NEAR(seconds(source), 2.05, 0.05) << "continues from the new position";
 }
 
+TEST_P(Realtime, AfterTheDeviceHasSleptPlayIsHeardAtOnceFromWhereItStopped) {
+  const DWORD source = open(fixture("pcm16.wav").path);
+  const DWORD output = BASS_FX_TempoGetResampledHandle(source);
+  ASSERT_TRUE(BASS_StreamPlay(output, FALSE, 0));
+  ASSERT_TRUE(waitFor([&] { return seconds(source) > 0.1; }, 1000ms));
+  ASSERT_TRUE(BASS_ChannelStop(output));
+  const double stoppedAt = seconds(source);
+  ASSERT_TRUE(waitFor([] { return LYT_DeviceAsleep(); }, 5000ms));
+  const auto asked = std::chrono::steady_clock::now();
+  const int64_t askedNs = std::chrono::duration_cast<std::chrono::nanoseconds>(asked.time_since_epoch()).count();
+  ASSERT_TRUE(BASS_StreamPlay(output, FALSE, 0));
+  const uint32_t playing = LYT_OutputGeneration(output);
+  uint32_t heardGeneration = 0;
+  int64_t heardNs = 0;
+  ASSERT_TRUE(waitFor(
+      [&] {
+        heardNs = static_cast<int64_t>(LYT_OutputStartNanoseconds(output, &heardGeneration));
+        return heardGeneration == playing && heardNs > askedNs;
+      },
+      1000ms));
+  EXPECT_LT((heardNs - askedNs) / 1e9, 0.1) << "generous here; the benchmark measures it";
+  EXPECT_FALSE(LYT_DeviceAsleep());
+  ASSERT_TRUE(waitFor([&] { return seconds(source) > stoppedAt; }, 1000ms));
+  EXPECT_LT(seconds(source), stoppedAt + 0.1) << "goes on from where it stopped";
+}
+
 TEST_P(Realtime, TheEndIsNotifiedOnAnEngineThreadAndTheOutputFallsSilent) {
   const std::string path = writeWav("short.wav", sine(440, 0.3, kRate, 1), kRate, 1);
   const DWORD source = open(path);

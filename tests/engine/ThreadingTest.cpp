@@ -172,6 +172,7 @@ TEST(NoSoundDevice, CatchesUpAfterAStallInsteadOfRenderingTheMissedPeriods) {
     if (p.at.size() == 3)
       std::this_thread::sleep_for(150ms); // the stall
     p.changed.notify_all();
+    return true;
   };
   auto device = openNullDevice(kRate, pull, &pulls);
   std::unique_lock<std::mutex> lock(pulls.mutex);
