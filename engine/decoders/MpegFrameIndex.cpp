@@ -107,7 +107,8 @@ InfoFrame readInfoFrame(ByteSource &bytes, int64_t offset, const MpegFrameHeader
     readLameTag(bytes, field, frameEnd, info);
     return info;
   }
-  info.present = offset + 40 <= frameEnd && bytes.read(offset + 36, tag, 4) && std::memcmp(tag, "VBRI", 4) == 0;
+  info.present =
+      offset + 40 <= frameEnd && bytes.read(offset + 36, tag, 4) && std::memcmp(tag, "VBRI", 4) == 0;
   return info;
 }
 
@@ -189,7 +190,8 @@ MpegFrameIndex indexMpegFrames(ByteSource &bytes) {
   while (offset < bytes.size()) {
     MpegFrameHeader h;
     const bool read = bytes.read(offset, raw, 4);
-    const uint32_t word = read ? uint32_t(raw[0]) << 24 | uint32_t(raw[1]) << 16 | uint32_t(raw[2]) << 8 | raw[3] : 0;
+    const uint32_t word =
+        read ? uint32_t(raw[0]) << 24 | uint32_t(raw[1]) << 16 | uint32_t(raw[2]) << 8 | raw[3] : 0;
     if (read && word == seen[0]) {
       h = seenHeader[0];
     } else if (read && word == seen[1]) {
