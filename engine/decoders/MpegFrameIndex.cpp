@@ -131,13 +131,6 @@ void applyGaplessTrim(const InfoFrame &info, MpegFrameIndex &index) {
 
 } // namespace
 
-bool MemoryBytes::read(int64_t offset, uint8_t *out, int n) {
-  if (offset < 0 || n < 0 || offset > size_ || n > size_ - offset)
-    return false;
-  std::memcpy(out, data_ + offset, static_cast<size_t>(n));
-  return true;
-}
-
 bool parseMpegHeader(const uint8_t h[4], MpegFrameHeader &out) {
   if (h[0] != 0xFF || (h[1] & 0xE0) != 0xE0)
     return false;
