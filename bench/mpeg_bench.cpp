@@ -37,7 +37,8 @@ double since(Clock::time_point start) {
 double cpuSeconds(int who) {
   rusage usage{};
   getrusage(who, &usage);
-  return usage.ru_utime.tv_sec + usage.ru_stime.tv_sec + (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+  return usage.ru_utime.tv_sec + usage.ru_stime.tv_sec +
+         (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
 }
 
 struct Cost {
@@ -57,7 +58,8 @@ std::vector<float> speechLike(double seconds) {
 // length must be counted.
 std::string threeHourMp3(bool vbr) {
   const std::string name = vbr ? "vbr" : "cbr";
-  const std::string tagged = scratchPath("ten-" + name + ".mp3"), bare = scratchPath("ten-" + name + "-bare.mp3");
+  const std::string tagged = scratchPath("ten-" + name + ".mp3"),
+                    bare = scratchPath("ten-" + name + "-bare.mp3");
   writeSndfile(tagged, SF_FORMAT_MPEG | SF_FORMAT_MPEG_LAYER_III, speechLike(10), kRate, 2, vbr);
   stripInfoFrame(tagged, bare);
   const std::vector<unsigned char> frames = readBytes(bare);

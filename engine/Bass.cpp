@@ -76,16 +76,14 @@ int BASS_ErrorGetCode(void) {
 HSTREAM BASS_StreamCreateFile(BOOL mem, const void *file, QWORD offset, QWORD length, DWORD) {
   return guarded(gLastError, HSTREAM(0), [&] {
     const char *path = checkedPath(mem, file, offset, length);
-    return Engine::instance().open(Engine::Kind::Stream,
-                                   [path](int) { return lyt::openPlainStream(path); });
+    return Engine::instance().open(Engine::Kind::Stream, [path](int) { return lyt::openPlainStream(path); });
   });
 }
 
 HSTREAM BASS_WMA_StreamCreateFile(BOOL mem, const void *file, QWORD offset, QWORD length, DWORD) {
   return guarded(gLastError, HSTREAM(0), [&] {
     const char *path = checkedPath(mem, file, offset, length);
-    return Engine::instance().open(Engine::Kind::Stream,
-                                   [path](int) { return lyt::openWmaStream(path); });
+    return Engine::instance().open(Engine::Kind::Stream, [path](int) { return lyt::openWmaStream(path); });
   });
 }
 

@@ -127,9 +127,9 @@ Options parse(int argc, char **argv) {
 // The player's three tries, through the engine's one definition of their order.
 DWORD openSource(const char *path, bool &isModule) {
   DWORD tries = 0;
-  const DWORD source = LYT_OpenFile(path, BASS_STREAM_DECODE,
-                                    BASS_STREAM_DECODE | BASS_MUSIC_CALCLEN | BASS_MUSIC_RAMP | BASS_SAMPLE_LOOP,
-                                    &tries);
+  const DWORD source =
+      LYT_OpenFile(path, BASS_STREAM_DECODE,
+                   BASS_STREAM_DECODE | BASS_MUSIC_CALCLEN | BASS_MUSIC_RAMP | BASS_SAMPLE_LOOP, &tries);
   isModule = tries == 3;
   return source;
 }

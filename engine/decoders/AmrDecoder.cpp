@@ -23,10 +23,10 @@ struct Variant {
   uint8_t frameBytes[16]; // with the frame's header byte, by frame type
 };
 
-constexpr Variant kNarrowBand{"#!AMR\n", AV_CODEC_ID_AMR_NB, 8000, 7,
-                              {13, 14, 16, 18, 20, 21, 27, 32, 6, 1, 1, 1, 1, 1, 1, 1}};
-constexpr Variant kWideBand{"#!AMR-WB\n", AV_CODEC_ID_AMR_WB, 16000, 8,
-                            {18, 24, 33, 37, 41, 47, 51, 59, 61, 6, 1, 1, 1, 1, 1, 1}};
+constexpr Variant kNarrowBand{
+    "#!AMR\n", AV_CODEC_ID_AMR_NB, 8000, 7, {13, 14, 16, 18, 20, 21, 27, 32, 6, 1, 1, 1, 1, 1, 1, 1}};
+constexpr Variant kWideBand{
+    "#!AMR-WB\n", AV_CODEC_ID_AMR_WB, 16000, 8, {18, 24, 33, 37, 41, 47, 51, 59, 61, 6, 1, 1, 1, 1, 1, 1}};
 
 // The speech decoders' state settles within a few frames after a seek.
 constexpr int64_t kPrerollFrames = 8;
@@ -151,7 +151,8 @@ std::vector<int64_t> walkFrames(ByteSource &bytes, const Variant &variant) {
   std::vector<uint8_t> chunk(1 << 16);
   int64_t offset = static_cast<int64_t>(std::strlen(variant.magic));
   while (offset < bytes.size()) {
-    const int n = static_cast<int>(std::min<int64_t>(static_cast<int64_t>(chunk.size()), bytes.size() - offset));
+    const int n =
+        static_cast<int>(std::min<int64_t>(static_cast<int64_t>(chunk.size()), bytes.size() - offset));
     if (!bytes.read(offset, chunk.data(), n))
       break;
     int at = 0;

@@ -1,7 +1,7 @@
 // A regular file opened without blocking, and its bytes read in large chunks.
 #pragma once
 
-#include "decoders/MpegFrameIndex.h"
+#include "decoders/ByteSource.h"
 
 #include <cstdint>
 #include <vector>

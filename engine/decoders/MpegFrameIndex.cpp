@@ -107,7 +107,8 @@ InfoFrame readInfoFrame(ByteSource &bytes, int64_t offset, const MpegFrameHeader
     readLameTag(bytes, field, frameEnd, info);
     return info;
   }
-  info.present = offset + 40 <= frameEnd && bytes.read(offset + 36, tag, 4) && std::memcmp(tag, "VBRI", 4) == 0;
+  info.present =
+      offset + 40 <= frameEnd && bytes.read(offset + 36, tag, 4) && std::memcmp(tag, "VBRI", 4) == 0;
   return info;
 }
 
@@ -129,13 +130,6 @@ void applyGaplessTrim(const InfoFrame &info, MpegFrameIndex &index) {
 }
 
 } // namespace
-
-bool MemoryBytes::read(int64_t offset, uint8_t *out, int n) {
-  if (offset < 0 || n < 0 || offset > size_ || n > size_ - offset)
-    return false;
-  std::memcpy(out, data_ + offset, static_cast<size_t>(n));
-  return true;
-}
 
 bool parseMpegHeader(const uint8_t h[4], MpegFrameHeader &out) {
   if (h[0] != 0xFF || (h[1] & 0xE0) != 0xE0)
@@ -189,7 +183,8 @@ MpegFrameIndex indexMpegFrames(ByteSource &bytes) {
   while (offset < bytes.size()) {
     MpegFrameHeader h;
     const bool read = bytes.read(offset, raw, 4);
-    const uint32_t word = read ? uint32_t(raw[0]) << 24 | uint32_t(raw[1]) << 16 | uint32_t(raw[2]) << 8 | raw[3] : 0;
+    const uint32_t word =
+        read ? uint32_t(raw[0]) << 24 | uint32_t(raw[1]) << 16 | uint32_t(raw[2]) << 8 | raw[3] : 0;
     if (read && word == seen[0]) {
       h = seenHeader[0];
     } else if (read && word == seen[1]) {

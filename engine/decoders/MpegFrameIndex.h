@@ -3,31 +3,12 @@
 // encoder's delay and padding from a LAME/Info tag).
 #pragma once
 
-#include <cstddef>
+#include "decoders/ByteSource.h"
+
 #include <cstdint>
 #include <vector>
 
 namespace lyt {
-
-// Random access to the bytes of a file or of memory. Single-threaded.
-class ByteSource {
-public:
-  virtual ~ByteSource() = default;
-  virtual int64_t size() const = 0;
-  // Copies n bytes at offset into out; false when they are not all there.
-  virtual bool read(int64_t offset, uint8_t *out, int n) = 0;
-};
-
-class MemoryBytes final : public ByteSource {
-public:
-  MemoryBytes(const uint8_t *data, size_t size) : data_(data), size_(static_cast<int64_t>(size)) {}
-  int64_t size() const override { return size_; }
-  bool read(int64_t offset, uint8_t *out, int n) override;
-
-private:
-  const uint8_t *data_;
-  int64_t size_;
-};
 
 struct MpegFrameHeader {
   int version = 0; // 3 = MPEG-1, 2 = MPEG-2, 0 = MPEG-2.5

@@ -69,7 +69,8 @@ int64_t lastOggGranule(ByteSource &bytes) {
     if (!bytes.read(start, window.data(), got))
       return -1;
     for (int i = got - 4; i >= 0; --i) {
-      if (std::memcmp(&window[static_cast<size_t>(i)], "OggS", 4) != 0 || !wholePageAt(bytes, start + i, page))
+      if (std::memcmp(&window[static_cast<size_t>(i)], "OggS", 4) != 0 ||
+          !wholePageAt(bytes, start + i, page))
         continue;
       const auto granule = static_cast<int64_t>(littleEndian(&page[6], 8));
       if (granule >= 0)

@@ -1,7 +1,7 @@
 // The length of an Ogg stream from its last whole page, for files cut off before their end.
 #pragma once
 
-#include "decoders/MpegFrameIndex.h"
+#include "decoders/ByteSource.h"
 
 #include <cstdint>
 

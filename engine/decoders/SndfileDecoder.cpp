@@ -24,8 +24,8 @@ class SndfileDecoder final : public Decoder {
 public:
   SndfileDecoder(std::unique_ptr<SndfileSource> source, SndfileHandle file, const SF_INFO &info,
                  int64_t lengthFrames)
-      : source_(std::move(source)), file_(std::move(file)), fileChannels_(info.channels), rate_(info.samplerate),
-        length_(lengthFrames),
+      : source_(std::move(source)), file_(std::move(file)), fileChannels_(info.channels),
+        rate_(info.samplerate), length_(lengthFrames),
         needsPreroll_((info.format & SF_FORMAT_TYPEMASK) == SF_FORMAT_OGG) {}
 
   int channels() const override { return std::min(fileChannels_, 2); }

@@ -50,8 +50,12 @@ void SndfileSource::patchUnsetWavSizes() {
 SNDFILE *SndfileSource::open(SF_INFO &info) {
   static SF_VIRTUAL_IO io = {
       [](void *self) -> sf_count_t { return static_cast<SndfileSource *>(self)->bytes_.size(); },
-      [](sf_count_t offset, int whence, void *self) { return static_cast<SndfileSource *>(self)->seek(offset, whence); },
-      [](void *out, sf_count_t count, void *self) { return static_cast<SndfileSource *>(self)->read(out, count); },
+      [](sf_count_t offset, int whence, void *self) {
+        return static_cast<SndfileSource *>(self)->seek(offset, whence);
+      },
+      [](void *out, sf_count_t count, void *self) {
+        return static_cast<SndfileSource *>(self)->read(out, count);
+      },
       [](const void *, sf_count_t, void *) -> sf_count_t { return 0; },
       [](void *self) -> sf_count_t { return static_cast<SndfileSource *>(self)->position_; },
   };

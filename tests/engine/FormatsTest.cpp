@@ -77,23 +77,27 @@ TEST_F(OfflineEngine, ALameTaggedMp3IsTheRecordingToTheSample) {
     EXPECT_EQ(heard.size(), recording.size());
     ASSERT_GT(heard.size(), size_t(kRate + 4096));
     // Neither the encoder's nor the decoder's delay is heard.
-    EXPECT_EQ(bestLag(recording, kRate, std::vector<float>(heard.begin() + kRate, heard.begin() + kRate + 4096),
-                      1500),
+    EXPECT_EQ(bestLag(recording, kRate,
+                      std::vector<float>(heard.begin() + kRate, heard.begin() + kRate + 4096), 1500),
               0);
     BASS_FX_TempoFree(opened.source);
   }
 }
 
-// A phone call in AMR-NB with discontinuous transmission: speech in the even seconds, a
-// comfort-noise frame and then no-data frames in the odd ones. 3,000 frames of 20 ms.
-std::vector<unsigned char> amrCallWithPauses() {
-  std::vector<unsigned char> bytes{'#', '!', 'A', 'M', 'R', '\n'};
+// A phone call in AMR-NB or AMR-WB with discontinuous transmission: speech in the even seconds,
+// a comfort-noise frame and then no-data frames in the odd ones. 3,000 frames of 20 ms; any bits
+// are valid speech parameters.
+std::vector<unsigned char> amrCallWithPauses(bool wideBand) {
+  const std::string magic = wideBand ? "#!AMR-WB\n" : "#!AMR\n";
+  std::vector<unsigned char> bytes(magic.begin(), magic.end());
+  const int speechType = wideBand ? 8 : 7, sidType = speechType + 1; // the highest bit rate, SID
+  const int speechBytes = wideBand ? 60 : 31;
   uint32_t seed = 5;
   for (int frame = 0; frame < 3000; ++frame) {
     const bool speech = (frame / 50) % 2 == 0;
-    const int type = speech ? 7 : frame % 50 == 0 ? 8 : 15; // 12.2 kbit/s, SID, no data
+    const int type = speech ? speechType : frame % 50 == 0 ? sidType : 15; // 15: no data
     bytes.push_back(static_cast<unsigned char>(type << 3 | 0x04));
-    const int payload = type == 7 ? 31 : type == 8 ? 5 : 0;
+    const int payload = type == speechType ? speechBytes : type == sidType ? 5 : 0;
     for (int i = 0; i < payload; ++i) {
       seed = seed * 1664525u + 1013904223u;
       bytes.push_back(static_cast<unsigned char>(seed >> 24));
@@ -103,24 +107,28 @@ std::vector<unsigned char> amrCallWithPauses() {
 }
 
 TEST_F(OfflineEngine, AnAmrCallPlaysEveryFrameIncludingItsPauses) {
-  const std::string path = scratchPath("call.amr");
-  writeBytes(path, amrCallWithPauses());
-  const Opened opened = openLikeThePlayer(path);
-  ASSERT_NE(opened.source, 0u) << "error " << opened.error;
-  EXPECT_DOUBLE_EQ(lengthSeconds(opened), 60.0);
-  ASSERT_TRUE(BASS_FX_TempoCreate(opened.source, 0));
-  const DWORD output = BASS_FX_TempoGetResampledHandle(opened.source);
-  ASSERT_TRUE(BASS_StreamPlay(output, FALSE, 0));
-  EXPECT_NEAR(render(output).size() / 2.0 / kRate, 60.0, 1e-4);
-  // No drift: late in the call, speech and pause are where the frames put them.
-  for (const double second : {50.25, 51.25}) {
-    ASSERT_TRUE(BASS_ChannelSetPosition(opened.source, BASS_ChannelSeconds2Bytes(opened.source, float(second))));
+  for (const bool wideBand : {false, true}) {
+    const std::string path = scratchPath(wideBand ? "call-wb.amr" : "call.amr");
+    writeBytes(path, amrCallWithPauses(wideBand));
+    const Opened opened = openLikeThePlayer(path);
+    ASSERT_NE(opened.source, 0u) << "error " << opened.error;
+    EXPECT_DOUBLE_EQ(lengthSeconds(opened), 60.0);
+    ASSERT_TRUE(BASS_FX_TempoCreate(opened.source, 0));
+    const DWORD output = BASS_FX_TempoGetResampledHandle(opened.source);
     ASSERT_TRUE(BASS_StreamPlay(output, FALSE, 0));
-    const double level = rms(channel(render(output, kRate / 2), 2, 0));
-    if (int(second) % 2 == 0)
-      EXPECT_GT(level, 0.01) << "speech at " << second;
-    else
-      EXPECT_LT(level, 1e-4) << "pause at " << second;
+    EXPECT_NEAR(render(output).size() / 2.0 / kRate, 60.0, 1e-4);
+    // No drift: late in the call, speech and pause are where the frames put them.
+    for (const double second : {50.25, 51.25}) {
+      ASSERT_TRUE(
+          BASS_ChannelSetPosition(opened.source, BASS_ChannelSeconds2Bytes(opened.source, float(second))));
+      ASSERT_TRUE(BASS_StreamPlay(output, FALSE, 0));
+      const double level = rms(channel(render(output, kRate / 2), 2, 0));
+      if (int(second) % 2 == 0)
+        EXPECT_GT(level, 0.01) << "speech at " << second;
+      else
+        EXPECT_LT(level, 1e-4) << "pause at " << second;
+    }
+    BASS_FX_TempoFree(opened.source);
   }
 }
 

@@ -206,7 +206,8 @@ TEST_F(HostileFiles, ACutOffOggReportsTheLengthOfWhatIsThere) {
     EXPECT_LT(length, 2.0) << name;
     ASSERT_TRUE(BASS_FX_TempoCreate(opened.source, 0));
     const DWORD output = BASS_FX_TempoGetResampledHandle(opened.source);
-    ASSERT_TRUE(BASS_ChannelSetPosition(opened.source, BASS_ChannelSeconds2Bytes(opened.source, float(length - 0.5))));
+    ASSERT_TRUE(BASS_ChannelSetPosition(opened.source,
+                                        BASS_ChannelSeconds2Bytes(opened.source, float(length - 0.5))));
     ASSERT_TRUE(BASS_StreamPlay(output, FALSE, 0));
     EXPECT_NEAR(render(output).size() / 2.0 / kRate, 0.5, 0.01) << name;
     BASS_FX_TempoFree(opened.source);

@@ -80,14 +80,15 @@ TEST_F(OfflineEngine, ModuleSecondsFormSeeksToThatSecond) {
 TEST_F(OfflineEngine, AModuleReportsWhereItsSeekLanded) {
   const Fixture &f = fixture("song.xm");
   const std::vector<unsigned char> bytes = readBytes(f.path);
-  openmpt_module *reference = openmpt_module_create_from_memory2(
-      bytes.data(), bytes.size(), nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr);
+  openmpt_module *reference = openmpt_module_create_from_memory2(bytes.data(), bytes.size(), nullptr, nullptr,
+                                                                 nullptr, nullptr, nullptr, nullptr, nullptr);
   ASSERT_NE(reference, nullptr);
   const DWORD source = openAndPlay(f.path);
   for (const double seconds : {1.2345, 2.71}) {
     const QWORD asked = BASS_ChannelSeconds2Bytes(source, static_cast<float>(seconds));
     ASSERT_TRUE(BASS_ChannelSetPosition(source, asked));
-    const double landed = openmpt_module_set_position_seconds(reference, BASS_ChannelBytes2Seconds(source, asked));
+    const double landed =
+        openmpt_module_set_position_seconds(reference, BASS_ChannelBytes2Seconds(source, asked));
     EXPECT_GT(landed - seconds, 0.001) << "these times fall between rows";
     render(BASS_FX_TempoGetResampledHandle(source), 1000);
     EXPECT_NEAR(BASS_ChannelBytes2Seconds(source, BASS_ChannelGetPosition(source)), landed + 1000.0 / kRate,
