@@ -23,6 +23,7 @@ Program::Program(const std::string &commandLineFile) {
   frmAudioProp = new TfrmAudioProp(frmMain);
   frmAboutBox = new TfrmAboutBox(frmMain);
   frmSetCounter = new TfrmSetCounter(frmMain);
+  frmMain->OpenDoors();
   frmMain->show();
 }
 

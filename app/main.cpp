@@ -1,4 +1,5 @@
 // Program entry: one instance per user, the main window and its dialogs, the message loop.
+#include "CommandLine.h"
 #include "GuardedApplication.h"
 #include "Program.h"
 #include "SingleInstance.h"
@@ -6,7 +7,10 @@
 
 #include <QSocketNotifier>
 
+#include <QMetaObject>
+
 #include <csignal>
+#include <cstdio>
 #include <cstdlib>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -36,10 +40,33 @@ void closeOnTerminationSignals(TfrmMain *window) {
   sigaction(SIGINT, &action, nullptr);
 }
 
+// --help, --version and --command end here, without a window, with the exit code; -1 to go on.
+int answerWithoutWindow(const CommandLine &line) {
+  switch (line.action) {
+  case CommandLine::Action::Print:
+    std::fputs(line.text.c_str(), stdout);
+    return 0;
+  case CommandLine::Action::Refuse:
+    std::fputs(line.text.c_str(), stderr);
+    return line.exitCode;
+  case CommandLine::Action::Command:
+    if (SingleInstance::sendCommand(line.command))
+      return 0;
+    std::fputs("lystrel2: no running player answered; start it first.\n", stderr);
+    return 1;
+  case CommandLine::Action::Start:
+    break;
+  }
+  return -1;
+}
+
 } // namespace
 
 int main(int argc, char **argv) {
-  const std::string file = argc > 1 ? argv[1] : "";
+  const CommandLine line = parseCommandLine(argc, argv);
+  if (const int code = answerWithoutWindow(line); code >= 0)
+    return code;
+  const std::string &file = line.file;
   std::unique_ptr<SingleInstance> instance = SingleInstance::acquire();
   if (!instance) {
     SingleInstance::handOff(file);
@@ -54,6 +81,10 @@ int main(int argc, char **argv) {
 
   Program program(file);
   instance->listen([](const std::string &path) { frmMain->CopyDataReceived(path); });
+  // Answered at once, run next: a command may open a modal dialog.
+  instance->onCommand([](int command) {
+    QMetaObject::invokeMethod(frmMain, [command] { frmMain->RunSentCommand(command); }, Qt::QueuedConnection);
+  });
   closeOnTerminationSignals(frmMain);
   return QApplication::exec();
 }

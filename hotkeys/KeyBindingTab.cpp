@@ -48,6 +48,10 @@ KeyBindingTab::KeyBindingTab(QWidget *parent) : QWidget(parent) {
   listFont.setPixelSize(10); // items 12 pixels high
   ListBoxFunc->setFont(listFont);
   ListBoxFunc->setStyleSheet(QStringLiteral("QListWidget::item { height: 12px; padding: 0px; }"));
+  LabelDesktopShortcut = place(new QLabel(this), 11, 129, 350, 20);
+  LabelDesktopShortcut->setWordWrap(true);
+  LabelDesktopShortcut->setFont(listFont);
+  LabelDesktopShortcut->hide();
   EditKeyDef->installEventFilter(this);
   connect(ListBoxFunc, &QListWidget::itemClicked, this, &KeyBindingTab::ListBoxFuncClick);
   connect(BtnKeySet, &QPushButton::clicked, this, &KeyBindingTab::BtnKeySetClick);
@@ -140,6 +144,7 @@ void KeyBindingTab::focusIfShown(QWidget *widget) {
 }
 
 void KeyBindingTab::ShowCurrentBinding(int index) {
+  showDesktopLine(index);
   EditKeyDef->clear();
   StaticTextCurrentKeyDef->clear();
   bool bound = false;
@@ -186,4 +191,20 @@ void KeyBindingTab::BtnReliseClick() {
   setFieldEnabled(true);
   BtnRelise->setEnabled(false);
   focusIfShown(EditKeyDef);
+}
+
+void KeyBindingTab::showDesktopShortcuts(const QString &problem, const QMap<int, QString> &triggers) {
+  desktopProblem_ = problem;
+  desktopTriggers_ = triggers;
+  LabelDesktopShortcut->show();
+  showDesktopLine(selectedIndex());
+}
+
+void KeyBindingTab::showDesktopLine(int index) {
+  if (!desktopProblem_.isEmpty())
+    LabelDesktopShortcut->setText(desktopProblem_);
+  else if (desktopTriggers_.contains(index + 1))
+    LabelDesktopShortcut->setText(tr("Desktop shortcut: %1").arg(desktopTriggers_.value(index + 1)));
+  else
+    LabelDesktopShortcut->setText(tr("Desktop shortcut: none"));
 }

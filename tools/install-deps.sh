@@ -10,6 +10,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   qt6-base-dev libxcb1-dev libxcb-record0-dev libxcb-keysyms1-dev libxcb-xtest0-dev
   xvfb xauth openbox xclip xdg-utils dpkg-dev fonts-noto-cjk espeak-ng
+  dbus-daemon dbus-session-bus-common
 )
 
 missing=()
