@@ -44,6 +44,7 @@ bench: build
 	$(BUILD)/bench/engine_bench
 	$(XVFB) $(BUILD)/bench/ui_bench
 	$(XVFB) $(BUILD)/bench/hotkey_bench
+	$(BUILD)/bench/doors_bench
 
 # A .deb of the program in build/.
 package: build

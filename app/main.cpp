@@ -7,8 +7,6 @@
 
 #include <QSocketNotifier>
 
-#include <QMetaObject>
-
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -81,10 +79,7 @@ int main(int argc, char **argv) {
 
   Program program(file);
   instance->listen([](const std::string &path) { frmMain->CopyDataReceived(path); });
-  // Answered at once, run next: a command may open a modal dialog.
-  instance->onCommand([](int command) {
-    QMetaObject::invokeMethod(frmMain, [command] { frmMain->RunSentCommand(command); }, Qt::QueuedConnection);
-  });
+  Program::runSentCommands(*instance);
   closeOnTerminationSignals(frmMain);
   return QApplication::exec();
 }
