@@ -146,6 +146,10 @@ QVariantMap MprisService::metadata() const {
   if (window_->Channel == 0)
     return {{QStringLiteral("mpris:trackid"),
              QVariant::fromValue(QDBusObjectPath(QStringLiteral("/org/mpris/MediaPlayer2/TrackList/NoTrack")))}};
+  if (Settings.AudioFileName != trackFile_) {
+    trackFile_ = Settings.AudioFileName;
+    ++trackNumber_;
+  }
   const QString path = QFile::decodeName(QByteArray::fromStdString(Settings.AudioFileName));
   return {{QStringLiteral("mpris:trackid"),
            QVariant::fromValue(QDBusObjectPath(QStringLiteral("/org/lystrel2/track/%1").arg(trackNumber_)))},
@@ -183,8 +187,9 @@ void MprisService::seekToMicroseconds(qlonglong position) {
   Q_EMIT Seeked(static_cast<qlonglong>(window_->hsPosition->Position()) * static_cast<qlonglong>(kMicro));
 }
 
+// Like the play/stop button, which is disabled while no file is open.
 void MprisService::setPlaying(bool playing) {
-  if ((window_->Playing == 1) == playing)
+  if ((window_->Playing == 1) == playing || (playing && window_->Channel == 0))
     return;
   window_->SpdBtn_PlayStop->setDown(playing);
   window_->SpdBtn_PlayStopClick();
@@ -201,10 +206,6 @@ void MprisService::scheduleAnnounce() {
 // PropertiesChanged carries only what differs from the last announcement.
 void MprisService::announce() {
   announceQueued_ = false;
-  if (Settings.AudioFileName != trackFile_) {
-    trackFile_ = Settings.AudioFileName;
-    ++trackNumber_;
-  }
   const QVariantMap now = properties();
   QVariantMap changed;
   for (auto it = now.cbegin(); it != now.cend(); ++it)

@@ -10,6 +10,8 @@
 #include <QObject>
 #include <QVariantMap>
 
+#include <string>
+
 class TfrmMain;
 
 class MprisService : public QObject {
@@ -40,6 +42,7 @@ private:
   bool registered_ = false;
   bool announceQueued_ = false;
   QVariantMap announced_;
-  std::string trackFile_;
-  int trackNumber_ = 0;
+  // The track id changes with the file.
+  mutable std::string trackFile_;
+  mutable int trackNumber_ = 0;
 };

@@ -119,6 +119,13 @@ TEST_F(Portal, ARefusalIsShownAndTheWindowKeepsWorking) {
   EXPECT_EQ(window->Playing, 1) << "and so do the buttons";
 }
 
+TEST_F(Portal, APortalThatLeavesIsShown) {
+  open();
+  portal.vanish();
+  EXPECT_TRUE(QTest::qWaitFor([&] { return line().contains(QStringLiteral("gone away")); })) << line().toStdString();
+  EXPECT_FALSE(window->DesktopShortcuts->bound());
+}
+
 // Every property that a PropertiesChanged signal has carried, with its latest value.
 class PropertyRecorder : public QObject {
   Q_OBJECT

@@ -100,6 +100,10 @@ void FakePortal::deactivate(const QString &id) {
   sendShortcutSignal(QStringLiteral("Deactivated"), id);
 }
 
+void FakePortal::vanish() {
+  bus_.unregisterService(QStringLiteral("org.freedesktop.portal.Desktop"));
+}
+
 void FakePortal::changeTrigger(const QString &id, const QString &trigger) {
   assign.insert(id, trigger);
   QDBusMessage signal = QDBusMessage::createSignal(kPath, kInterface, QStringLiteral("ShortcutsChanged"));

@@ -27,6 +27,8 @@ public:
 
   void activate(const QString &id);
   void deactivate(const QString &id);
+  // The portal leaves the bus, as when the desktop's portal service ends.
+  void vanish();
   // The user changed a trigger in the desktop's settings.
   void changeTrigger(const QString &id, const QString &trigger);
 
