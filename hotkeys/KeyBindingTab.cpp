@@ -203,7 +203,7 @@ void KeyBindingTab::showDesktopShortcuts(const QString &problem, const QMap<int,
 void KeyBindingTab::showDesktopLine(int index) {
   if (!desktopProblem_.isEmpty())
     LabelDesktopShortcut->setText(desktopProblem_);
-  else if (desktopTriggers_.contains(index + 1))
+  else if (!desktopTriggers_.value(index + 1).isEmpty())
     LabelDesktopShortcut->setText(tr("Desktop shortcut: %1").arg(desktopTriggers_.value(index + 1)));
   else
     LabelDesktopShortcut->setText(tr("Desktop shortcut: none"));
