@@ -88,6 +88,7 @@ bench: build
 	$(XVFB) $(BUILD)/bench/hotkey_bench
 	$(XVFB) $(BUILD)/bench/pedal_bench
 	$(XVFB) $(BUILD)/bench/idle_bench
+	$(BUILD)/bench/doors_bench
 
 # A .deb of the program in build/ (stripped), checked with lintian.
 package: build

@@ -4,6 +4,7 @@
 #include "AudioProp.h"
 #include "GuardedApplication.h"
 #include "SetCounter.h"
+#include "SingleInstance.h"
 #include "U_Main.h"
 #include "about.h"
 
@@ -23,6 +24,7 @@ Program::Program(const std::string &commandLineFile) {
   frmAudioProp = new TfrmAudioProp(frmMain);
   frmAboutBox = new TfrmAboutBox(frmMain);
   frmSetCounter = new TfrmSetCounter(frmMain);
+  frmMain->OpenDoors();
   frmMain->show();
 }
 
@@ -34,4 +36,11 @@ Program::~Program() {
   frmAudioProp = nullptr;
   frmAboutBox = nullptr;
   frmSetCounter = nullptr;
+}
+
+// Answered at once and run next: a command may open a modal dialog.
+void Program::runSentCommands(SingleInstance &instance) {
+  instance.onCommand([](int command) {
+    QMetaObject::invokeMethod(frmMain, [command] { frmMain->RunSentCommand(command); }, Qt::QueuedConnection);
+  });
 }

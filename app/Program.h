@@ -4,6 +4,8 @@
 
 #include "WindowMessages.h"
 
+class SingleInstance;
+
 #include <memory>
 #include <string>
 
@@ -16,6 +18,9 @@ public:
   ~Program();
   Program(const Program &) = delete;
   Program &operator=(const Program &) = delete;
+
+  // Runs the commands that `lystrel2 --command` sends through the instance's socket.
+  static void runSentCommands(SingleInstance &instance);
 
 private:
   std::unique_ptr<WindowMessageFilter> filter_;

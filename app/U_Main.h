@@ -26,6 +26,8 @@ class TfrmAudioProp;
 class TfrmAboutBox;
 class PedalMonitor;
 class TfrmSetCounter;
+class PortalShortcuts;
+class MprisService;
 
 // Set to -1 by the engine's end notification, read and cleared by the position timer.
 extern std::atomic<int32_t> EndReached;
@@ -139,6 +141,18 @@ public:
   void RunCommand(int32_t command);
   void PlayStopKeyPressed();
   void PlayStopKeyReleased();
+  void TogglePlayStop();
+  // A slot's key pressed or released, as the hook or the desktop's shortcut service reports it.
+  void SlotKeyEvent(int slot, bool released);
+  // A command sent by `lystrel2 --command`.
+  void RunSentCommand(int32_t command);
+  // The doors besides the hook: MPRIS on the session bus, and on Wayland the shortcut portal.
+  void OpenDoors();
+  // Binds the desktop's shortcuts again after the key map was saved.
+  void RebindDesktopShortcuts();
+  void ShowDesktopShortcuts();
+  PortalShortcuts *DesktopShortcuts = nullptr;
+  MprisService *Mpris = nullptr;
   void FastForward();
   void Rewind();
   void StepEqBand(int band);

@@ -1,4 +1,5 @@
 // Program entry: one instance per user, the main window and its dialogs, the message loop.
+#include "CommandLine.h"
 #include "GuardedApplication.h"
 #include "Language.h"
 #include "Program.h"
@@ -8,6 +9,7 @@
 #include <QSocketNotifier>
 
 #include <csignal>
+#include <cstdio>
 #include <cstdlib>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -37,10 +39,33 @@ void closeOnTerminationSignals(TfrmMain *window) {
   sigaction(SIGINT, &action, nullptr);
 }
 
+// --help, --version and --command end here, without a window, with the exit code; -1 to go on.
+int answerWithoutWindow(const CommandLine &line) {
+  switch (line.action) {
+  case CommandLine::Action::Print:
+    std::fputs(line.text.c_str(), stdout);
+    return 0;
+  case CommandLine::Action::Refuse:
+    std::fputs(line.text.c_str(), stderr);
+    return line.exitCode;
+  case CommandLine::Action::Command:
+    if (SingleInstance::sendCommand(line.command))
+      return 0;
+    std::fputs("lystrel2: no running player answered; start it first.\n", stderr);
+    return 1;
+  case CommandLine::Action::Start:
+    break;
+  }
+  return -1;
+}
+
 } // namespace
 
 int main(int argc, char **argv) {
-  const std::string file = argc > 1 ? argv[1] : "";
+  const CommandLine line = parseCommandLine(argc, argv);
+  if (const int code = answerWithoutWindow(line); code >= 0)
+    return code;
+  const std::string &file = line.file;
   std::unique_ptr<SingleInstance> instance = SingleInstance::acquire();
   if (!instance) {
     SingleInstance::handOff(file);
@@ -57,6 +82,7 @@ int main(int argc, char **argv) {
 
   Program program(file);
   instance->listen([](const std::string &path) { frmMain->CopyDataReceived(path); });
+  Program::runSentCommands(*instance);
   closeOnTerminationSignals(frmMain);
   return QApplication::exec();
 }

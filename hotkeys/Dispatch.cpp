@@ -19,19 +19,35 @@ void TfrmMain::PedalSwitched(uint32_t virtualKey, bool pressed) {
 void TfrmMain::DispatchKey(int32_t key, int32_t modifiers, bool released) {
   for (int slot = 1; slot <= KeyMapSlots; ++slot) {
     const KeyBinding &binding = KeyMap.slot(slot);
-    if (binding.Modifiers != modifiers || binding.KeyCode != key)
-      continue;
-    if (!released)
-      RunCommand(binding.Command);
-    else if (binding.Command == 1 && Settings.NonLockMode)
-      PlayStopKeyReleased();
+    if (binding.Modifiers == modifiers && binding.KeyCode == key)
+      SlotKeyEvent(slot, released);
   }
+}
+
+void TfrmMain::SlotKeyEvent(int slot, bool released) {
+  const int32_t command = KeyMap.slot(slot).Command;
+  if (!released)
+    RunCommand(command);
+  else if (command == 1 && Settings.NonLockMode)
+    PlayStopKeyReleased();
+}
+
+// No release follows a sent command, so play/stop toggles in the non-lock mode as well.
+void TfrmMain::RunSentCommand(int32_t command) {
+  if (command == 1)
+    TogglePlayStop();
+  else
+    RunCommand(command);
+}
+
+void TfrmMain::TogglePlayStop() {
+  SpdBtn_PlayStop->setDown(!SpdBtn_PlayStop->Down());
+  SpdBtn_PlayStopClick();
 }
 
 void TfrmMain::PlayStopKeyPressed() {
   if (!Settings.NonLockMode) {
-    SpdBtn_PlayStop->setDown(!SpdBtn_PlayStop->Down());
-    SpdBtn_PlayStopClick();
+    TogglePlayStop();
   } else if (!SpdBtn_PlayStop->Down()) {
     // Held down, the key repeats: only the first press plays.
     SpdBtn_PlayStop->setDown(true);

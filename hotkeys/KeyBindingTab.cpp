@@ -63,6 +63,10 @@ KeyBindingTab::KeyBindingTab(QWidget *parent) : QWidget(parent) {
   PedalAccessNote->hide();
   if (PedalMonitor *pedals = PedalMonitor::running())
     connect(pedals, &PedalMonitor::pedalsChanged, this, &KeyBindingTab::ShowPedalAccess);
+  // Under the slot's own keys: what the desktop made of them (shown only with the shortcut portal).
+  LabelDesktopShortcut = place(new QLabel(this), 131, 119, 225, 11);
+  LabelDesktopShortcut->setFont(noteFont);
+  LabelDesktopShortcut->hide();
   EditKeyDef->installEventFilter(this);
   connect(ListBoxFunc, &QListWidget::itemClicked, this, &KeyBindingTab::ListBoxFuncClick);
   connect(BtnKeySet, &QPushButton::clicked, this, &KeyBindingTab::BtnKeySetClick);
@@ -174,6 +178,7 @@ void KeyBindingTab::focusIfShown(QWidget *widget) {
 }
 
 void KeyBindingTab::ShowCurrentBinding(int index) {
+  showDesktopLine(index);
   EditKeyDef->clear();
   StaticTextCurrentKeyDef->clear();
   bool bound = false;
@@ -220,4 +225,22 @@ void KeyBindingTab::BtnReliseClick() {
   setFieldEnabled(true);
   BtnRelise->setEnabled(false);
   focusIfShown(EditKeyDef);
+}
+
+void KeyBindingTab::showDesktopShortcuts(const QString &problem, const QMap<int, QString> &triggers) {
+  desktopProblem_ = problem;
+  desktopTriggers_ = triggers;
+  LabelDesktopShortcut->show();
+  showDesktopLine(selectedIndex());
+}
+
+void KeyBindingTab::showDesktopLine(int index) {
+  if (!desktopProblem_.isEmpty())
+    LabelDesktopShortcut->setText(desktopProblem_);
+  else if (!desktopTriggers_.value(index + 1).isEmpty())
+    LabelDesktopShortcut->setText(tr("Desktop shortcut: %1").arg(desktopTriggers_.value(index + 1)));
+  else
+    LabelDesktopShortcut->setText(tr("Desktop shortcut: none"));
+  // The line is short; the whole of a long reason is in its tool tip.
+  LabelDesktopShortcut->setToolTip(LabelDesktopShortcut->text());
 }

@@ -4,6 +4,7 @@
 
 #include "CommonTypes.h"
 
+#include <QMap>
 #include <QWidget>
 
 class QLabel;
@@ -38,6 +39,11 @@ public:
   void BtnReliseClick();
   void ShowPedalAccess();
 
+  // One line about the desktop's shortcut service: the trigger it assigned to the selected
+  // command's slot, or why it serves none. Hidden where the keyboard hook alone serves.
+  QLabel *LabelDesktopShortcut;
+  void showDesktopShortcuts(const QString &problem, const QMap<int, QString> &triggers);
+
 protected:
   bool eventFilter(QObject *watched, QEvent *event) override;
   void showEvent(QShowEvent *event) override;
@@ -46,4 +52,7 @@ private:
   void setFieldEnabled(bool enabled);
   void focusIfShown(QWidget *widget);
   int selectedIndex() const;
+  void showDesktopLine(int index);
+  QString desktopProblem_;
+  QMap<int, QString> desktopTriggers_;
 };

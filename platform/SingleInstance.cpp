@@ -68,7 +68,16 @@ std::unique_ptr<SingleInstance> SingleInstance::acquire() {
   return std::unique_ptr<SingleInstance>(new SingleInstance(fd));
 }
 
+// A path never holds a NUL byte, so a message that starts with one is a command: NUL, then its id.
 bool SingleInstance::handOff(const std::string &path) {
+  return send(path);
+}
+
+bool SingleInstance::sendCommand(int command) {
+  return send(std::string{'\0', static_cast<char>(command)});
+}
+
+bool SingleInstance::send(const std::string &path) {
   const std::string address = socketPath();
   sockaddr_un peer{};
   peer.sun_family = AF_UNIX;
@@ -137,8 +146,12 @@ void SingleInstance::answer() {
       socket->read(4);
       const QByteArray path = socket->read(length);
       socket->setProperty("handled", true);
-      if (handle_)
+      if (path.size() == 2 && path[0] == '\0') {
+        if (handleCommand_)
+          handleCommand_(static_cast<unsigned char>(path[1]));
+      } else if (handle_) {
         handle_(std::string(path.constData(), static_cast<size_t>(path.size())));
+      }
       socket->write(&kDone, 1);
       socket->flush();
       socket->disconnectFromServer();

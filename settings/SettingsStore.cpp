@@ -58,9 +58,12 @@ void TfrmMain::N1Click() {
   Settings.FfRwSec = frmAudioProp->UpDownFfRw->value();
   Settings.ChangeSpeed = frmAudioProp->UpDownChangeSpeed->value();
   Settings.DelimiterFileName = QFile::encodeName(frmAudioProp->StaticText1->text()).toStdString();
+  const bool keysChanged = KeyMap != frmAudioProp->TabSheet6->EditKeyMap;
   KeyMap = frmAudioProp->TabSheet6->EditKeyMap;
   Settings.NonLockMode = frmAudioProp->ChkBoxNonLockMode->isChecked();
   Settings.TopMost = frmAudioProp->ChkBoxTopMost->isChecked();
   ItemTopMost->setChecked(Settings.TopMost);
   ApplyTopMost();
+  if (keysChanged)
+    RebindDesktopShortcuts();
 }

@@ -15,6 +15,7 @@ packages=(
   qt6-tools-dev qt6-l10n-tools libqt6svg6 appstream lintian
   libxcb-xinput-dev libevdev-dev udev
   pulseaudio pulseaudio-utils mpv
+  dbus-daemon dbus-session-bus-common
 )
 
 missing=()

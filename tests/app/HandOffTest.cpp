@@ -8,6 +8,7 @@
 #include <chrono>
 #include <csignal>
 #include <filesystem>
+#include <fstream>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <thread>
@@ -29,9 +30,15 @@ protected:
     setenv("SDL_AUDIODRIVER", "dummy", 1);
   }
 
-  static pid_t launch(const std::vector<std::string> &arguments) {
+  // Standard output and error go to the named files when given.
+  static pid_t launch(const std::vector<std::string> &arguments, const std::string &out = "",
+                      const std::string &err = "") {
     const pid_t pid = fork();
     if (pid == 0) {
+      if (!out.empty())
+        freopen(out.c_str(), "w", stdout);
+      if (!err.empty())
+        freopen(err.c_str(), "w", stderr);
       std::vector<char *> argv{const_cast<char *>(LYT_PROGRAM)};
       for (const std::string &a : arguments)
         argv.push_back(const_cast<char *>(a.c_str()));
@@ -63,6 +70,21 @@ protected:
       std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
     return false;
+  }
+
+  // Runs the program to its end; its exit code, standard output and standard error.
+  struct Ran {
+    int code;
+    std::string out, err;
+  };
+  Ran run(const std::vector<std::string> &arguments) const {
+    const std::string out = runtime_ + "/out.txt", err = runtime_ + "/err.txt";
+    const int code = waitFor(launch(arguments, out, err), std::chrono::seconds(20));
+    return {code, text(out), text(err)};
+  }
+  static std::string text(const std::string &path) {
+    std::ifstream in(path);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
   }
 
   std::string runtime_, ini_;
@@ -102,6 +124,58 @@ TEST_F(HandOff, WithoutARunningInstanceTheStartBecomesTheInstance) {
   EXPECT_TRUE(waitForSocket()) << "the lock was released with the first process";
   kill(again, SIGTERM);
   EXPECT_EQ(waitFor(again, std::chrono::seconds(20)), 0);
+}
+
+TEST_F(HandOff, CommandsRunInTheRunningInstance) {
+  const pid_t first = launch({fixture("pcm16.wav").path});
+  ASSERT_TRUE(waitForSocket());
+  // Every command but the counter entry, which waits in its dialog for the user.
+  for (const char *name : {"play-stop", "fast-forward", "rewind", "reset", "copy-counter", "eq-120", "eq-200",
+                           "eq-400", "eq-1200", "eq-4k", "eq-10k", "point-a", "point-b", "volume-up",
+                           "volume-down", "tempo-preset-1", "tempo-preset-2", "tempo-preset-3", "tempo-up",
+                           "tempo-down", "tempo-preset-4", "tempo-up", "15", "--command=22"}) {
+    const std::string arg = name;
+    const Ran ran = run(arg.starts_with("--") ? std::vector<std::string>{arg} : std::vector<std::string>{"--command", arg});
+    EXPECT_EQ(ran.code, 0) << name << ": " << ran.err;
+  }
+  EXPECT_EQ(run({"--command", "enter-counter"}).code, 0) << "answered before its dialog opens";
+  kill(first, SIGKILL);
+  waitFor(first, std::chrono::seconds(20));
+}
+
+TEST_F(HandOff, CommandsReachTheRunningInstanceInOrder) {
+  std::ofstream(ini_) << "[WaveFile]\nChangeSpeed=10\n";
+  const pid_t first = launch({fixture("pcm16.wav").path});
+  ASSERT_TRUE(waitForSocket());
+  for (const char *name : {"volume-up", "volume-up", "volume-up", "volume-down", "16", "tempo-preset-4", "tempo-down"})
+    ASSERT_EQ(run({"--command", name}).code, 0) << name;
+  kill(first, SIGTERM);
+  ASSERT_EQ(waitFor(first, std::chrono::seconds(20)), 0);
+  const IniFile ini = IniFile::load(ini_);
+  EXPECT_EQ(ini.readInteger("WaveFile", "Volume", -1), 60);
+  EXPECT_EQ(ini.readInteger("WaveFile", "Tempo", -1), 90) << "2.0 and one step down";
+}
+
+TEST_F(HandOff, ACommandWithoutARunningInstanceSaysSo) {
+  const Ran ran = run({"--command", "play-stop"});
+  EXPECT_EQ(ran.code, 1);
+  EXPECT_NE(ran.err.find("no running player"), std::string::npos) << ran.err;
+  EXPECT_FALSE(std::filesystem::exists(runtime_ + "/lystrel2/instance.sock")) << "it did not become the player";
+}
+
+TEST_F(HandOff, OptionsAnswerWithoutAWindow) {
+  std::filesystem::remove(ini_);
+  const Ran help = run({"--help"});
+  EXPECT_EQ(help.code, 0);
+  EXPECT_NE(help.out.find("Usage: lystrel2"), std::string::npos);
+  const Ran version = run({"--version"});
+  EXPECT_EQ(version.code, 0);
+  EXPECT_EQ(version.out, "Lystrel2 " LYT_VERSION "\n");
+  const Ran unknown = run({"--command", "dance"});
+  EXPECT_EQ(unknown.code, 2);
+  EXPECT_NE(unknown.err.find("tempo-preset-1"), std::string::npos) << "the names are listed";
+  EXPECT_EQ(run({"--bogus"}).code, 2);
+  EXPECT_FALSE(std::filesystem::exists(ini_)) << "nothing was opened or remembered";
 }
 
 } // namespace

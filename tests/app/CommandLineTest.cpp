@@ -1,0 +1,65 @@
+// Reading the command line: options, the one file, and the commands' names.
+#include "CommandLine.h"
+#include "CommandNames.h"
+
+#include <gtest/gtest.h>
+
+#include <initializer_list>
+#include <vector>
+
+namespace {
+
+CommandLine parse(std::initializer_list<const char *> arguments) {
+  std::vector<const char *> argv{"lystrel2"};
+  argv.insert(argv.end(), arguments);
+  return parseCommandLine(static_cast<int>(argv.size()), argv.data());
+}
+
+TEST(CommandLine, TheFirstArgumentIsTheFileAndDashDashEndsTheOptions) {
+  EXPECT_EQ(parse({}).action, CommandLine::Action::Start);
+  EXPECT_EQ(parse({}).file, "");
+  EXPECT_EQ(parse({"/music/a b.mp3", "second.wav"}).file, "/music/a b.mp3");
+  const CommandLine dashed = parse({"--", "--help"});
+  EXPECT_EQ(dashed.action, CommandLine::Action::Start);
+  EXPECT_EQ(dashed.file, "--help") << "after -- a name is a file, even one that looks like an option";
+  EXPECT_EQ(parse({"-"}).file, "-");
+}
+
+TEST(CommandLine, HelpAndVersionArePrintedNotOpened) {
+  const CommandLine help = parse({"--help"});
+  EXPECT_EQ(help.action, CommandLine::Action::Print);
+  EXPECT_NE(help.text.find("--command NAME"), std::string::npos);
+  EXPECT_NE(help.text.find("tempo-preset-4"), std::string::npos);
+  EXPECT_TRUE(help.file.empty());
+  const CommandLine version = parse({"--version"});
+  EXPECT_EQ(version.action, CommandLine::Action::Print);
+  EXPECT_EQ(version.text, "Lystrel2 " LYT_VERSION "\n");
+}
+
+TEST(CommandLine, UnknownOptionsAndNamesAreRefusedWithExitTwo) {
+  const CommandLine option = parse({"--frobnicate", "file.wav"});
+  EXPECT_EQ(option.action, CommandLine::Action::Refuse);
+  EXPECT_EQ(option.exitCode, 2);
+  EXPECT_NE(option.text.find("--frobnicate"), std::string::npos);
+  for (const CommandLine &line : {parse({"--command", "dance"}), parse({"--command", "23"}), parse({"--command"})}) {
+    EXPECT_EQ(line.action, CommandLine::Action::Refuse);
+    EXPECT_EQ(line.exitCode, 2);
+    EXPECT_NE(line.text.find("play-stop fast-forward"), std::string::npos) << "the names are listed";
+  }
+}
+
+TEST(CommandLine, EveryCommandByNameAndByNumber) {
+  for (int id = 1; id <= 22; ++id) {
+    const std::string name(CommandNames[id - 1]);
+    const std::string number = std::to_string(id);
+    EXPECT_EQ(parse({"--command", name.c_str()}).command, id) << name;
+    EXPECT_EQ(parse({("--command=" + name).c_str()}).command, id) << name;
+    EXPECT_EQ(parse({"--command", number.c_str()}).command, id);
+    EXPECT_EQ(parse({"--command", name.c_str()}).action, CommandLine::Action::Command);
+  }
+  EXPECT_EQ(CommandNames[0], "play-stop");
+  EXPECT_EQ(CommandNames[9], "eq-1200");
+  EXPECT_EQ(CommandNames[21], "tempo-down");
+}
+
+} // namespace
