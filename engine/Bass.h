@@ -105,7 +105,9 @@ BOOL BASS_StreamFree(HSTREAM handle);
 BOOL BASS_MusicFree(HMUSIC handle);
 
 // Length and position of a source, in bytes. For a module, a position whose low 32 bits have all
-// of their high 16 bits set means "second (low 16 bits)".
+// of their high 16 bits set means "second (low 16 bits)". Setting a position records it and
+// returns at once; an engine thread seeks, and the position reads as the one set until the new
+// place sounds. A place the decoder then cannot reach ends the source as at its end.
 QWORD BASS_StreamGetLength(HSTREAM handle);
 DWORD BASS_MusicGetLength(HMUSIC handle, BOOL playlen);
 QWORD BASS_ChannelGetPosition(DWORD handle);

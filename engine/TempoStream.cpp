@@ -259,10 +259,11 @@ void TempoStream::toDeviceRate(const float *in, int frames) {
   if (source_.channels() == 2) {
     rendered_.insert(rendered_.end(), resampled_.begin(), resampled_.end());
   } else {
-    for (const float sample : resampled_) {
-      rendered_.push_back(sample);
-      rendered_.push_back(sample);
-    }
+    const size_t start = rendered_.size();
+    rendered_.resize(start + 2 * resampled_.size());
+    float *out = rendered_.data() + start;
+    for (size_t i = 0; i < resampled_.size(); ++i)
+      out[2 * i] = out[2 * i + 1] = resampled_[i];
   }
   resampled_.clear();
 }

@@ -3,6 +3,7 @@
 
 #include <kissfft/kiss_fftr.h>
 
+#include <algorithm>
 #include <cmath>
 #include <numbers>
 #include <vector>
@@ -32,8 +33,10 @@ FftTap::FftTap() : fft_(std::make_unique<Fft>()) {
 FftTap::~FftTap() = default;
 
 void FftTap::push(const float *stereo, int frames) {
-  uint32_t at = written_.load(std::memory_order_relaxed);
-  for (int i = 0; i < frames; ++i, ++at)
+  // Only the last kFftSize frames are ever looked at.
+  const int skipped = std::max(0, frames - kFftSize);
+  uint32_t at = written_.load(std::memory_order_relaxed) + static_cast<uint32_t>(skipped);
+  for (int i = skipped; i < frames; ++i, ++at)
     history_[at % kFftSize].store(0.5f * (stereo[2 * i] + stereo[2 * i + 1]), std::memory_order_relaxed);
   written_.store(at, std::memory_order_release);
 }
