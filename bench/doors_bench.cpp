@@ -2,7 +2,7 @@
 // from starting `lystrel2 --command play-stop`, to the first frame of the change handed to the
 // sound device. A private session bus and the stand-in portal of the tests serve the desktop.
 #include "CommonTypes.h"
-#include "Engine.h"
+#include "Bass.h"
 #include "FakePortal.h"
 #include "GuardedApplication.h"
 #include "PrivateBus.h"
@@ -40,13 +40,12 @@ int64_t nowNs() {
 // Milliseconds from `act` until the first frame that the output started after it reached the device:
 // a seek starts a new generation of the output, a start after a stop its first frame.
 double timeToAudible(DWORD output, const std::function<void()> &act) {
-  lyt::Engine &engine = lyt::Engine::instance();
   const int64_t start = nowNs();
   act();
-  uint32_t generation = 0;
+  DWORD generation = 0;
   int64_t heard = 0;
-  while ((heard = engine.outputStartNanoseconds(output, generation)) < start ||
-         generation != engine.outputGeneration(output)) {
+  while ((heard = static_cast<int64_t>(LYT_OutputStartNanoseconds(output, &generation))) < start ||
+         generation != LYT_OutputGeneration(output)) {
     if (nowNs() - start > 3'000'000'000)
       return -1;
     std::this_thread::sleep_for(std::chrono::microseconds(100));
