@@ -23,7 +23,14 @@ Program::Program(const std::string &commandLineFile) {
   frmAudioProp = new TfrmAudioProp(frmMain);
   frmAboutBox = new TfrmAboutBox(frmMain);
   frmSetCounter = new TfrmSetCounter(frmMain);
+  if (frmMain->TerminateRequested)
+    return;
+  frmMain->FinishStartUp();
   frmMain->show();
+}
+
+bool Program::terminateRequested() const {
+  return frmMain->TerminateRequested;
 }
 
 Program::~Program() {

@@ -5,7 +5,7 @@
 
 // Every slot is looked at: several slots may hold the same combination, and all of them run.
 void TfrmMain::WndProc(uint32_t message, uintptr_t wParam, intptr_t lParam) {
-  if (HookMessage == 0 || message != HookMessage)
+  if (HookMessage == 0 || message != HookMessage || !StartUpFinished())
     return;
   const auto key = static_cast<int32_t>(wParam & 0xFFFF);
   const auto modifiers = static_cast<int32_t>((wParam >> 16) & 0xFFFF);

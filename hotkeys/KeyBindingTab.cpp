@@ -50,6 +50,8 @@ KeyBindingTab::KeyBindingTab(QWidget *parent) : QWidget(parent) {
   ListBoxFunc->setStyleSheet(QStringLiteral("QListWidget::item { height: 12px; padding: 0px; }"));
   EditKeyDef->installEventFilter(this);
   connect(ListBoxFunc, &QListWidget::itemClicked, this, &KeyBindingTab::ListBoxFuncClick);
+  // The arrow keys move the current row too: the fields follow it, as the buttons do.
+  connect(ListBoxFunc, &QListWidget::currentRowChanged, this, &KeyBindingTab::ListBoxFuncClick);
   connect(BtnKeySet, &QPushButton::clicked, this, &KeyBindingTab::BtnKeySetClick);
   connect(BtnRelise, &QPushButton::clicked, this, &KeyBindingTab::BtnReliseClick);
 }

@@ -60,6 +60,8 @@ DWORD TfrmMain::OutputChannel() const {
 }
 
 void TfrmMain::OpenMediaFile(const std::string &path) {
+  KeepRememberedPosition = false;
+  FileLoaded = false;
   tbVolumeChange();
   tbTempo->setRange(static_cast<int>(std::lround((MinTempoFactor - 1) * 100)),
                     static_cast<int>(std::lround((MaxTempoFactor - 1) * 100)));
@@ -84,6 +86,7 @@ void TfrmMain::OpenMediaFile(const std::string &path) {
 
   BASS_FX_DSP_Remove(Channel, BASS_FX_DSPFX_PEAKEQ);
   BASS_FX_TempoFree(Channel);
+  EndReached.store(0);
   IsMusic = false;
   Channel = BASS_StreamCreateFile(FALSE, path.c_str(), 0, 0, BASS_STREAM_DECODE);
   if (!Channel)
@@ -112,9 +115,11 @@ void TfrmMain::OpenMediaFile(const std::string &path) {
                                                            hsPosition, SpdBtn_RepStart, SpdBtn_RepEnd})
     perFile->setEnabled(true);
   BASS_ChannelSetAttributes(OutputChannel(), -1, tbVolume->Position(), -101);
+  FileLoaded = true;
 }
 
 void TfrmMain::RestorePlaybackPosition() {
+  KeepRememberedPosition = !FileLoaded;
   hsPosition->setPosition(static_cast<int>(Settings.Position));
   BASS_ChannelSetPosition(Channel, BASS_ChannelSeconds2Bytes(Channel, static_cast<float>(Settings.Position)));
   UpdatePositionLabel(static_cast<int32_t>(Settings.Position));

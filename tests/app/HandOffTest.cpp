@@ -29,9 +29,11 @@ protected:
     setenv("SDL_AUDIODRIVER", "dummy", 1);
   }
 
-  static pid_t launch(const std::vector<std::string> &arguments) {
+  static pid_t launch(const std::vector<std::string> &arguments, const std::string &folder = "") {
     const pid_t pid = fork();
     if (pid == 0) {
+      if (!folder.empty() && chdir(folder.c_str()) != 0)
+        _exit(126);
       std::vector<char *> argv{const_cast<char *>(LYT_PROGRAM)};
       for (const std::string &a : arguments)
         argv.push_back(const_cast<char *>(a.c_str()));
@@ -90,6 +92,25 @@ TEST_F(HandOff, ASecondStartHandsOverItsWholePathAndEnds) {
   ASSERT_EQ(waitFor(first, std::chrono::seconds(20)), 0);
   EXPECT_EQ(IniFile::load(ini_).readString("WaveFile", "AudioFileName", ""), other)
       << "the running instance opened the whole path";
+}
+
+TEST_F(HandOff, ARelativePathIsMadeAbsoluteBeforeItIsRememberedOrHandedOver) {
+  const auto split = [](const std::string &path) {
+    return std::make_pair(path.substr(0, path.rfind('/')), path.substr(path.rfind('/') + 1));
+  };
+  const auto [folder, name] = split(fixture("pcm16.wav").path);
+  const pid_t first = launch({"./" + name}, folder);
+  ASSERT_TRUE(waitForSocket());
+  kill(first, SIGTERM);
+  ASSERT_EQ(waitFor(first, std::chrono::seconds(20)), 0);
+  EXPECT_EQ(IniFile::load(ini_).readString("WaveFile", "AudioFileName", ""), fixture("pcm16.wav").path);
+  const pid_t again = launch({}, "/");
+  ASSERT_TRUE(waitForSocket());
+  const auto [otherFolder, otherName] = split(fixture("tone.flac").path);
+  EXPECT_EQ(waitFor(launch({otherName}, otherFolder), std::chrono::seconds(20)), 0);
+  kill(again, SIGTERM);
+  ASSERT_EQ(waitFor(again, std::chrono::seconds(20)), 0);
+  EXPECT_EQ(IniFile::load(ini_).readString("WaveFile", "AudioFileName", ""), fixture("tone.flac").path);
 }
 
 TEST_F(HandOff, WithoutARunningInstanceTheStartBecomesTheInstance) {
