@@ -1,76 +1,19 @@
 // Program entry: one instance per user, the main window and its dialogs, the message loop.
 #include "AbsolutePath.h"
+#include "EndRequests.h"
 #include "GuardedApplication.h"
 #include "MessageBox.h"
 #include "Program.h"
 #include "SingleInstance.h"
 #include "U_Main.h"
 
-#include <QSocketNotifier>
-
 #include <chrono>
-#include <csignal>
 #include <cstdio>
 #include <cstdlib>
-#include <sys/socket.h>
 #include <thread>
 #include <unistd.h>
 
 namespace {
-
-int gSignalPipe[2] = {-1, -1};
-
-void onTerminate(int) {
-  const char byte = 1;
-  [[maybe_unused]] const ssize_t ignored = ::write(gSignalPipe[1], &byte, 1);
-}
-
-// SIGTERM, SIGINT and SIGHUP (the end of a session) are noted from the first moment and close the
-// window as the user would once it is up, so the settings are saved.
-void catchTerminationSignals() {
-  if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, gSignalPipe) != 0)
-    return;
-  struct sigaction action {};
-  action.sa_handler = onTerminate;
-  sigaction(SIGTERM, &action, nullptr);
-  sigaction(SIGINT, &action, nullptr);
-  sigaction(SIGHUP, &action, nullptr);
-}
-
-bool gEndRequestedWhileStarting = false;
-
-// Once the window is up it is closed; while it is being built, the program ends as soon as the
-// start-up is through, and a box of the start-up that waits for the user is closed.
-void closeOnTerminationSignals() {
-  if (gSignalPipe[0] < 0)
-    return;
-  auto *notifier = new QSocketNotifier(gSignalPipe[0], QSocketNotifier::Read, qApp);
-  QObject::connect(notifier, &QSocketNotifier::activated, qApp, [] {
-    char byte;
-    [[maybe_unused]] const ssize_t ignored = ::read(gSignalPipe[0], &byte, 1);
-    if (frmMain && frmMain->StartUpFinished()) {
-      frmMain->close();
-      return;
-    }
-    gEndRequestedWhileStarting = true;
-    if (QWidget *box = QApplication::activeModalWidget())
-      box->close();
-  });
-}
-
-// Qt ends the process with exit() when the X server goes away: the settings are saved then with
-// what the window knew before, and a failure can only be told on the terminal.
-void saveWhenTheDisplayIsLost() {
-  std::atexit([] {
-    if (!frmMain)
-      return;
-    setMessageBoxRecorder([](const ShownBox &box) {
-      std::fprintf(stderr, "lystrel2: %s\n", box.text.toLocal8Bit().constData());
-    });
-    frmMain->SaveSettings();
-  });
-  QObject::connect(qApp, &QGuiApplication::commitDataRequest, frmMain, [] { frmMain->SaveSettings(); });
-}
 
 // While the running instance starts it holds the lock but may not listen yet: a second start
 // waits for it, or becomes the instance when the first one has gone. `handedOff` tells whether a
@@ -126,9 +69,9 @@ int main(int argc, char **argv) {
   Program program(file);
   if (program.terminateRequested())
     return EXIT_FAILURE;
-  if (gEndRequestedWhileStarting)
+  if (endRequestedWhileStarting())
     return 0; // the settings are saved as the program closes
   instance->setReady();
-  saveWhenTheDisplayIsLost();
+  saveOnLogoutAndDisplayLoss();
   return QApplication::exec();
 }

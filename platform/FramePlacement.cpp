@@ -7,7 +7,7 @@
 namespace {
 
 constexpr int kPollMilliseconds = 20;
-constexpr int kPollsWhileShown = 150;
+constexpr int kPollsWhileShown = 100;
 
 bool framed(const QWidget *window) {
   return window->isVisible() && window->frameGeometry().topLeft() != window->geometry().topLeft();
@@ -22,13 +22,14 @@ void moveFrameTo(QWidget *window, QPoint corner) {
   auto *poll = new QTimer(window);
   poll->setInterval(kPollMilliseconds);
   QObject::connect(poll, &QTimer::timeout, window, [window, poll, corner, shownPolls = 0]() mutable {
-    if (framed(window)) {
-      if (window->pos() != corner)
-        window->move(corner);
-      poll->deleteLater();
-    } else if (window->isVisible() && ++shownPolls > kPollsWhileShown) {
-      poll->deleteLater(); // no window manager frames it
+    if (!window->isVisible())
+      return;
+    if ((framed(window) && window->pos() == corner) || ++shownPolls > kPollsWhileShown) {
+      poll->deleteLater(); // in place, or no window manager frames it (or lets it go there)
+      return;
     }
+    if (framed(window))
+      window->move(corner); // looked at again until the window manager has put it there
   });
   poll->start();
 }

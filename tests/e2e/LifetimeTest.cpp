@@ -80,15 +80,22 @@ TEST_F(Lifetime, TerminationSignalsSaveTheSettingsEvenDuringStartUp) {
 }
 
 TEST_F(Lifetime, TheLossOfTheXServerSavesTheSettings) {
-  const std::string display = ":" + std::to_string(60 + getpid() % 30);
+  int chosen[2];
+  ASSERT_EQ(pipe(chosen), 0);
   const pid_t server = fork();
-  if (server == 0) {
-    execlp("Xvfb", "Xvfb", display.c_str(), "-screen", "0", "800x600x24", "-nolisten", "tcp",
-           static_cast<char *>(nullptr));
+  if (server == 0) { // a server of its own, on a display it picks among the free ones
+    execlp("Xvfb", "Xvfb", "-displayfd", std::to_string(chosen[1]).c_str(), "-screen", "0", "800x600x24",
+           "-nolisten", "tcp", static_cast<char *>(nullptr));
     _exit(127);
   }
-  const std::string socket = "/tmp/.X11-unix/X" + display.substr(1);
-  ASSERT_TRUE(waitFor([&] { return std::filesystem::exists(socket); }));
+  close(chosen[1]);
+  std::string number;
+  char digit;
+  while (read(chosen[0], &digit, 1) == 1 && digit != '\n')
+    number += digit;
+  close(chosen[0]);
+  ASSERT_FALSE(number.empty()) << "Xvfb did not start";
+  const std::string display = ":" + number;
   const std::string previous = std::getenv("DISPLAY");
   setenv("DISPLAY", display.c_str(), 1);
   {

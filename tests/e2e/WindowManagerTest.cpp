@@ -55,8 +55,7 @@ TEST_F(UnderAWindowManager, OnTopFollowsTheSettingAndHotKeysSurviveEveryChange) 
   program.click(3, 20, 8); // the pop-up menu on the counter strip
   program.tap(Down);
   program.tap(Return); // its first item: always on top, off
-  program.settle(300);
-  EXPECT_FALSE(program.keptAbove());
+  EXPECT_TRUE(ProgramUnderX::waitUntil([&] { return !program.keptAbove(); }));
   program.tap(F2); // 20
   program.click(3, 20, 8);
   program.tap(Down);
@@ -67,8 +66,7 @@ TEST_F(UnderAWindowManager, OnTopFollowsTheSettingAndHotKeysSurviveEveryChange) 
   program.click(3, 150, 120);
   program.tap(Down);
   program.tap(Return); // on top again, in full mode
-  program.settle(300);
-  EXPECT_TRUE(program.keptAbove());
+  EXPECT_TRUE(ProgramUnderX::waitUntil([&] { return program.keptAbove(); }));
   program.tap(F2); // 40
   program.settle();
   ASSERT_TRUE(program.closeThroughWindow());
@@ -108,14 +106,14 @@ TEST_F(UnderAWindowManager, TheCounterEntryGivesTheKeysBackToTheEditor) {
   for (const uint32_t last : {0x39u, 0x30u}) { // 00:00:09, then 00:00:20 at a second opening
     ASSERT_TRUE(program.otherHasFocus());
     program.tap(F4); // the counter dialog, in front, on the main window's corner
-    program.settle(500);
-    EXPECT_FALSE(program.otherHasFocus()) << "the dialog takes the keys";
-    ASSERT_NE(program.window("ｶｳﾝﾀ指定"), 0u) << "titled exactly";
-    EXPECT_EQ(program.frameCorner(program.window("ｶｳﾝﾀ指定")), program.frameCorner(program.mainWindow()));
+    ASSERT_TRUE(ProgramUnderX::waitUntil([&] { return program.window("ｶｳﾝﾀ指定") != 0; })) << "titled exactly";
+    EXPECT_TRUE(ProgramUnderX::waitUntil([&] { return !program.otherHasFocus(); })) << "the dialog takes the keys";
+    EXPECT_TRUE(ProgramUnderX::waitUntil([&] {
+      return program.frameCorner(program.window("ｶｳﾝﾀ指定")) == program.frameCorner(program.mainWindow());
+    }));
     for (uint32_t digit : {0x30u, 0x30u, 0x30u, 0x30u, last == 0x39u ? 0x30u : 0x32u, last})
       program.tap(digit);
-    program.settle(500);
-    EXPECT_TRUE(program.otherHasFocus()) << "the editor has the keys again";
+    EXPECT_TRUE(ProgramUnderX::waitUntil([&] { return program.otherHasFocus(); })) << "the editor has the keys again";
   }
   ASSERT_TRUE(program.closeThroughWindow());
   EXPECT_EQ(program.settings().readInteger("WaveFile", "Position", -1), 20);
