@@ -24,8 +24,15 @@ Program::Program(const std::string &commandLineFile) {
   frmAudioProp = new TfrmAudioProp(frmMain);
   frmAboutBox = new TfrmAboutBox(frmMain);
   frmSetCounter = new TfrmSetCounter(frmMain);
+  if (frmMain->TerminateRequested)
+    return;
   frmMain->OpenDoors();
+  frmMain->FinishStartUp();
   frmMain->show();
+}
+
+bool Program::terminateRequested() const {
+  return frmMain->TerminateRequested;
 }
 
 Program::~Program() {

@@ -12,8 +12,10 @@ class SingleInstance;
 class Program {
 public:
   // Creates and starts the main window (FormCreate, with `commandLineFile` or the remembered
-  // file), then the dialogs, and shows the window. Needs the application object.
+  // file), then the dialogs, and shows the window unless a fatal start-up error asked the program
+  // to end (terminateRequested()). Needs the application object.
   explicit Program(const std::string &commandLineFile);
+  bool terminateRequested() const;
   // Runs FormDestroy when it has not run yet, and releases the window.
   ~Program();
   Program(const Program &) = delete;

@@ -28,10 +28,6 @@ namespace {
 
 const char kHookLibrary[] = "libTarvix2.so";
 
-void askToTerminate() {
-  QTimer::singleShot(0, qApp, &QCoreApplication::quit);
-}
-
 // The file system's bytes of a dropped or chosen file, whatever they are.
 std::string localBytes(const QUrl &url) {
   const QByteArray encoded = url.path(QUrl::FullyEncoded).toLatin1();
@@ -70,11 +66,11 @@ void TfrmMain::FormCreate(const std::string &commandLineFile) {
   if (BASS_GetVersion() < 2) {
     showMessageBox(this, QStringLiteral("Error: BASS version 2.0 or greater was not loaded!"),
                    QStringLiteral("BASS.DLL"), BoxIcon::Error);
-    askToTerminate();
+    TerminateRequested = true;
   }
   if (!BASS_Init(BASS_DEVICE_DEFAULT, 44100, 0, nullptr, nullptr)) {
     Error(QStringLiteral("Couldnt Initialize Digital Output"));
-    askToTerminate();
+    TerminateRequested = true;
   }
   Playing = 0;
 
@@ -95,7 +91,7 @@ void TfrmMain::FormCreate(const std::string &commandLineFile) {
     std::fprintf(stderr, "lystrel2: cannot load %s: %s\n", kHookLibrary, dlerror());
     showMessageBox(this, QStringLiteral("Cant Load Library(libTarvix2.so)"), QStringLiteral("Lystrel2"),
                    BoxIcon::Error);
-    askToTerminate();
+    TerminateRequested = true;
   }
 
   StartPedals();

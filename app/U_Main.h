@@ -76,6 +76,11 @@ public:
 
   // --- app: start-up and shutdown
   void FormCreate(const std::string &commandLineFile);
+  // The window and its dialogs are all there: hot keys act from now on.
+  void FinishStartUp() { startUpFinished_ = true; }
+  bool StartUpFinished() const { return startUpFinished_; }
+  // A fatal start-up error asked the program to end once its boxes are closed.
+  bool TerminateRequested = false;
   void FormDestroy();
   void FormShow() {}
   void FormActivate() {}
@@ -88,6 +93,10 @@ public:
   // --- player: media loading
   void OpenMediaFile(const std::string &path);
   void RestorePlaybackPosition();
+  // True from the start-up restore of a file that could not be opened until another file is opened.
+  bool KeepRememberedPosition = false;
+  // The last open succeeded.
+  bool FileLoaded = false;
   void Error(const QString &message);
   // --- player: transport, position timer, A-B repeat
   void SpdBtn_PlayStopClick();
@@ -105,8 +114,11 @@ public:
   void PositionSource(int64_t seconds);
   // The same, in the engine's seconds form when the file is a module.
   void PositionSourceForm(int seconds);
-  // Plays the repeat start sound and returns when it has ended.
+  // Starts the repeat start sound; RepeatStartSoundEnded plays the section again once it is heard.
   void PlayRepeatStartSound();
+  void RepeatStartSoundEnded();
+  // The repeat start sound's source while it plays, else 0.
+  DWORD RepeatSound = 0;
   DWORD OutputChannel() const;
 
   // --- effects
@@ -189,8 +201,10 @@ private:
   void connectHandlers();
   void connectCheckItem(QAction *item, void (TfrmMain::*handler)());
   void setNativeFlag(Qt::WindowType flag, bool on);
-  void SkipBy(int32_t seconds);
+  void SkipBy(int64_t seconds);
   bool destroyed_ = false;
+  bool startUpFinished_ = false;
+  QTimer *repeatSoundWatch_ = nullptr;
   unsigned long aimedWindow_ = 0;
 };
 

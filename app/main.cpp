@@ -1,42 +1,43 @@
 // Program entry: one instance per user, the main window and its dialogs, the message loop.
+#include "AbsolutePath.h"
 #include "CommandLine.h"
+#include "EndRequests.h"
 #include "GuardedApplication.h"
 #include "Language.h"
+#include "MessageBox.h"
 #include "Program.h"
 #include "SingleInstance.h"
 #include "U_Main.h"
 
-#include <QSocketNotifier>
-
-#include <csignal>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <sys/socket.h>
+#include <thread>
 #include <unistd.h>
 
 namespace {
 
-int gSignalPipe[2] = {-1, -1};
-
-void onTerminate(int) {
-  const char byte = 1;
-  [[maybe_unused]] const ssize_t ignored = ::write(gSignalPipe[1], &byte, 1);
+// While the running instance starts it holds the lock but may not listen yet: a second start
+// waits for it, or becomes the instance when the first one has gone. `handedOff` tells whether a
+// second start's file reached the running instance.
+std::unique_ptr<SingleInstance> becomeInstanceOrHandOff(const std::string &file, bool &handedOff) {
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+  handedOff = false;
+  for (;;) {
+    if (std::unique_ptr<SingleInstance> instance = SingleInstance::acquire())
+      return instance;
+    handedOff = SingleInstance::handOff(file);
+    if (handedOff || std::chrono::steady_clock::now() > deadline)
+      return nullptr;
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
 }
 
-// SIGTERM and SIGINT close the window as the user would, so the settings are saved.
-void closeOnTerminationSignals(TfrmMain *window) {
-  if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, gSignalPipe) != 0)
-    return;
-  auto *notifier = new QSocketNotifier(gSignalPipe[0], QSocketNotifier::Read, window);
-  QObject::connect(notifier, &QSocketNotifier::activated, window, [window] {
-    char byte;
-    [[maybe_unused]] const ssize_t ignored = ::read(gSignalPipe[0], &byte, 1);
-    window->close();
-  });
-  struct sigaction action {};
-  action.sa_handler = onTerminate;
-  sigaction(SIGTERM, &action, nullptr);
-  sigaction(SIGINT, &action, nullptr);
+void refuseFolder(const std::string &folder) {
+  const QString text = QCoreApplication::translate("main", "%1 は自分専用のフォルダではないため使えません.")
+                           .arg(QString::fromLocal8Bit(folder.c_str()));
+  std::fprintf(stderr, "lystrel2: %s\n", text.toLocal8Bit().constData());
+  showMessageBox(nullptr, text, QStringLiteral("Lystrel2"), BoxIcon::Error);
 }
 
 // --help, --version and --command end here, without a window, with the exit code; -1 to go on.
@@ -62,27 +63,44 @@ int answerWithoutWindow(const CommandLine &line) {
 } // namespace
 
 int main(int argc, char **argv) {
+  // The engine's sound library would take the termination signals for itself.
+  setenv("SDL_NO_SIGNAL_HANDLERS", "1", 1);
   const CommandLine line = parseCommandLine(argc, argv);
   if (const int code = answerWithoutWindow(line); code >= 0)
     return code;
-  const std::string &file = line.file;
-  std::unique_ptr<SingleInstance> instance = SingleInstance::acquire();
-  if (!instance) {
-    SingleInstance::handOff(file);
-    return 0;
-  }
   // The hot keys and always-on-top need X11; under Wayland this runs through XWayland.
   if (!std::getenv("QT_QPA_PLATFORM"))
     setenv("QT_QPA_PLATFORM", "xcb", 1);
+  const std::string file = line.file.empty() ? std::string() : absolutePath(line.file);
+  if (const std::string refused = SingleInstance::refusedFolder(); !refused.empty()) {
+    GuardedApplication app(argc, argv);
+    useLanguage(chosenLanguage());
+    refuseFolder(refused);
+    return EXIT_FAILURE;
+  }
+  bool handedOff = false;
+  std::unique_ptr<SingleInstance> instance = becomeInstanceOrHandOff(file, handedOff);
+  if (!instance) {
+    if (!handedOff)
+      std::fprintf(stderr, "lystrel2: the running instance did not answer.\n");
+    return handedOff ? 0 : EXIT_FAILURE;
+  }
+  catchTerminationSignals();
   GuardedApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("Lystrel2"));
-  QApplication::setApplicationDisplayName(QStringLiteral("Lystrel2"));
   QApplication::setDesktopFileName(QStringLiteral("lystrel2"));
   useLanguage(chosenLanguage());
-
-  Program program(file);
+  // Hand-offs and commands that come while the window is being built wait, in order, until it is up.
   instance->listen([](const std::string &path) { frmMain->CopyDataReceived(path); });
   Program::runSentCommands(*instance);
-  closeOnTerminationSignals(frmMain);
+
+  closeOnTerminationSignals();
+  Program program(file);
+  if (program.terminateRequested())
+    return EXIT_FAILURE;
+  if (endRequestedWhileStarting())
+    return 0; // the settings are saved as the program closes
+  instance->setReady();
+  saveOnLogoutAndDisplayLoss();
   return QApplication::exec();
 }

@@ -14,7 +14,7 @@
 void TfrmMain::CopyCounter() { QGuiApplication::clipboard()->setText(lblPosition2->text().left(8)); }
 
 void TfrmMain::EnterCounter() {
-  if (frmSetCounter->isVisible())
+  if (!frmSetCounter || frmSetCounter->isVisible())
     return;
   const unsigned long previous = foregroundWindow();
   const bool elsewhere = previous != 0 && previous != nativeWindowId(this);

@@ -5,6 +5,7 @@
 #include <QTimer>
 
 #include "Foreground.h"
+#include "FramePlacement.h"
 #include "WindowMessages.h"
 
 TfrmSetCounter *frmSetCounter = nullptr;
@@ -59,7 +60,7 @@ TfrmSetCounter::TfrmSetCounter(QWidget *parent) : QDialog(parent) {
 
 void TfrmSetCounter::showEvent(QShowEvent *event) {
   if (parentWidget())
-    move(parentWidget()->window()->geometry().topLeft());
+    moveFrameTo(this, parentWidget()->window()->frameGeometry().topLeft());
   Edit1->clear();
   Edit1->setFocus();
   QDialog::showEvent(event);

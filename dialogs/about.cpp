@@ -11,6 +11,8 @@
 #include <QPushButton>
 #include <QScreen>
 
+#include <algorithm>
+
 TfrmAboutBox *frmAboutBox = nullptr;
 
 TfrmAboutBox::TfrmAboutBox(QWidget *parent) : QDialog(parent) {
@@ -24,17 +26,20 @@ TfrmAboutBox::TfrmAboutBox(QWidget *parent) : QDialog(parent) {
   LblUrl =
       new QLabel(QStringLiteral(LYT_HELP_URL).replace(QStringLiteral("Lyt2Help.html"), helpPageName()), this);
   LblUrl->move(16, 32);
-  LblUrl->setMaximumWidth(168);
   QFont underlined = LblUrl->font();
   underlined.setUnderline(true);
   LblUrl->setFont(underlined);
+  LblUrl->adjustSize();
   QPalette link = LblUrl->palette();
   link.setColor(QPalette::WindowText, link.color(QPalette::Link));
   LblUrl->setPalette(link);
   LblUrl->setCursor(Qt::PointingHandCursor);
   LblUrl->installEventFilter(this);
   OKButton = new QPushButton(QStringLiteral("OK"), this);
-  OKButton->setGeometry(188, 29, 63, 21);
+  // The whole link shows: a long one widens the dialog, and OK keeps to its right edge.
+  const int width = std::max(259, LblUrl->geometry().right() + 1 + 4 + 63 + 8);
+  setFixedWidth(width);
+  OKButton->setGeometry(width - 71, 29, 63, 21);
   OKButton->setDefault(true);
   connect(OKButton, &QPushButton::clicked, this, &QDialog::accept);
 }

@@ -5,7 +5,7 @@
 
 // Every slot is looked at: several slots may hold the same combination, and all of them run.
 void TfrmMain::WndProc(uint32_t message, uintptr_t wParam, intptr_t lParam) {
-  if (HookMessage == 0 || message != HookMessage)
+  if (HookMessage == 0 || message != HookMessage || !StartUpFinished())
     return;
   DispatchKey(static_cast<int32_t>(wParam & 0xFFFF), static_cast<int32_t>((wParam >> 16) & 0xFFFF),
               (static_cast<uint32_t>(lParam) & 0x80000000u) != 0);

@@ -69,6 +69,8 @@ KeyBindingTab::KeyBindingTab(QWidget *parent) : QWidget(parent) {
   LabelDesktopShortcut->hide();
   EditKeyDef->installEventFilter(this);
   connect(ListBoxFunc, &QListWidget::itemClicked, this, &KeyBindingTab::ListBoxFuncClick);
+  // The arrow keys move the current row too: the fields follow it, as the buttons do.
+  connect(ListBoxFunc, &QListWidget::currentRowChanged, this, &KeyBindingTab::ListBoxFuncClick);
   connect(BtnKeySet, &QPushButton::clicked, this, &KeyBindingTab::BtnKeySetClick);
   connect(BtnRelise, &QPushButton::clicked, this, &KeyBindingTab::BtnReliseClick);
 }

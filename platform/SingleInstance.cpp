@@ -19,6 +19,8 @@ namespace {
 
 constexpr char kDone = 'K';
 
+constexpr char kSocketName[] = "/instance.sock";
+
 bool ownPrivateFolder(const std::string &dir) {
   mkdir(dir.c_str(), 0700);
   struct stat st {};
@@ -26,8 +28,25 @@ bool ownPrivateFolder(const std::string &dir) {
          (st.st_mode & 0077) == 0;
 }
 
+bool socketPathFits(const std::string &dir) {
+  return dir.size() + sizeof kSocketName <= sizeof sockaddr_un::sun_path;
+}
+
+std::string fallbackFolder() {
+  const char *tmp = std::getenv("TMPDIR");
+  return std::string(tmp && *tmp ? tmp : "/tmp") + "/lystrel2-" + std::to_string(getuid());
+}
+
+std::string runtimeFolder() {
+  const char *runtime = std::getenv("XDG_RUNTIME_DIR");
+  if (!runtime || !*runtime)
+    return {};
+  const std::string dir = std::string(runtime) + "/lystrel2";
+  return socketPathFits(dir) && ownPrivateFolder(dir) ? dir : std::string();
+}
+
 std::string socketPath() {
-  return SingleInstance::folder() + "/instance.sock";
+  return SingleInstance::folder() + kSocketName;
 }
 
 bool writeAll(int fd, const char *data, size_t size) {
@@ -46,14 +65,17 @@ bool writeAll(int fd, const char *data, size_t size) {
 } // namespace
 
 std::string SingleInstance::folder() {
-  const char *runtime = std::getenv("XDG_RUNTIME_DIR");
-  if (runtime && *runtime) {
-    const std::string dir = std::string(runtime) + "/lystrel2";
-    if (ownPrivateFolder(dir))
-      return dir;
-  }
-  const std::string dir = "/tmp/lystrel2-" + std::to_string(getuid());
-  return ownPrivateFolder(dir) ? dir : std::string();
+  if (std::string dir = runtimeFolder(); !dir.empty())
+    return dir;
+  const std::string dir = fallbackFolder();
+  return socketPathFits(dir) && ownPrivateFolder(dir) ? dir : std::string();
+}
+
+std::string SingleInstance::refusedFolder() {
+  if (!runtimeFolder().empty())
+    return {};
+  const std::string dir = fallbackFolder();
+  return socketPathFits(dir) && ownPrivateFolder(dir) ? std::string() : dir;
 }
 
 std::unique_ptr<SingleInstance> SingleInstance::acquire() {
@@ -118,6 +140,11 @@ void SingleInstance::listen(std::function<void(const std::string &path)> handle)
   connect(server_, &QLocalServer::newConnection, this, &SingleInstance::answer);
 }
 
+void SingleInstance::setReady() {
+  ready_ = true;
+  handlePending();
+}
+
 void SingleInstance::answer() {
   while (QLocalSocket *socket = server_->nextPendingConnection()) {
     connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
@@ -129,32 +156,54 @@ void SingleInstance::answer() {
       socket->abort();
       continue;
     }
-    connect(socket, &QLocalSocket::readyRead, socket, [this, socket] {
-      if (socket->property("handled").toBool())
-        return;
-      const QByteArray head = socket->peek(4);
-      if (head.size() < 4)
-        return;
-      uint32_t length = 0;
-      std::memcpy(&length, head.constData(), 4);
-      if (length > 1u << 20) {
-        socket->abort();
-        return;
-      }
-      if (socket->bytesAvailable() < 4 + static_cast<qint64>(length))
-        return;
-      socket->read(4);
-      const QByteArray path = socket->read(length);
-      socket->setProperty("handled", true);
-      if (path.size() == 2 && path[0] == '\0') {
-        if (handleCommand_)
-          handleCommand_(static_cast<unsigned char>(path[1]));
-      } else if (handle_) {
-        handle_(std::string(path.constData(), static_cast<size_t>(path.size())));
-      }
-      socket->write(&kDone, 1);
-      socket->flush();
-      socket->disconnectFromServer();
-    });
+    connect(socket, &QLocalSocket::readyRead, socket, [this, socket] { readRequest(socket); });
+    readRequest(socket); // what came with the connection
   }
+}
+
+// A request is a 32-bit length and that many bytes of path, or of a NUL and a command number (a
+// path never holds a NUL).
+void SingleInstance::readRequest(QLocalSocket *socket) {
+  if (socket->property("taken").toBool())
+    return;
+  const QByteArray head = socket->peek(4);
+  if (head.size() < 4)
+    return;
+  uint32_t length = 0;
+  std::memcpy(&length, head.constData(), 4);
+  if (length > 1u << 20) {
+    socket->abort();
+    return;
+  }
+  if (socket->bytesAvailable() < 4 + static_cast<qint64>(length))
+    return;
+  socket->read(4);
+  const QByteArray path = socket->read(length);
+  socket->setProperty("taken", true);
+  pending_.push_back({socket, std::string(path.constData(), static_cast<size_t>(path.size()))});
+  handlePending();
+}
+
+// In order of arrival; a hand-off that comes while one is being handled (behind its error box)
+// waits for it.
+void SingleInstance::handlePending() {
+  if (!ready_ || handling_)
+    return;
+  handling_ = true;
+  while (!pending_.empty()) {
+    const Request request = pending_.front();
+    pending_.pop_front();
+    if (request.path.size() == 2 && request.path[0] == '\0') {
+      if (handleCommand_)
+        handleCommand_(static_cast<unsigned char>(request.path[1]));
+    } else if (handle_) {
+      handle_(request.path);
+    }
+    if (request.socket) {
+      request.socket->write(&kDone, 1);
+      request.socket->flush();
+      request.socket->disconnectFromServer();
+    }
+  }
+  handling_ = false;
 }

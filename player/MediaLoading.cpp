@@ -99,6 +99,8 @@ DWORD TfrmMain::OutputChannel() const {
 }
 
 void TfrmMain::OpenMediaFile(const std::string &path) {
+  KeepRememberedPosition = false;
+  FileLoaded = false;
   tbVolumeChange();
   tbTempo->setRange(static_cast<int>(std::lround((MinTempoFactor - 1) * 100)),
                     static_cast<int>(std::lround((MaxTempoFactor - 1) * 100)));
@@ -123,6 +125,7 @@ void TfrmMain::OpenMediaFile(const std::string &path) {
 
   BASS_FX_DSP_Remove(Channel, BASS_FX_DSPFX_PEAKEQ);
   BASS_FX_TempoFree(Channel);
+  EndReached.store(0);
   IsMusic = false;
   DWORD tries = 0;
   Channel = LYT_OpenFile(path.c_str(), BASS_STREAM_DECODE, kModuleFlags, &tries);
@@ -148,9 +151,11 @@ void TfrmMain::OpenMediaFile(const std::string &path) {
                                                            hsPosition, SpdBtn_RepStart, SpdBtn_RepEnd})
     perFile->setEnabled(true);
   BASS_ChannelSetAttributes(OutputChannel(), -1, tbVolume->Position(), -101);
+  FileLoaded = true;
 }
 
 void TfrmMain::RestorePlaybackPosition() {
+  KeepRememberedPosition = !FileLoaded;
   hsPosition->setPosition(static_cast<int>(Settings.Position));
   BASS_ChannelSetPosition(Channel, BASS_ChannelSeconds2Bytes(Channel, static_cast<float>(Settings.Position)));
   UpdatePositionLabel(static_cast<int32_t>(Settings.Position));

@@ -35,10 +35,7 @@ void TfrmMain::Timer_PosTimer() {
         Timer_Pos->stop();
         Timer_RenderTimer->stop();
         BASS_ChannelStop(OutputChannel());
-        PlayRepeatStartSound();
-        BASS_StreamPlay(OutputChannel(), TRUE, 0);
-        Timer_Pos->start();
-        Timer_RenderTimer->start();
+        PlayRepeatStartSound(); // the section plays again once the sound has been heard
       }
     }
   } else if (EndReached.load() != 0) {
@@ -47,7 +44,46 @@ void TfrmMain::Timer_PosTimer() {
   }
 }
 
-void TfrmMain::PlayRepeatStartSound() { LYT_PlaySoundSync(Settings.DelimiterFileName.c_str()); }
+// The sound plays on an output of its own while the window goes on answering (a long file chosen
+// by mistake could otherwise hold it for minutes). A file the engine cannot read gives the short
+// default tone, which is played to its end at once.
+void TfrmMain::PlayRepeatStartSound() {
+  const char *path = Settings.DelimiterFileName.c_str();
+  const DWORD source = BASS_StreamCreateFile(FALSE, path, 0, 0, BASS_STREAM_DECODE);
+  if (!source || !BASS_FX_TempoCreate(source, 0)) {
+    BASS_StreamFree(source);
+    LYT_PlaySoundSync(path);
+    RepeatStartSoundEnded();
+    return;
+  }
+  RepeatSound = source;
+  BASS_StreamPlay(BASS_FX_TempoGetResampledHandle(source), FALSE, 0);
+  if (!repeatSoundWatch_) {
+    repeatSoundWatch_ = new QTimer(this);
+    repeatSoundWatch_->setInterval(10);
+    connect(repeatSoundWatch_, &QTimer::timeout, this, [this] {
+      if (BASS_ChannelIsActive(BASS_FX_TempoGetResampledHandle(RepeatSound)) == BASS_ACTIVE_STOPPED)
+        RepeatStartSoundEnded();
+    });
+  }
+  repeatSoundWatch_->start();
+}
+
+// Playing goes on from A, unless the user stopped or played again meanwhile.
+void TfrmMain::RepeatStartSoundEnded() {
+  if (repeatSoundWatch_)
+    repeatSoundWatch_->stop();
+  if (RepeatSound) {
+    BASS_FX_TempoFree(RepeatSound);
+    BASS_StreamFree(RepeatSound);
+    RepeatSound = 0;
+  }
+  if (Playing != 1 || Timer_Pos->isActive())
+    return;
+  BASS_StreamPlay(OutputChannel(), TRUE, 0);
+  Timer_Pos->start();
+  Timer_RenderTimer->start();
+}
 
 void TfrmMain::StopAtEndOfFile() {
   Timer_Pos->stop();

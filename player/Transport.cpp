@@ -5,12 +5,18 @@
 
 #include <QTimer>
 
+#include <algorithm>
+
 namespace {
 constexpr int32_t kLeftArrow = 0x25, kUpArrow = 0x26, kRightArrow = 0x27, kDownArrow = 0x28;
 } // namespace
 
+// The bar's last second may lie past the end, its length being rounded up: the sound goes to the
+// end then, so the rest is heard and the end of the file is handled as usual.
 void TfrmMain::PositionSource(int64_t seconds) {
-  BASS_ChannelSetPosition(Channel, BASS_ChannelSeconds2Bytes(Channel, static_cast<float>(seconds)));
+  const QWORD bytes = BASS_ChannelSeconds2Bytes(Channel, static_cast<float>(seconds));
+  const QWORD length = IsMusic ? BASS_MusicGetLength(Channel, TRUE) : BASS_StreamGetLength(Channel);
+  BASS_ChannelSetPosition(Channel, length != QWORD(-1) ? std::min(bytes, length) : bytes);
 }
 
 // A module's seconds form: high 16 bits of the low word all ones, sign-extended.
@@ -32,6 +38,7 @@ void TfrmMain::SpdBtn_PlayStopClick() {
     Timer_Pos->stop();
     Timer_RenderTimer->stop();
     BASS_ChannelStop(OutputChannel());
+    EndReached.store(0); // an end noticed before the stop belongs to the sound that was stopped
     int32_t rewound = hsPosition->Position() - Settings.RevSec;
     if (RepeatState != 0 && rewound < Settings.RepeatPointA)
       rewound = static_cast<int32_t>(Settings.RepeatPointA);
@@ -46,6 +53,7 @@ void TfrmMain::SpdBtn_PlayStopClick() {
 void TfrmMain::SpdBtn_ResetClick() { ResetPosition(); }
 
 void TfrmMain::ResetPosition() {
+  EndReached.store(0);
   const auto start = static_cast<int>(RepeatState == 0 ? 0 : Settings.RepeatPointA);
   if (Playing == 0) {
     hsPosition->setPosition(start);

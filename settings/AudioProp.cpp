@@ -89,12 +89,14 @@ void TfrmAudioProp::LoadDialogValues() {
   RevSecUpDown->setValue(Settings.RevSec);
   UpDownFfRw->setValue(Settings.FfRwSec);
   UpDownChangeSpeed->setValue(Settings.ChangeSpeed);
-  StaticText1->setText(QFile::decodeName(QByteArray::fromStdString(Settings.DelimiterFileName)));
+  DelimiterFileName = Settings.DelimiterFileName;
+  StaticText1->setText(QFile::decodeName(QByteArray::fromStdString(DelimiterFileName)));
   ChkBoxNonLockMode->setChecked(Settings.NonLockMode);
   ChkBoxTopMost->setChecked(Settings.TopMost);
 }
 
 void TfrmAudioProp::BtnRepFnResetClick() {
+  DelimiterFileName.clear();
   StaticText1->clear();
 }
 
@@ -110,6 +112,8 @@ void TfrmAudioProp::BtnRepFnRefClick() {
     dialog.setDirectory(QFileInfo(shown).absolutePath());
     dialog.selectFile(QFileInfo(shown).fileName());
   }
-  if (dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty())
+  if (dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty()) {
+    DelimiterFileName = QFile::encodeName(dialog.selectedFiles().first()).toStdString();
     StaticText1->setText(dialog.selectedFiles().first());
+  }
 }

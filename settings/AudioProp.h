@@ -4,6 +4,8 @@
 
 #include <QDialog>
 
+#include <string>
+
 class KeyBindingTab;
 class QCheckBox;
 class QGroupBox;
@@ -25,6 +27,8 @@ public:
   QGroupBox *RepeatSoundGroup;
   QPushButton *BtnRepFnReset, *BtnRepFnRef, *BtnWavePropOK, *BtnWavePropCancel;
   QCheckBox *ChkBoxNonLockMode, *ChkBoxTopMost;
+  // The repeat start sound's path as the file system spells it; StaticText1 shows it.
+  std::string DelimiterFileName;
 
   // Fills the controls from Settings.
   void LoadDialogValues();

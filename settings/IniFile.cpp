@@ -2,6 +2,7 @@
 #include "IniFile.h"
 
 #include <cerrno>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <fcntl.h>
@@ -52,6 +53,23 @@ bool keyValue(const std::string &line, std::string &key, std::string &value) {
   return true;
 }
 
+bool hasLineBreak(const std::string &value) {
+  return value.find_first_of("\r\n") != std::string::npos;
+}
+
+// A value that begins or ends with a blank or a quote goes between double quotes, which the reader
+// takes off again, so it reads back byte for byte.
+std::string quotedIfNeeded(const std::string &value) {
+  const auto loose = [](char c) { return c == ' ' || c == '\t' || c == '"' || c == '\''; };
+  if (!value.empty() && (loose(value.front()) || loose(value.back())))
+    return '"' + value + '"';
+  return value;
+}
+
+bool startsWithByteOrderMark(const std::string &line) {
+  return line.rfind("\xEF\xBB\xBF", 0) == 0;
+}
+
 } // namespace
 
 IniFile IniFile::load(const std::string &path) {
@@ -61,6 +79,8 @@ IniFile IniFile::load(const std::string &path) {
   while (std::getline(in, line)) {
     if (!line.empty() && line.back() == '\r')
       line.pop_back();
+    if (file.lines_.empty() && startsWithByteOrderMark(line))
+      line.erase(0, 3);
     file.lines_.push_back(line);
   }
   return file;
@@ -110,7 +130,10 @@ int64_t IniFile::readInteger(const std::string &section, const std::string &key,
   char *end = nullptr;
   errno = 0;
   const long long value = std::strtoll(start, &end, hex ? 16 : 10);
-  if (end == start || errno == ERANGE)
+  if (end == start || *end != '\0' || errno == ERANGE)
+    return fallback;
+  // Hexadecimal may spell the 32 bits unsigned; anything wider is not a value of this file.
+  if (value < INT32_MIN || value > (hex ? int64_t{UINT32_MAX} : int64_t{INT32_MAX}))
     return fallback;
   return value;
 }
@@ -119,8 +142,10 @@ bool IniFile::readBool(const std::string &section, const std::string &key, bool 
   return readInteger(section, key, fallback ? 1 : 0) != 0;
 }
 
-void IniFile::writeString(const std::string &section, const std::string &key, const std::string &value) {
-  const std::string line = key + "=" + value;
+bool IniFile::writeString(const std::string &section, const std::string &key, const std::string &value) {
+  if (hasLineBreak(value))
+    return false;
+  const std::string line = key + "=" + quotedIfNeeded(value);
   const Found found = find(section, key);
   if (found.keyLine >= 0)
     lines_[found.keyLine] = line;
@@ -130,6 +155,7 @@ void IniFile::writeString(const std::string &section, const std::string &key, co
     lines_.push_back("[" + section + "]");
     lines_.push_back(line);
   }
+  return true;
 }
 
 void IniFile::writeInteger(const std::string &section, const std::string &key, int64_t value) {

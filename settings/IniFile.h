@@ -17,14 +17,17 @@ public:
   // Reads the file; a missing or unreadable file is an empty one.
   static IniFile load(const std::string &path);
 
-  // The value, at most kMaxValueLength bytes, or `fallback` when the key is missing.
+  // The value, at most kMaxValueLength bytes, or `fallback` when the key is missing. One pair of
+  // quotes around the value is taken off. A byte-order mark at the file's start is ignored.
   std::string readString(const std::string &section, const std::string &key,
                          const std::string &fallback) const;
-  // Decimal with an optional sign, or hexadecimal after "0x"; `fallback` when missing or unparsable.
+  // Decimal with an optional sign, or hexadecimal after "0x"; `fallback` when missing, unparsable,
+  // followed by anything else, or beyond 32 bits (signed; unsigned for hexadecimal).
   int64_t readInteger(const std::string &section, const std::string &key, int64_t fallback) const;
   bool readBool(const std::string &section, const std::string &key, bool fallback) const;
 
-  void writeString(const std::string &section, const std::string &key, const std::string &value);
+  // A value that holds a line break is not written (false): it would make lines of its own.
+  bool writeString(const std::string &section, const std::string &key, const std::string &value);
   void writeInteger(const std::string &section, const std::string &key, int64_t value);
   void writeBool(const std::string &section, const std::string &key, bool value);
 

@@ -109,8 +109,10 @@ void readSettingsFile(const IniFile &file, TIniInfo &s, TKeyMap &keyMap, LoadedE
 
 void writeSettingsFile(IniFile &f, const TIniInfo &s, const TKeyMap &keyMap, const LiveValues &live) {
   f.writeString(kCommon, "Version", "ver0.1");
-  f.writeString(kWaveFile, "AudioFileName", s.AudioFileName);
-  f.writeInteger(kWaveFile, "Position", low32(live.position));
+  // A name that the file cannot hold is not remembered; the place in the file remembered with the
+  // previous name stays with it.
+  if (f.writeString(kWaveFile, "AudioFileName", s.AudioFileName))
+    f.writeInteger(kWaveFile, "Position", low32(live.position));
   f.writeInteger(kWaveFile, "RevSec", s.RevSec);
   f.writeInteger(kWaveFile, "FfRwSec", s.FfRwSec);
   f.writeString(kWaveFile, "DelimiterFileName", s.DelimiterFileName);

@@ -30,11 +30,13 @@ protected:
     setenv("SDL_AUDIODRIVER", "dummy", 1);
   }
 
-  // Standard output and error go to the named files when given.
+  // Standard output and error go to the named files when given; the program starts in `folder`.
   static pid_t launch(const std::vector<std::string> &arguments, const std::string &out = "",
-                      const std::string &err = "") {
+                      const std::string &err = "", const std::string &folder = "") {
     const pid_t pid = fork();
     if (pid == 0) {
+      if (!folder.empty() && chdir(folder.c_str()) != 0)
+        _exit(126);
       if (!out.empty())
         freopen(out.c_str(), "w", stdout);
       if (!err.empty())
@@ -112,6 +114,25 @@ TEST_F(HandOff, ASecondStartHandsOverItsWholePathAndEnds) {
   ASSERT_EQ(waitFor(first, std::chrono::seconds(20)), 0);
   EXPECT_EQ(IniFile::load(ini_).readString("WaveFile", "AudioFileName", ""), other)
       << "the running instance opened the whole path";
+}
+
+TEST_F(HandOff, ARelativePathIsMadeAbsoluteBeforeItIsRememberedOrHandedOver) {
+  const auto split = [](const std::string &path) {
+    return std::make_pair(path.substr(0, path.rfind('/')), path.substr(path.rfind('/') + 1));
+  };
+  const auto [folder, name] = split(fixture("pcm16.wav").path);
+  const pid_t first = launch({"./" + name}, "", "", folder);
+  ASSERT_TRUE(waitForSocket());
+  kill(first, SIGTERM);
+  ASSERT_EQ(waitFor(first, std::chrono::seconds(20)), 0);
+  EXPECT_EQ(IniFile::load(ini_).readString("WaveFile", "AudioFileName", ""), fixture("pcm16.wav").path);
+  const pid_t again = launch({}, "", "", "/");
+  ASSERT_TRUE(waitForSocket());
+  const auto [otherFolder, otherName] = split(fixture("tone.flac").path);
+  EXPECT_EQ(waitFor(launch({otherName}, "", "", otherFolder), std::chrono::seconds(20)), 0);
+  kill(again, SIGTERM);
+  ASSERT_EQ(waitFor(again, std::chrono::seconds(20)), 0);
+  EXPECT_EQ(IniFile::load(ini_).readString("WaveFile", "AudioFileName", ""), fixture("tone.flac").path);
 }
 
 TEST_F(HandOff, WithoutARunningInstanceTheStartBecomesTheInstance) {

@@ -150,6 +150,15 @@ TEST_F(HotKeys, SkipsLandOnWholeSecondsAndStartPlaybackWhenStopped) {
   window->PositionSource(40); // the sound ran on; the bar still shows 90
   window->RunCommand(2);
   EXPECT_EQ(engineSeconds(), 90.0) << "re-seeks to the bar's second";
+  for (const int32_t step : {INT32_MAX, INT32_MIN}) {
+    Settings.FfRwSec = step;
+    at(45);
+    window->RunCommand(2);
+    EXPECT_EQ(bar(), step > 0 ? 90 : 0) << step;
+    at(45);
+    window->RunCommand(3);
+    EXPECT_EQ(bar(), step > 0 ? 0 : 90) << step;
+  }
 }
 
 TEST_F(HotKeys, AnEqualiserKeyRaisesItsBandAndWrapsFromTheTop) {

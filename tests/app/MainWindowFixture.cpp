@@ -23,13 +23,21 @@ void MainWindowTest::SetUp() {
 }
 
 void MainWindowTest::TearDown() {
+  close();
+  setMessageBoxRecorder(nullptr);
+  setBeepRecorder(nullptr);
+}
+
+void MainWindowTest::close() {
   if (window) {
     window->FormDestroy();
     delete window;
+    window = nullptr;
     frmMain = nullptr;
+    frmAudioProp = nullptr;
+    frmAboutBox = nullptr;
+    frmSetCounter = nullptr;
   }
-  setMessageBoxRecorder(nullptr);
-  setBeepRecorder(nullptr);
 }
 
 void MainWindowTest::writeSettings(const std::string &text) {
@@ -43,6 +51,7 @@ void MainWindowTest::start(const std::string &commandLineFile) {
   frmAudioProp = new TfrmAudioProp(window);
   frmAboutBox = new TfrmAboutBox(window);
   frmSetCounter = new TfrmSetCounter(window);
+  window->FinishStartUp();
 }
 
 std::string MainWindowTest::settingsText() const {

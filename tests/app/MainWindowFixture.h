@@ -17,6 +17,8 @@ protected:
   // Writes the settings file that the next start() reads.
   void writeSettings(const std::string &text);
   void start(const std::string &commandLineFile = "");
+  // Shuts the window down as the program does (the settings are saved) and releases it.
+  void close();
   std::string settingsText() const;
 
   TfrmMain *window = nullptr;

@@ -173,6 +173,38 @@ TEST_F(MainWindowTest, ARememberedPositionBeyondTheEndLeavesTheBarAtItsMaximum) 
   EXPECT_EQ(window->lblPosition2->text(), QStringLiteral("00:00:50 / 00:00:03"));
 }
 
+TEST_F(MainWindowTest, ARememberedFileThatFailsToOpenKeepsItsPlaceUntilAnotherFileOpens) {
+  const std::string missing = scratchPath("unplugged/interview.mp3");
+  writeSettings("[WaveFile]\nAudioFileName=" + missing + "\nPosition=754\n");
+  start();
+  close();
+  EXPECT_NE(settingsText().find("Position=754\n"), std::string::npos) << settingsText();
+  start();
+  window->OpenMediaFile(fixture("pcm16.wav").path);
+  close();
+  EXPECT_NE(settingsText().find("Position=0\n"), std::string::npos) << settingsText();
+}
+
+TEST_F(MainWindowTest, HotKeysWaitUntilTheWindowAndItsDialogsAreUp) {
+  writeSettings("[KeyMap]\n1=000,115, 6\n2=000,116, 7\n"); // the counter entry, an equaliser band
+  KeyMap.slot(1) = {0, 0x73, 6};
+  KeyMap.slot(2) = {0, 0x74, 7};
+  window = new TfrmMain;
+  frmMain = window;
+  window->HookMessage = 0xC000; // as registered, before FormCreate has found the sliders
+  for (uint32_t key : {0x73u, 0x74u})
+    window->WndProc(window->HookMessage, key, 0);
+  window->FormCreate("");
+  const int band = window->tbEQBand0->Position();
+  for (uint32_t key : {0x73u, 0x74u})
+    window->WndProc(window->HookMessage, key, 0); // the counter dialog does not exist yet
+  EXPECT_EQ(window->tbEQBand0->Position(), band);
+  window->EnterCounter();
+  window->FinishStartUp();
+  window->WndProc(window->HookMessage, 0x74, 0);
+  EXPECT_NE(window->tbEQBand0->Position(), band) << "hot keys act once started";
+}
+
 TEST_F(MainWindowTest, WithoutAFileTheRememberedSectionStillShowsItsButtons) {
   writeSettings("[WaveFile]\nRepeatFlag=1\nRepeatPointA=30\nRepeatPointB=90\nDspMode=2\n");
   start();

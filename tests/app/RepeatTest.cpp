@@ -13,6 +13,7 @@
 #include <QTimer>
 
 #include <chrono>
+#include <functional>
 #include <sndfile.h>
 
 using namespace lyt::test;
@@ -51,6 +52,13 @@ protected:
     window->B1Click();
   }
   int bar() const { return window->hsPosition->Position(); }
+  // Lets the window run until `done` holds, for at most ten seconds.
+  static bool runUntil(const std::function<bool()> &done) {
+    const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (!done() && std::chrono::steady_clock::now() < until)
+      QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    return done();
+  }
 };
 
 TEST_F(Repeat, TheTickMovesTheBarOnlyWhilePlayingAndNotWhileDragging) {
@@ -88,6 +96,49 @@ TEST_F(Repeat, TheRealEndOfAShortFileIsNoticedByTheTimer) {
   window->Timer_PosTimer();
   EXPECT_EQ(window->Playing, 0);
   EXPECT_EQ(bar(), 0);
+}
+
+TEST_F(Repeat, ASeekOntoTheRoundedUpLastSecondPlaysTheRestAndThenTheEndIsHandled) {
+  window->OpenMediaFile(writeWav("two-and-a-half.wav", sine(300, 2.6, 8000, 1), 8000, 1));
+  ASSERT_EQ(window->hsPosition->Max(), 3);
+  play();
+  window->SubclassWndProc(TrackBar::ThumbPosition, 3); // the thumb let go on the last second
+  EXPECT_TRUE(runUntil([this] { return window->Playing == 0; })) << "not left playing in silence";
+  window->hsPosition->setPosition(2);
+  play();
+  window->SubclassWndProc(TrackBar::LineDown, 0); // the right arrow onto it
+  EXPECT_TRUE(runUntil([this] { return window->Playing == 0; }));
+}
+
+TEST_F(Repeat, AnEndNoticedBeforeAStopResetOrOpenDoesNotStopTheNextPlayback) {
+  const std::vector<std::function<void()>> actions{[this] { window->SpdBtn_PlayStopClick(); },
+                                                   [this] { window->ResetPosition(); },
+                                                   [this] { window->OpenMediaFile(fixture("pcm16.wav").path); }};
+  for (const auto &act : actions) {
+    play();
+    EndReached.store(-1);
+    act();
+    EXPECT_EQ(EndReached.load(), 0);
+  }
+}
+
+TEST_F(Repeat, TheWindowAnswersWhileTheRepeatStartSoundPlaysAndClosingStopsIt) {
+  setA(30);
+  setB(50);
+  Settings.DelimiterFileName = writeWav("long-delimiter.wav", sine(440, 2.0, 8000, 1), 8000, 1);
+  play();
+  tickAt(51);
+  EXPECT_FALSE(window->Timer_Pos->isActive()) << "the tick came back while the sound plays";
+  ASSERT_NE(window->RepeatSound, 0u);
+  EXPECT_EQ(BASS_ChannelIsActive(BASS_FX_TempoGetResampledHandle(window->RepeatSound)), DWORD(BASS_ACTIVE_PLAYING));
+  ASSERT_TRUE(runUntil([this] { return window->Timer_Pos->isActive(); })) << "the section plays again";
+  EXPECT_EQ(window->RepeatSound, 0u);
+  EXPECT_EQ(BASS_ChannelIsActive(window->OutputChannel()), DWORD(BASS_ACTIVE_PLAYING));
+  EXPECT_GE(engineSeconds(), 30.0);
+  tickAt(51);
+  ASSERT_NE(window->RepeatSound, 0u);
+  close();
+  EXPECT_NE(settingsText().find("Position=30\n"), std::string::npos) << settingsText();
 }
 
 TEST_F(Repeat, WithOnlyAPointATheEndGoesBackToA) {

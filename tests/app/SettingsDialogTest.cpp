@@ -32,6 +32,20 @@ using namespace lyt::test;
 
 namespace {
 
+TEST_F(MainWindowTest, SizesTooSmallToSeeOrLargerThanTheScreenTakeTheirDefaults) {
+  for (const char *sizes : {"SelfWidth=1\nSelfHeight=32767\n", "SelfWidth=99999\nSelfHeight=99\n"}) {
+    writeSettings(std::string("[Window]\n") + sizes);
+    start();
+    EXPECT_EQ(Settings.SelfWidth, 320) << sizes;
+    EXPECT_EQ(Settings.SelfHeight, 250) << sizes;
+    EXPECT_EQ(window->ClientArea->size(), QSize(314, 198)) << sizes;
+    close();
+  }
+  writeSettings("[Window]\nSelfWidth=400\nSelfHeight=300\n");
+  start();
+  EXPECT_EQ(window->ClientArea->size(), QSize(394, 248));
+}
+
 TEST_F(MainWindowTest, TheModesMoveTheCountersAndKeepTheNativeWindow) {
   writeSettings("[Window]\nlblPosition2Top=80\n");
   start();
@@ -109,6 +123,12 @@ TEST_F(SettingsDialog, ShowsStoredValuesWithinTheRangesAndOkAppliesThemWithoutWr
   EXPECT_EQ(settingsText(), before) << "OK does not write the file";
 }
 
+TEST_F(SettingsDialog, ARepeatSoundPathThatIsNotUtf8SurvivesOk) {
+  Settings.DelimiterFileName = "/rec/d\xe9part.wav";
+  inDialog([](TfrmAudioProp *) {}, true);
+  EXPECT_EQ(Settings.DelimiterFileName, "/rec/d\xe9part.wav");
+}
+
 TEST_F(SettingsDialog, CancelDropsEveryChangeKeyBindingsIncluded) {
   const TKeyMap keyMap = KeyMap;
   inDialog(
@@ -126,6 +146,23 @@ TEST_F(SettingsDialog, CancelDropsEveryChangeKeyBindingsIncluded) {
   EXPECT_EQ(KeyMap, keyMap);
   inDialog([](TfrmAudioProp *d) { EXPECT_EQ(d->PageControl1->currentIndex(), 1) << "the last tab stays"; },
            false);
+}
+
+TEST_F(SettingsDialog, TheArrowKeysInTheCommandListMoveTheFieldsWithTheRow) {
+  inDialog(
+      [this](TfrmAudioProp *d) {
+        d->PageControl1->setCurrentIndex(1);
+        KeyBindingTab *k = keys();
+        k->ListBoxFunc->setFocus();
+        QTest::keyClick(k->ListBoxFunc, Qt::Key_Down);
+        ASSERT_EQ(k->ListBoxFunc->currentRow(), 1);
+        EXPECT_FALSE(k->StaticTextCurrentKeyDef->text().isEmpty()) << "command 2 is bound";
+        EXPECT_TRUE(k->BtnRelise->isEnabled());
+        QTest::keyClick(k->ListBoxFunc, Qt::Key_Down);
+        EXPECT_TRUE(k->StaticTextCurrentKeyDef->text().isEmpty());
+        EXPECT_FALSE(k->BtnRelise->isEnabled());
+      },
+      false);
 }
 
 TEST_F(SettingsDialog, CapturedCombinationsAreNamedAndSetAsTheHookWouldReportThem) {
@@ -251,6 +288,10 @@ TEST_F(MainWindowTest, TheVersionDialogShowsTheBuildsVersion) {
   start();
   EXPECT_EQ(frmAboutBox->LabelVersion->text(), QStringLiteral("Ver ") + QStringLiteral(LYT_VERSION));
   EXPECT_EQ(frmAboutBox->windowTitle(), QStringLiteral("バージョン情報"));
+  const QLabel *link = frmAboutBox->LblUrl;
+  EXPECT_GE(link->width(), link->sizeHint().width()) << "the whole link shows";
+  EXPECT_LT(link->geometry().right(), frmAboutBox->OKButton->geometry().left());
+  EXPECT_LE(frmAboutBox->OKButton->geometry().right(), frmAboutBox->width());
   QTimer::singleShot(0, [] { QTest::keyClick(frmAboutBox, Qt::Key_Escape); });
   EXPECT_EQ(frmAboutBox->exec(), QDialog::Rejected) << "Esc closes it";
   QTimer::singleShot(0, [] { QTest::keyClick(frmAboutBox, Qt::Key_Return); });
@@ -313,6 +354,7 @@ TEST_F(SettingsDialog, BrowsingForTheSoundStartsInTheProgramsFolderOrBesideTheSh
       [&](TfrmAudioProp *d) {
         d->BtnRepFnResetClick();
         EXPECT_EQ(browse(d).first, QCoreApplication::applicationDirPath());
+        d->DelimiterFileName = sound; // as a choice in the browser leaves it
         d->StaticText1->setText(QString::fromStdString(sound));
         const auto [directory, selected] = browse(d);
         EXPECT_EQ(directory, QFileInfo(QString::fromStdString(sound)).absolutePath());

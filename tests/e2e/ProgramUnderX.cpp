@@ -3,6 +3,9 @@
 
 #include "support/AudioFiles.h"
 
+#include <QImage>
+#include <QString>
+
 #include <xcb/xtest.h>
 
 #include <chrono>
@@ -31,16 +34,16 @@ xcb_atom_t atom(xcb_connection_t *c, const char *name) {
 
 } // namespace
 
-namespace {
-
 pid_t startProgram(const std::string &folder, const std::string &ini, const std::string &file) {
   const pid_t pid = fork();
   if (pid == 0) {
     setenv("LYSTREL2_INI", ini.c_str(), 1);
     setenv("XDG_RUNTIME_DIR", (folder + "/run").c_str(), 1);
     // Silent unless a benchmark asks for a sound server.
-    const char *driver = std::getenv("LYT_PROGRAM_AUDIODRIVER");
-    setenv("SDL_AUDIODRIVER", driver ? driver : "dummy", 1);
+    if (const char *driver = std::getenv("LYT_PROGRAM_AUDIODRIVER"))
+      setenv("SDL_AUDIODRIVER", driver, 1);
+    else
+      setenv("SDL_AUDIODRIVER", "dummy", 0);
     setenv("QT_QPA_PLATFORM", "xcb", 1);
     if (file.empty())
       execl(LYT_PROGRAM, LYT_PROGRAM, static_cast<char *>(nullptr));
@@ -51,7 +54,15 @@ pid_t startProgram(const std::string &folder, const std::string &ini, const std:
   return pid;
 }
 
-} // namespace
+bool waitForExit(pid_t pid, int &status, int seconds) {
+  const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
+  while (std::chrono::steady_clock::now() < until) {
+    if (waitpid(pid, &status, WNOHANG) == pid)
+      return true;
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  return false;
+}
 
 ProgramUnderX::ProgramUnderX(const std::string &settings, const std::string &file,
                              const std::string &folder) {
@@ -64,11 +75,11 @@ ProgramUnderX::ProgramUnderX(const std::string &settings, const std::string &fil
   if (settings != "keep")
     std::ofstream(ini_) << settings;
   pid_ = startProgram(folder_, ini_, file);
-  const std::string socket = folder_ + "/run/lystrel2/instance.sock";
-  for (int i = 0; i < 1000 && !std::filesystem::exists(socket); ++i)
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
   x_ = xcb_connect(nullptr, nullptr);
-  if (xcb_connection_has_error(x_) || !std::filesystem::exists(socket))
+  if (xcb_connection_has_error(x_))
+    return;
+  // Up once its main window, or an error box of its start, is on the screen.
+  if (!waitUntil([this] { return mainWindow() || findWindow("Error"); }))
     return;
   symbols_ = xcb_key_symbols_alloc(x_);
   // A held key does not repeat: each test says which presses it makes.
@@ -130,8 +141,14 @@ void ProgramUnderX::settle(int milliseconds) {
 }
 
 bool ProgramUnderX::hasTitle(xcb_window_t window, const char *title) const {
+  // The title as the window manager shows it (UTF-8), else the old Latin-1 one.
   xcb_get_property_reply_t *name = xcb_get_property_reply(
-      x_, xcb_get_property(x_, 0, window, XCB_ATOM_WM_NAME, XCB_ATOM_ANY, 0, 64), nullptr);
+      x_, xcb_get_property(x_, 0, window, atom(x_, "_NET_WM_NAME"), XCB_ATOM_ANY, 0, 64), nullptr);
+  if (name && xcb_get_property_value_length(name) == 0) {
+    std::free(name);
+    name = xcb_get_property_reply(x_, xcb_get_property(x_, 0, window, XCB_ATOM_WM_NAME, XCB_ATOM_ANY, 0, 64),
+                                  nullptr);
+  }
   xcb_get_window_attributes_reply_t *attributes =
       xcb_get_window_attributes_reply(x_, xcb_get_window_attributes(x_, window), nullptr);
   // Hidden dialogs may carry the program's name too: the main window is the one on screen.
@@ -203,6 +220,11 @@ bool ProgramUnderX::closeThroughWindow() {
   const xcb_window_t window = findWindow("Lystrel2");
   if (!window)
     return false;
+  close(window);
+  return ended();
+}
+
+void ProgramUnderX::close(xcb_window_t window) {
   xcb_client_message_event_t message;
   std::memset(&message, 0, sizeof message);
   message.response_type = XCB_CLIENT_MESSAGE;
@@ -213,15 +235,51 @@ bool ProgramUnderX::closeThroughWindow() {
   message.data.data32[1] = XCB_CURRENT_TIME;
   xcb_send_event(x_, 0, window, XCB_EVENT_MASK_NO_EVENT, reinterpret_cast<const char *>(&message));
   xcb_flush(x_);
-  for (int i = 0; i < 1000; ++i) {
-    int status = 0;
-    if (waitpid(pid_, &status, WNOHANG) == pid_) {
-      pid_ = -1;
-      return WIFEXITED(status) && WEXITSTATUS(status) == 0;
-    }
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
-  }
-  return false;
+}
+
+bool ProgramUnderX::ended(int expectedStatus) {
+  int status = 0;
+  if (!waitForExit(pid_, status, 10))
+    return false;
+  pid_ = -1;
+  return WIFEXITED(status) && WEXITSTATUS(status) == expectedStatus;
+}
+
+QImage ProgramUnderX::picture() const {
+  const xcb_window_t window = mainWindow();
+  xcb_get_geometry_reply_t *geometry = xcb_get_geometry_reply(x_, xcb_get_geometry(x_, window), nullptr);
+  if (!geometry)
+    return {};
+  xcb_get_image_reply_t *image = xcb_get_image_reply(
+      x_, xcb_get_image(x_, XCB_IMAGE_FORMAT_Z_PIXMAP, window, 0, 0, geometry->width, geometry->height, ~0u),
+      nullptr);
+  QImage picture;
+  if (image)
+    picture = QImage(xcb_get_image_data(image), geometry->width, geometry->height, QImage::Format_RGB32).copy();
+  std::free(image);
+  std::free(geometry);
+  return picture;
+}
+
+bool ProgramUnderX::waitUntil(const std::function<bool()> &done) {
+  const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+  while (!done() && std::chrono::steady_clock::now() < until)
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  return done();
+}
+
+void ProgramUnderX::screenshot(const std::string &path) const {
+  xcb_screen_t *screen = xcb_setup_roots_iterator(xcb_get_setup(x_)).data;
+  xcb_get_image_reply_t *image = xcb_get_image_reply(
+      x_,
+      xcb_get_image(x_, XCB_IMAGE_FORMAT_Z_PIXMAP, screen->root, 0, 0, screen->width_in_pixels,
+                    screen->height_in_pixels, ~0u),
+      nullptr);
+  if (!image)
+    return;
+  QImage(xcb_get_image_data(image), screen->width_in_pixels, screen->height_in_pixels, QImage::Format_RGB32)
+      .save(QString::fromStdString(path));
+  std::free(image);
 }
 
 IniFile ProgramUnderX::settings() const {
@@ -250,6 +308,25 @@ std::pair<int, int> ProgramUnderX::windowPosition() const {
       at ? std::make_pair(int(at->dst_x), int(at->dst_y)) : std::make_pair(-1, -1);
   std::free(at);
   return position;
+}
+
+std::pair<int, int> ProgramUnderX::frameCorner(xcb_window_t window) const {
+  xcb_window_t outer = window;
+  for (;;) {
+    xcb_query_tree_reply_t *tree = xcb_query_tree_reply(x_, xcb_query_tree(x_, outer), nullptr);
+    if (!tree)
+      break;
+    const bool top = tree->parent == tree->root;
+    if (!top)
+      outer = tree->parent;
+    std::free(tree);
+    if (top)
+      break;
+  }
+  xcb_get_geometry_reply_t *geometry = xcb_get_geometry_reply(x_, xcb_get_geometry(x_, outer), nullptr);
+  const std::pair<int, int> corner = geometry ? std::make_pair(int(geometry->x), int(geometry->y)) : std::make_pair(-1, -1);
+  std::free(geometry);
+  return corner;
 }
 
 void ProgramUnderX::drag(int x, int y, int dx, int dy) {

@@ -4,11 +4,15 @@
 
 #include "IniFile.h"
 
+#include <QImage>
+
 #include <xcb/xcb.h>
 #include <xcb/xcb_keysyms.h>
 
+#include <functional>
 #include <string>
 #include <sys/types.h>
+#include <sys/wait.h>
 #include <utility>
 
 class ProgramUnderX {
@@ -32,6 +36,18 @@ public:
 
   // Closes the program through its window's close message; true when it ended by itself.
   bool closeThroughWindow();
+  // Waits up to ten seconds for the program to end; true when it ended with `expectedStatus`.
+  bool ended(int expectedStatus = 0);
+  // Asks a window of the program to close, as its close button would.
+  void close(xcb_window_t window);
+  bool running() const { return pid_ > 0 && waitpid(pid_, nullptr, WNOHANG) == 0; }
+  pid_t pid() const { return pid_; }
+  // The whole screen as a PNG file.
+  void screenshot(const std::string &path) const;
+  // What the main window shows now.
+  QImage picture() const;
+  // Waits up to twenty seconds for `done`; whether it came.
+  static bool waitUntil(const std::function<bool()> &done);
   // The program's main window (its client window when a window manager frames it), or 0.
   xcb_window_t mainWindow() const { return findWindow("Lystrel2"); }
   // Whether the window manager keeps the main window above the others.
@@ -40,6 +56,11 @@ public:
   bool otherHasFocus() const;
   // The main window's top-left corner on the screen.
   std::pair<int, int> windowPosition() const;
+  // A shown window of the program with exactly this title, or 0.
+  xcb_window_t window(const char *title) const { return findWindow(title); }
+  // The outer corner of the frame the window manager put around `window` (the window's own
+  // corner when it has none).
+  std::pair<int, int> frameCorner(xcb_window_t window) const;
   // Presses the left button at a point of the main window, moves the pointer by (dx, dy) in steps
   // and lets go.
   void drag(int x, int y, int dx, int dy);
@@ -58,6 +79,11 @@ private:
   std::string folder_, ini_;
   bool started_ = false;
 };
+
+// The program started in `folder` (its run/ as XDG_RUNTIME_DIR) with `ini` and `file`, not waited for.
+pid_t startProgram(const std::string &folder, const std::string &ini, const std::string &file);
+// Waits up to `seconds` for `pid` to end; its wait status in `status`.
+bool waitForExit(pid_t pid, int &status, int seconds);
 
 namespace keysym {
 constexpr uint32_t Down = 0xff54, Return = 0xff0d, Tab = 0xff09, space = 0x20, o = 0x6f, s = 0x73;

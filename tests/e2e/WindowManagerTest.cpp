@@ -10,6 +10,7 @@
 #include <chrono>
 #include <csignal>
 #include <cstdlib>
+#include <filesystem>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -54,8 +55,7 @@ TEST_F(UnderAWindowManager, OnTopFollowsTheSettingAndHotKeysSurviveEveryChange) 
   program.click(3, 20, 8); // the pop-up menu on the counter strip
   program.tap(Down);
   program.tap(Return); // its first item: always on top, off
-  program.settle(300);
-  EXPECT_FALSE(program.keptAbove());
+  EXPECT_TRUE(ProgramUnderX::waitUntil([&] { return !program.keptAbove(); }));
   program.tap(F2); // 20
   program.click(3, 20, 8);
   program.tap(Down);
@@ -66,8 +66,7 @@ TEST_F(UnderAWindowManager, OnTopFollowsTheSettingAndHotKeysSurviveEveryChange) 
   program.click(3, 150, 120);
   program.tap(Down);
   program.tap(Return); // on top again, in full mode
-  program.settle(300);
-  EXPECT_TRUE(program.keptAbove());
+  EXPECT_TRUE(ProgramUnderX::waitUntil([&] { return program.keptAbove(); }));
   program.tap(F2); // 40
   program.settle();
   ASSERT_TRUE(program.closeThroughWindow());
@@ -80,20 +79,42 @@ TEST_F(UnderAWindowManager, OnTopFollowsTheSettingAndHotKeysSurviveEveryChange) 
   EXPECT_EQ(saved.readInteger("WaveFile", "DspMode", -1), 1);
 }
 
+TEST_F(UnderAWindowManager, TheWindowReopensWhereItWasAndNeverOffTheScreen) {
+  const std::string file = scratchPath("wm-place.wav");
+  writeSndfile(file, SF_FORMAT_WAV | SF_FORMAT_PCM_16, sine(200, 5, 8000, 1, 0.05f), 8000, 1);
+  std::string settings = "[Position]\nTop=-400\nLeft=-300\n";
+  for (int run = 0; run < 5; ++run) {
+    ProgramUnderX program(settings, file, "wm-place");
+    ASSERT_TRUE(program.started());
+    if (run == 4) {
+      std::filesystem::create_directories(LYT_BUILD_DIR "/screenshots");
+      program.screenshot(LYT_BUILD_DIR "/screenshots/after-five-starts-under-openbox.png");
+    }
+    ASSERT_TRUE(program.closeThroughWindow());
+    EXPECT_EQ(program.settings().readInteger("Position", "Top", -1), run == 0 ? 0 : 130) << run;
+    EXPECT_EQ(program.settings().readInteger("Position", "Left", -1), run == 0 ? 0 : 210) << run;
+    settings = run == 0 ? "[Position]\nTop=130\nLeft=210\n" : "keep";
+  }
+}
+
 TEST_F(UnderAWindowManager, TheCounterEntryGivesTheKeysBackToTheEditor) {
   const std::string file = scratchPath("wm-counter.wav");
   writeSndfile(file, SF_FORMAT_WAV | SF_FORMAT_PCM_16, sine(200, 60, 8000, 1, 0.05f), 8000, 1);
   ProgramUnderX program("[KeyMap]\n6=000,115, 6\n", file);
   ASSERT_TRUE(program.started());
   program.settle(300);
-  ASSERT_TRUE(program.otherHasFocus());
-  program.tap(F4); // the counter dialog, in front
-  program.settle(500);
-  EXPECT_FALSE(program.otherHasFocus()) << "the dialog takes the keys";
-  for (uint32_t digit : {0x30u, 0x30u, 0x30u, 0x30u, 0x32u, 0x30u})
-    program.tap(digit);
-  program.settle(500);
-  EXPECT_TRUE(program.otherHasFocus()) << "the editor has the keys again";
+  for (const uint32_t last : {0x39u, 0x30u}) { // 00:00:09, then 00:00:20 at a second opening
+    ASSERT_TRUE(program.otherHasFocus());
+    program.tap(F4); // the counter dialog, in front, on the main window's corner
+    ASSERT_TRUE(ProgramUnderX::waitUntil([&] { return program.window("ｶｳﾝﾀ指定") != 0; })) << "titled exactly";
+    EXPECT_TRUE(ProgramUnderX::waitUntil([&] { return !program.otherHasFocus(); })) << "the dialog takes the keys";
+    EXPECT_TRUE(ProgramUnderX::waitUntil([&] {
+      return program.frameCorner(program.window("ｶｳﾝﾀ指定")) == program.frameCorner(program.mainWindow());
+    }));
+    for (uint32_t digit : {0x30u, 0x30u, 0x30u, 0x30u, last == 0x39u ? 0x30u : 0x32u, last})
+      program.tap(digit);
+    EXPECT_TRUE(ProgramUnderX::waitUntil([&] { return program.otherHasFocus(); })) << "the editor has the keys again";
+  }
   ASSERT_TRUE(program.closeThroughWindow());
   EXPECT_EQ(program.settings().readInteger("WaveFile", "Position", -1), 20);
 }

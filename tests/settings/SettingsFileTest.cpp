@@ -34,6 +34,35 @@ TEST(IniFile, NamesIgnoreCaseAndValuesKeepTheirBytes) {
   EXPECT_EQ(file.readInteger("Other", "Volume", 9), 9);
 }
 
+TEST(IniFile, DamagedValuesGiveTheDefaultAndAByteOrderMarkIsIgnored) {
+  const IniFile file = fromText("\xEF\xBB\xBF[WaveFile]\nPitch=7z\nTempo=2147483648\nVolume=-2147483649\n"
+                                "RevSec=0xFFFFFFFF\nFfRwSec=0x100000000\nRepeatFlag=-2147483648\n");
+  EXPECT_EQ(file.readInteger("WaveFile", "Pitch", 0), 0) << "trailing junk";
+  EXPECT_EQ(file.readInteger("WaveFile", "Tempo", 0), 0);
+  EXPECT_EQ(file.readInteger("WaveFile", "Volume", 50), 50);
+  EXPECT_EQ(file.readInteger("WaveFile", "RevSec", 3), 0xFFFFFFFF) << "32 bits spelt in hexadecimal";
+  EXPECT_EQ(file.readInteger("WaveFile", "FfRwSec", 5), 5);
+  EXPECT_EQ(file.readInteger("WaveFile", "RepeatFlag", 0), INT32_MIN);
+}
+
+TEST(IniFile, EveryValueThatCanBeWrittenReadsBackByteForByte) {
+  IniFile file;
+  const std::vector<std::string> values{" leading", "trailing\t", "\"quoted\"", "'single'", "\"", "a \"b\" c", ""};
+  for (size_t i = 0; i < values.size(); ++i)
+    EXPECT_TRUE(file.writeString("S", std::to_string(i), values[i]));
+  EXPECT_FALSE(file.writeString("S", "broken", "/rec/a\n[KeyMap]\n1=000,065, 1"));
+  EXPECT_FALSE(file.writeString("S", "broken", "a\rb"));
+  char name[] = "/tmp/lyt-ini-XXXXXX";
+  close(mkstemp(name));
+  ASSERT_TRUE(file.save(name));
+  const IniFile back = IniFile::load(name);
+  std::remove(name);
+  for (size_t i = 0; i < values.size(); ++i)
+    EXPECT_EQ(back.readString("S", std::to_string(i), "-"), values[i]);
+  EXPECT_EQ(back.readString("S", "broken", "-"), "-");
+  EXPECT_EQ(back.lines().size(), values.size() + 1);
+}
+
 TEST(IniFile, ValuesAreReadUpTo2047Characters) {
   const IniFile file = fromText("[S]\nK=" + std::string(3000, 'x') + "\n");
   EXPECT_EQ(file.readString("S", "K", "").size(), 2047u);
@@ -133,7 +162,7 @@ TEST(SettingsFile, HandEditedValuesReadAsTheyShould) {
   readSettingsFile(file, settings, keyMap, extras);
   EXPECT_TRUE(settings.TopMost);
   EXPECT_EQ(settings.RepeatPointA, -5);
-  EXPECT_EQ(settings.Position, 2) << "read as 32 bits";
+  EXPECT_EQ(settings.Position, 0) << "beyond 32 bits gives the default";
   EXPECT_EQ(extras.eqPositions[3], 25) << "the slider clamps it, not the reader";
   EXPECT_EQ(keyMap.slot(2), (KeyBinding{8, 112, 2}));
 }
@@ -164,6 +193,18 @@ TEST(SettingsFile, TheFirstSaveWritesTheKeysInTheirOrder) {
   for (const char *line : {"[Window]", "SelfHeight=250", "SelfWidth=320", "lblPosition2Left=186", "lblPosition2Top=56"})
     expected.push_back(line);
   EXPECT_EQ(file.lines(), expected);
+}
+
+TEST(SettingsFile, AFileNameWithALineBreakIsNotRememberedAndThePreviousPlaceStays) {
+  IniFile file = fromText("[WaveFile]\nAudioFileName=/rec/before.mp3\nPosition=61\n");
+  TIniInfo settings;
+  settings.AudioFileName = "/rec/two\nlines.mp3";
+  LiveValues live;
+  live.position = 5;
+  writeSettingsFile(file, settings, TKeyMap(), live);
+  EXPECT_EQ(file.readString("WaveFile", "AudioFileName", ""), "/rec/before.mp3");
+  EXPECT_EQ(file.readInteger("WaveFile", "Position", 0), 61);
+  EXPECT_EQ(file.readString("KeyMap", "1", ""), "000,000,00");
 }
 
 TEST(SettingsFile, TheFileLivesBesideTheProgramOrInTheUsersConfig) {

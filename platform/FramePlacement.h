@@ -1,0 +1,11 @@
+// Placing a top-level window by the outer corner of its frame, which the window manager draws.
+#pragma once
+
+#include <QPoint>
+
+class QWidget;
+
+// Puts the frame's top-left corner (what pos() reports once the window is framed) at `corner`.
+// Until the window manager has framed a window its frame is unknown and the client area goes
+// there instead: the window is moved again as soon as its frame is known.
+void moveFrameTo(QWidget *window, QPoint corner);
