@@ -54,11 +54,13 @@ test-asan: deps
 	cd $(BUILD)-asan && $(SANITIZER_ENV) $(XVFB) ctest --output-on-failure -j $(JOBS)
 
 # Every test that runs threads (label "threads": the engine, the hook library, the hand-off between
-# two starts) with the thread sanitizer.
+# two starts) with the thread sanitizer. The sanitizer's runtime makes the dlopen calls itself, so
+# the programs' RUNPATH does not apply to the hook library there: LD_LIBRARY_PATH names its folder.
 test-tsan: deps
 	cmake -S . -B $(BUILD)-tsan $(SANITIZED) -DLYT_WERROR=ON -DLYT_ENGINE_ONLY=OFF -DLYT_SANITIZE=thread
 	cmake --build $(BUILD)-tsan -j $(JOBS) --target engine_tests hooklib_tests handoff_tests
-	cd $(BUILD)-tsan && $(SANITIZER_ENV) $(XVFB) ctest --output-on-failure -j $(JOBS) -L threads
+	cd $(BUILD)-tsan && LD_LIBRARY_PATH=$(CURDIR)/$(BUILD)-tsan $(SANITIZER_ENV) $(XVFB) \
+	  ctest --output-on-failure -j $(JOBS) -L threads
 
 # The fuzz harnesses of tests/fuzz/, built by clang with libFuzzer and the address and
 # undefined-behaviour sanitizers. Warnings stay warnings here: the gcc builds hold the line on them.
