@@ -44,7 +44,7 @@ SANITIZED = -DCMAKE_BUILD_TYPE=Debug -DCMAKE_C_FLAGS_DEBUG="-g -O1" -DCMAKE_CXX_
   -DLYT_BENCH=OFF
 # Leaks inside the system's libraries are listed, with the reason, in tests/lsan.supp.
 SANITIZER_ENV = LSAN_OPTIONS=suppressions=$(CURDIR)/tests/lsan.supp UBSAN_OPTIONS=print_stacktrace=1 \
-  TSAN_OPTIONS=second_deadlock_stack=1
+  TSAN_OPTIONS="suppressions=$(CURDIR)/tests/tsan.supp second_deadlock_stack=1"
 
 # The whole suite again with address and undefined-behaviour sanitizers, X as in the main run.
 # Programs the tests start (the player, lyt2-render) are built the same way and report too.
