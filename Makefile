@@ -53,21 +53,25 @@ SANITIZED = -DCMAKE_BUILD_TYPE=Debug -DCMAKE_C_FLAGS_DEBUG="-g -O1" -DCMAKE_CXX_
   -DLYT_BENCH=OFF
 # Leaks inside the system's libraries are listed, with the reason, in tests/lsan.supp.
 SANITIZER_ENV = LSAN_OPTIONS=suppressions=$(CURDIR)/tests/lsan.supp UBSAN_OPTIONS=print_stacktrace=1 \
-  TSAN_OPTIONS=second_deadlock_stack=1
+  TSAN_OPTIONS="suppressions=$(CURDIR)/tests/tsan.supp second_deadlock_stack=1"
 
 # The whole suite again with address and undefined-behaviour sanitizers, X as in the main run.
 # Programs the tests start (the player, lyt2-render) are built the same way and report too.
+# The sanitizers' runtime makes the dlopen calls itself, so the programs' RUNPATH does not apply
+# to the hook library there: LD_LIBRARY_PATH names its folder.
 test-asan: deps
 	cmake -S . -B $(BUILD)-asan $(SANITIZED) -DLYT_WERROR=ON -DLYT_ENGINE_ONLY=OFF -DLYT_SANITIZE=address,undefined
 	cmake --build $(BUILD)-asan -j $(JOBS)
-	cd $(BUILD)-asan && $(SANITIZER_ENV) $(XVFB) ctest --output-on-failure -j $(JOBS)
+	cd $(BUILD)-asan && LD_LIBRARY_PATH=$(CURDIR)/$(BUILD)-asan $(SANITIZER_ENV) $(XVFB) \
+	  ctest --output-on-failure -j $(JOBS)
 
 # Every test that runs threads (label "threads": the engine, the hook library, the hand-off between
-# two starts) with the thread sanitizer.
+# two starts) with the thread sanitizer; LD_LIBRARY_PATH as in the address-sanitizer stage.
 test-tsan: deps
 	cmake -S . -B $(BUILD)-tsan $(SANITIZED) -DLYT_WERROR=ON -DLYT_ENGINE_ONLY=OFF -DLYT_SANITIZE=thread
 	cmake --build $(BUILD)-tsan -j $(JOBS) --target engine_tests hooklib_tests handoff_tests
-	cd $(BUILD)-tsan && $(SANITIZER_ENV) $(XVFB) ctest --output-on-failure -j $(JOBS) -L threads
+	cd $(BUILD)-tsan && LD_LIBRARY_PATH=$(CURDIR)/$(BUILD)-tsan $(SANITIZER_ENV) $(XVFB) \
+	  ctest --output-on-failure -j $(JOBS) -L threads
 
 # The fuzz harnesses of tests/fuzz/, built by clang with libFuzzer and the address and
 # undefined-behaviour sanitizers. Warnings stay warnings here: the gcc builds hold the line on them.

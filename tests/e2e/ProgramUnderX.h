@@ -41,7 +41,6 @@ public:
   // Asks a window of the program to close, as its close button would.
   void close(xcb_window_t window);
   bool running() const { return pid_ > 0 && waitpid(pid_, nullptr, WNOHANG) == 0; }
-  pid_t pid() const { return pid_; }
   // The whole screen as a PNG file.
   void screenshot(const std::string &path) const;
   // What the main window shows now.
