@@ -240,9 +240,9 @@ void KeyBindingTab::showDesktopLine(int index) {
   if (!desktopProblem_.isEmpty())
     LabelDesktopShortcut->setText(desktopProblem_);
   else if (!desktopTriggers_.value(index + 1).isEmpty())
-    LabelDesktopShortcut->setText(tr("Desktop shortcut: %1").arg(desktopTriggers_.value(index + 1)));
+    LabelDesktopShortcut->setText(tr("デスクトップのショートカット: %1").arg(desktopTriggers_.value(index + 1)));
   else
-    LabelDesktopShortcut->setText(tr("Desktop shortcut: none"));
+    LabelDesktopShortcut->setText(tr("デスクトップのショートカット: なし"));
   // The line is short; the whole of a long reason is in its tool tip.
   LabelDesktopShortcut->setToolTip(LabelDesktopShortcut->text());
 }

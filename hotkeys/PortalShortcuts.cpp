@@ -79,7 +79,7 @@ PortalShortcuts::PortalShortcuts(QObject *parent) : QObject(parent) {
   auto *watcher = new QDBusServiceWatcher(kService, bus(), QDBusServiceWatcher::WatchForUnregistration, this);
   connect(watcher, &QDBusServiceWatcher::serviceUnregistered, this, [this] {
     session_.clear();
-    fail(tr("The desktop's shortcut service has gone away: the hot keys work only in X11 programs."));
+    fail(tr("デスクトップのショートカット機能が終了しました。ホットキーは X11 のプログラムでのみ働きます。"));
   });
 }
 
@@ -132,7 +132,7 @@ void PortalShortcuts::request(Step step, const QString &method, QList<QVariant> 
   connect(watcher, &QDBusPendingCallWatcher::finished, this, [this, step](QDBusPendingCallWatcher *call) {
     call->deleteLater();
     if (call->isError() && step_ == step)
-      fail(tr("The desktop offers no global shortcuts (%1): the hot keys work only in X11 programs.")
+      fail(tr("デスクトップにグローバルショートカットの機能がありません (%1)。ホットキーは X11 のプログラムでのみ働きます。")
                .arg(call->error().message()));
   });
 }
@@ -145,7 +145,7 @@ void PortalShortcuts::onResponse(const QDBusMessage &message) {
   const Step step = step_;
   step_ = Step::None;
   if (response != 0) {
-    fail(tr("The desktop refused the global shortcuts: the hot keys work only in X11 programs."));
+    fail(tr("デスクトップがグローバルショートカットを拒否しました。ホットキーは X11 のプログラムでのみ働きます。"));
     return;
   }
   if (step == Step::CreateSession)

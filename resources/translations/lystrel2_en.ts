@@ -94,6 +94,22 @@
         <source>このｷｰは既に他の機能に割り当てれれています</source>
         <translation>This key is already assigned to another function.</translation>
     </message>
+    <message>
+        <source>フットペダルを開けません。udev 規則を入れて挿し直して下さい</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>%1 を読む権限がありません。パッケージの /usr/lib/udev/rules.d/70-lystrel2-pedals.rules を入れてペダルを挿し直すか、input グループに入って下さい。</source>
+        <translation>No permission to read %1. Install the package&apos;s /usr/lib/udev/rules.d/70-lystrel2-pedals.rules and plug the pedal in again, or join the input group.</translation>
+    </message>
+    <message>
+        <source>デスクトップのショートカット: %1</source>
+        <translation>Desktop shortcut: %1</translation>
+    </message>
+    <message>
+        <source>デスクトップのショートカット: なし</source>
+        <translation>Desktop shortcut: none</translation>
+    </message>
 </context>
 <context>
     <name>KeyNames</name>
@@ -204,6 +220,25 @@
     <message>
         <source>半角/全角</source>
         <translation>Hankaku/Zenkaku</translation>
+    </message>
+    <message>
+        <source>ペダル%1</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>PortalShortcuts</name>
+    <message>
+        <source>デスクトップのショートカット機能が終了しました。ホットキーは X11 のプログラムでのみ働きます。</source>
+        <translation>The desktop&apos;s shortcut service has gone away: the hot keys work only in X11 programs.</translation>
+    </message>
+    <message>
+        <source>デスクトップにグローバルショートカットの機能がありません (%1)。ホットキーは X11 のプログラムでのみ働きます。</source>
+        <translation>The desktop offers no global shortcuts (%1): the hot keys work only in X11 programs.</translation>
+    </message>
+    <message>
+        <source>デスクトップがグローバルショートカットを拒否しました。ホットキーは X11 のプログラムでのみ働きます。</source>
+        <translation>The desktop refused the global shortcuts: the hot keys work only in X11 programs.</translation>
     </message>
 </context>
 <context>
@@ -418,6 +453,13 @@
     <message>
         <source>ｶｳﾝﾀ指定</source>
         <translation>Go to Time</translation>
+    </message>
+</context>
+<context>
+    <name>main</name>
+    <message>
+        <source>%1 は自分専用のフォルダではないため使えません.</source>
+        <translation type="unfinished"></translation>
     </message>
 </context>
 </TS>

@@ -61,12 +61,12 @@ TEST_F(Portal, BindsEverySlotWithACommandAsSlotNWithItsKeys) {
   EXPECT_EQ(portal.bound[0].properties.value(QStringLiteral("description")), QStringLiteral("play-stop"));
   EXPECT_EQ(portal.bound[1].id, QStringLiteral("slot-15"));
   EXPECT_EQ(portal.bound[1].properties.value(QStringLiteral("preferred_trigger")), QStringLiteral("ALT+a"));
-  EXPECT_EQ(line(), QStringLiteral("Desktop shortcut: CTRL+SHIFT+F9")) << "the first command is selected";
+  EXPECT_EQ(line(), QStringLiteral("デスクトップのショートカット: CTRL+SHIFT+F9")) << "the first command is selected";
   frmAudioProp->TabSheet6->ListBoxFunc->setCurrentRow(14);
   frmAudioProp->TabSheet6->ListBoxFuncClick();
-  EXPECT_EQ(line(), QStringLiteral("Desktop shortcut: LOGO+v")) << "the desktop's own choice is shown";
+  EXPECT_EQ(line(), QStringLiteral("デスクトップのショートカット: LOGO+v")) << "the desktop's own choice is shown";
   portal.changeTrigger(QStringLiteral("slot-15"), QStringLiteral("LOGO+w"));
-  EXPECT_TRUE(QTest::qWaitFor([&] { return line() == QStringLiteral("Desktop shortcut: LOGO+w"); }));
+  EXPECT_TRUE(QTest::qWaitFor([&] { return line() == QStringLiteral("デスクトップのショートカット: LOGO+w"); }));
 }
 
 TEST_F(Portal, ActivatedPressesAndDeactivatedReleasesInBothModes) {
@@ -111,7 +111,7 @@ TEST_F(Portal, ARefusalIsShownAndTheWindowKeepsWorking) {
   KeyMap.slot(15) = {ModAlt, A, 15};
   window->OpenDoors();
   ASSERT_TRUE(QTest::qWaitFor([&] { return !window->DesktopShortcuts->problem().isEmpty(); }));
-  EXPECT_TRUE(line().contains(QStringLiteral("refused"))) << line().toStdString();
+  EXPECT_TRUE(line().contains(QStringLiteral("拒否"))) << line().toStdString();
   EXPECT_TRUE(frmAudioProp->TabSheet6->LabelDesktopShortcut->isVisibleTo(frmAudioProp->TabSheet6));
   window->SlotKeyEvent(15, false);
   EXPECT_EQ(window->tbVolume->Position(), 60) << "the hook's keys still act";
@@ -122,7 +122,7 @@ TEST_F(Portal, ARefusalIsShownAndTheWindowKeepsWorking) {
 TEST_F(Portal, APortalThatLeavesIsShown) {
   open();
   portal.vanish();
-  EXPECT_TRUE(QTest::qWaitFor([&] { return line().contains(QStringLiteral("gone away")); })) << line().toStdString();
+  EXPECT_TRUE(QTest::qWaitFor([&] { return line().contains(QStringLiteral("終了")); })) << line().toStdString();
   EXPECT_FALSE(window->DesktopShortcuts->bound());
 }
 
