@@ -96,7 +96,7 @@
     </message>
     <message>
         <source>フットペダルを開けません。udev 規則を入れて挿し直して下さい</source>
-        <translation type="unfinished"></translation>
+        <translation>The foot pedal cannot be opened: install the udev rule and plug it in again.</translation>
     </message>
     <message>
         <source>%1 を読む権限がありません。パッケージの /usr/lib/udev/rules.d/70-lystrel2-pedals.rules を入れてペダルを挿し直すか、input グループに入って下さい。</source>
@@ -223,7 +223,7 @@
     </message>
     <message>
         <source>ペダル%1</source>
-        <translation type="unfinished"></translation>
+        <translation>Pedal %1</translation>
     </message>
 </context>
 <context>
@@ -459,7 +459,7 @@
     <name>main</name>
     <message>
         <source>%1 は自分専用のフォルダではないため使えません.</source>
-        <translation type="unfinished"></translation>
+        <translation>%1 is not a folder of your own, so it cannot be used.</translation>
     </message>
 </context>
 </TS>
