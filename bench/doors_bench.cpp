@@ -2,6 +2,7 @@
 // from starting `lystrel2 --command play-stop`, to the first frame of the change handed to the
 // sound device. A private session bus and the stand-in portal of the tests serve the desktop.
 #include "CommonTypes.h"
+#include "Audible.h"
 #include "Bass.h"
 #include "FakePortal.h"
 #include "GuardedApplication.h"
@@ -37,22 +38,6 @@ int64_t nowNs() {
       .count();
 }
 
-// Milliseconds from `act` until the first frame that the output started after it reached the device:
-// a seek starts a new generation of the output, a start after a stop its first frame.
-double timeToAudible(DWORD output, const std::function<void()> &act) {
-  const int64_t start = nowNs();
-  act();
-  DWORD generation = 0;
-  int64_t heard = 0;
-  while ((heard = static_cast<int64_t>(LYT_OutputStartNanoseconds(output, &generation))) < start ||
-         generation != LYT_OutputGeneration(output)) {
-    if (nowNs() - start > 3'000'000'000)
-      return -1;
-    std::this_thread::sleep_for(std::chrono::microseconds(100));
-  }
-  return (heard - start) / 1e6;
-}
-
 // `lystrel2 --command NAME`, or `lystrel2 --version` without a name.
 void runProgram(const char *program, const char *command) {
   const pid_t pid = fork();
@@ -65,17 +50,6 @@ void runProgram(const char *program, const char *command) {
   }
   int status = 0;
   waitpid(pid, &status, 0);
-}
-
-void report(const char *what, std::vector<double> ms, int tries) {
-  std::erase(ms, -1.0);
-  if (ms.empty()) {
-    std::printf("== %s: nothing was heard\n", what);
-    return;
-  }
-  std::sort(ms.begin(), ms.end());
-  std::printf("== %s (ms), %zu of %d, SDL dummy driver: median %.1f, 95th percentile %.1f, max %.1f\n", what,
-              ms.size(), tries, ms[ms.size() / 2], ms[ms.size() * 95 / 100], ms.back());
 }
 
 } // namespace
@@ -118,7 +92,7 @@ int main(int argc, char **argv) {
     // Fast forward by 0 s while playing: a seek to the bar's second, heard at once.
     for (int i = 0; i < kActivations; ++i) {
       std::this_thread::sleep_for(std::chrono::microseconds(20000 + 1300 * (i % 11)));
-      activated.push_back(timeToAudible(output, [&] { portal.activate(QStringLiteral("slot-2")); }));
+      activated.push_back(lyt::bench::msUntilHeard(output, [&] { portal.activate(QStringLiteral("slot-2")); }));
       portal.deactivate(QStringLiteral("slot-2"));
     }
     // Stop, then time each start.
@@ -126,7 +100,7 @@ int main(int argc, char **argv) {
     runProgram(self, "play-stop");
     for (int i = 0; i < kCommands; ++i) {
       std::this_thread::sleep_for(std::chrono::milliseconds(30));
-      commanded.push_back(timeToAudible(output, [&] { runProgram(self, "play-stop"); }));
+      commanded.push_back(lyt::bench::msUntilHeard(output, [&] { runProgram(self, "play-stop"); }));
       runProgram(self, "play-stop");
       const int64_t before = nowNs();
       runProgram(self, nullptr);
@@ -139,8 +113,8 @@ int main(int argc, char **argv) {
   program.reset();
   instance.reset();
   stopPrivateSessionBus(bus);
-  report("Portal Activated to audible", activated, kActivations);
-  report("lystrel2 --command play-stop to audible", commanded, kCommands);
-  report("lystrel2 --version, the program's start and end alone, for comparison", started, kCommands);
+  lyt::bench::printLatencies("Portal Activated to audible", activated, kActivations);
+  lyt::bench::printLatencies("lystrel2 --command play-stop to audible", commanded, kCommands);
+  lyt::bench::printLatencies("lystrel2 --version, the program's start and end alone, for comparison", started, kCommands);
   return 0;
 }

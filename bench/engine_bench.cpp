@@ -4,6 +4,7 @@
 // memory held while playing a three-hour file.
 //
 //   engine_bench [throughput|open|wait|cpu|latency|memory FILE]   (no argument: all, memory in a child)
+#include "Audible.h"
 #include "Bass.h"
 #include "support/AudioFiles.h"
 #include "support/Signals.h"
@@ -36,14 +37,6 @@ double since(Clock::time_point start) {
   return std::chrono::duration<double>(Clock::now() - start).count();
 }
 
-std::vector<float> speechLike(double seconds) {
-  std::vector<float> signal = sine(180, seconds, kRate, 2, 0.3f);
-  const std::vector<float> hiss = noise(seconds, kRate, 2, 0.05f);
-  for (size_t i = 0; i < signal.size(); ++i)
-    signal[i] = signal[i] * (0.6f + 0.4f * float(std::sin(i / 2.0 / kRate * 6.28 * 3))) + hiss[i];
-  return signal;
-}
-
 DWORD openAny(const std::string &path) {
   return LYT_OpenFile(path.c_str(), BASS_STREAM_DECODE, BASS_STREAM_DECODE, nullptr);
 }
@@ -62,7 +55,7 @@ void installPlayerEqualiser(DWORD source) {
 void throughput() {
   std::printf("== Throughput: decode + equaliser + tempo, offline on one core (%.0f s recordings)\n",
               kChainSeconds);
-  const std::vector<float> signal = speechLike(kChainSeconds);
+  const std::vector<float> signal = speechLike(kChainSeconds, kRate);
   const std::string wav = scratchPath("chain.wav"), mp3 = scratchPath("chain.mp3"),
                     wma = scratchPath("chain.wma");
   writeSndfile(wav, SF_FORMAT_WAV | SF_FORMAT_PCM_16, signal, kRate, 2);
@@ -100,7 +93,7 @@ std::vector<float> resampledMono(const std::vector<float> &stereo, int rate);
 std::string longMp3(int rate = kRate, int channels = 2) {
   const std::string stem = "three-hours-" + std::to_string(rate) + "-" + std::to_string(channels);
   const std::string tagged = scratchPath(stem + "-ten.mp3"), bare = scratchPath(stem + "-ten-bare.mp3");
-  const std::vector<float> stereo = speechLike(10);
+  const std::vector<float> stereo = speechLike(10, kRate);
   writeSndfile(tagged, SF_FORMAT_MPEG | SF_FORMAT_MPEG_LAYER_III,
                channels == 2 && rate == kRate ? stereo : resampledMono(stereo, rate), rate, channels);
   std::vector<unsigned char> frames;
@@ -223,16 +216,7 @@ template <typename Command> std::vector<double> latencies(DWORD source, DWORD ou
   std::vector<double> ms;
   for (int i = 0; i < 40; ++i) {
     std::this_thread::sleep_for(std::chrono::microseconds(30000 + 1700 * (i % 7)));
-    const uint32_t before = LYT_OutputGeneration(output);
-    const auto asked = Clock::now();
-    command(i);
-    uint32_t generation = 0;
-    int64_t heard = 0;
-    while ((heard = static_cast<int64_t>(LYT_OutputStartNanoseconds(output, &generation))), generation <= before)
-      std::this_thread::sleep_for(std::chrono::microseconds(200));
-    ms.push_back(
-        (heard - std::chrono::duration_cast<std::chrono::nanoseconds>(asked.time_since_epoch()).count()) /
-        1e6);
+    ms.push_back(lyt::bench::msUntilHeard(output, [&] { command(i); }, 5));
   }
   (void)source;
   return ms;
@@ -245,17 +229,7 @@ std::vector<double> playAfterSleep(DWORD output) {
     BASS_ChannelStop(output);
     while (!LYT_DeviceAsleep())
       std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    const int64_t asked =
-        std::chrono::duration_cast<std::chrono::nanoseconds>(Clock::now().time_since_epoch()).count();
-    BASS_StreamPlay(output, FALSE, 0);
-    // A play after a stop goes on with the stop's generation: wait for a start after the call.
-    const uint32_t playing = LYT_OutputGeneration(output);
-    uint32_t generation = 0;
-    int64_t heard = 0;
-    while ((heard = static_cast<int64_t>(LYT_OutputStartNanoseconds(output, &generation))),
-           generation != playing || heard < asked)
-      std::this_thread::sleep_for(std::chrono::microseconds(200));
-    ms.push_back((heard - asked) / 1e6);
+    ms.push_back(lyt::bench::msUntilHeard(output, [&] { BASS_StreamPlay(output, FALSE, 0); }, 5));
   }
   return ms;
 }
@@ -263,7 +237,7 @@ std::vector<double> playAfterSleep(DWORD output) {
 void latency() {
   std::printf("== Command to audible (ms): from the call to the first new frame handed to the device\n");
   const std::string path = scratchPath("latency.mp3");
-  writeSndfile(path, SF_FORMAT_MPEG | SF_FORMAT_MPEG_LAYER_III, speechLike(60), kRate, 2);
+  writeSndfile(path, SF_FORMAT_MPEG | SF_FORMAT_MPEG_LAYER_III, speechLike(60, kRate), kRate, 2);
   const std::string sdlDriver = std::string("SDL ") + std::getenv("SDL_AUDIODRIVER") + " driver (512-frame periods)";
   for (const auto &[device, name] : {std::pair{BASS_DEVICE_NOSOUND, "no-sound device (10 ms periods)"},
                                      {BASS_DEVICE_DEFAULT, sdlDriver.c_str()}}) {

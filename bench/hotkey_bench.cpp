@@ -1,5 +1,6 @@
 // Key-to-audible latency: from an XTest key press in another client to the first frame of the new
 // position handed to the sound device, through the real keyboard hook and the program's window.
+#include "Audible.h"
 #include "Bass.h"
 #include "CommonTypes.h"
 #include "GuardedApplication.h"
@@ -27,12 +28,6 @@ namespace {
 constexpr int kPresses = 200;
 constexpr uint32_t kF2 = 0xffbf;
 
-int64_t nowNs() {
-  return std::chrono::duration_cast<std::chrono::nanoseconds>(
-             std::chrono::steady_clock::now().time_since_epoch())
-      .count();
-}
-
 // Types F2 (fast forward by 0 s: a seek to the bar's second) and waits for it to be heard.
 std::vector<double> typeAndMeasure(DWORD output) {
   std::vector<double> ms;
@@ -51,22 +46,11 @@ std::vector<double> typeAndMeasure(DWORD output) {
   std::this_thread::sleep_for(std::chrono::milliseconds(500));
   for (int i = 0; i < kPresses && codes; ++i) {
     std::this_thread::sleep_for(std::chrono::microseconds(40000 + 1300 * (i % 11)));
-    const uint32_t before = LYT_OutputGeneration(output);
-    const int64_t pressed = nowNs();
-    xcb_test_fake_input(x, XCB_KEY_PRESS, codes[0], XCB_CURRENT_TIME, XCB_NONE, 0, 0, 0);
-    xcb_test_fake_input(x, XCB_KEY_RELEASE, codes[0], XCB_CURRENT_TIME, XCB_NONE, 0, 0, 0);
-    xcb_flush(x);
-    uint32_t generation = 0;
-    int64_t heard = 0;
-    const int64_t giveUp = pressed + 2'000'000'000;
-    while ((heard = static_cast<int64_t>(LYT_OutputStartNanoseconds(output, &generation))),
-           generation <= before) {
-      if (nowNs() > giveUp)
-        break;
-      std::this_thread::sleep_for(std::chrono::microseconds(100));
-    }
-    if (generation > before)
-      ms.push_back((heard - pressed) / 1e6);
+    ms.push_back(lyt::bench::msUntilHeard(output, [&] {
+      xcb_test_fake_input(x, XCB_KEY_PRESS, codes[0], XCB_CURRENT_TIME, XCB_NONE, 0, 0, 0);
+      xcb_test_fake_input(x, XCB_KEY_RELEASE, codes[0], XCB_CURRENT_TIME, XCB_NONE, 0, 0, 0);
+      xcb_flush(x);
+    }));
   }
   std::free(codes);
   xcb_key_symbols_free(symbols);
@@ -101,13 +85,5 @@ int main(int argc, char **argv) {
   QApplication::exec();
   typist.join();
   program.reset();
-  if (ms.empty()) {
-    std::printf("no key press was heard\n");
-    return 1;
-  }
-  std::sort(ms.begin(), ms.end());
-  std::printf("== Key to audible (ms), %zu of %d presses, SDL dummy driver (512-frame periods): median %.1f, "
-              "95th percentile %.1f, max %.1f\n",
-              ms.size(), kPresses, ms[ms.size() / 2], ms[ms.size() * 95 / 100], ms.back());
-  return 0;
+  return lyt::bench::printLatencies("Key to audible, SDL dummy driver (512-frame periods)", ms, kPresses) ? 0 : 1;
 }

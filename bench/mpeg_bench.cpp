@@ -46,21 +46,13 @@ struct Cost {
   double cpu = 0;
 };
 
-std::vector<float> speechLike(double seconds) {
-  std::vector<float> signal = sine(180, seconds, kRate, 2, 0.3f);
-  const std::vector<float> hiss = noise(seconds, kRate, 2, 0.05f);
-  for (size_t i = 0; i < signal.size(); ++i)
-    signal[i] = signal[i] * (0.6f + 0.4f * float(std::sin(i / 2.0 / kRate * 6.28 * 3))) + hiss[i];
-  return signal;
-}
-
 // The frames of a ten-second encoding, repeated for three hours, without an info frame: the
 // length must be counted.
 std::string threeHourMp3(bool vbr) {
   const std::string name = vbr ? "vbr" : "cbr";
   const std::string tagged = scratchPath("ten-" + name + ".mp3"),
                     bare = scratchPath("ten-" + name + "-bare.mp3");
-  writeSndfile(tagged, SF_FORMAT_MPEG | SF_FORMAT_MPEG_LAYER_III, speechLike(10), kRate, 2, vbr);
+  writeSndfile(tagged, SF_FORMAT_MPEG | SF_FORMAT_MPEG_LAYER_III, speechLike(10, kRate), kRate, 2, vbr);
   stripInfoFrame(tagged, bare);
   const std::vector<unsigned char> frames = readBytes(bare);
   const std::string path = scratchPath("three-hours-" + name + ".mp3");

@@ -1,6 +1,7 @@
 // Pedal-to-audible latency: from a pedal switch's event written to its device to the first frame of
 // the new position handed to the sound device, through the pedal reader and the program's window.
 #include "CommonTypes.h"
+#include "Audible.h"
 #include "Bass.h"
 #include "GuardedApplication.h"
 #include "InputDevices.h"
@@ -24,31 +25,16 @@ namespace {
 
 constexpr int kPresses = 200;
 
-int64_t nowNs() {
-  return std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now().time_since_epoch())
-      .count();
-}
-
 // Presses the pedal's first switch (fast forward by 0 s: a seek to the bar's second) and waits for
 // it to be heard.
 std::vector<double> pressAndMeasure(int pedal, DWORD output) {
   std::vector<double> ms;
   for (int i = 0; i < kPresses; ++i) {
     std::this_thread::sleep_for(std::chrono::microseconds(40000 + 1300 * (i % 11)));
-    const uint32_t before = LYT_OutputGeneration(output);
-    const int64_t pressed = nowNs();
-    lyt::test::writeKey(pedal, BTN_0, 1);
-    lyt::test::writeKey(pedal, BTN_0, 0);
-    uint32_t generation = 0;
-    int64_t heard = 0;
-    const int64_t giveUp = pressed + 2'000'000'000;
-    while ((heard = static_cast<int64_t>(LYT_OutputStartNanoseconds(output, &generation))), generation <= before) {
-      if (nowNs() > giveUp)
-        break;
-      std::this_thread::sleep_for(std::chrono::microseconds(100));
-    }
-    if (generation > before)
-      ms.push_back((heard - pressed) / 1e6);
+    ms.push_back(lyt::bench::msUntilHeard(output, [&] {
+      lyt::test::writeKey(pedal, BTN_0, 1);
+      lyt::test::writeKey(pedal, BTN_0, 0);
+    }));
   }
   return ms;
 }
@@ -80,13 +66,5 @@ int main(int argc, char **argv) {
   QApplication::exec();
   foot.join();
   program.reset();
-  if (ms.empty()) {
-    std::printf("no pedal press was heard\n");
-    return 1;
-  }
-  std::sort(ms.begin(), ms.end());
-  std::printf("== Pedal to audible (ms), %zu of %d presses, SDL dummy driver (512-frame periods): median %.1f, "
-              "95th percentile %.1f, max %.1f\n",
-              ms.size(), kPresses, ms[ms.size() / 2], ms[ms.size() * 95 / 100], ms.back());
-  return 0;
+  return lyt::bench::printLatencies("Pedal to audible, SDL dummy driver (512-frame periods)", ms, kPresses) ? 0 : 1;
 }

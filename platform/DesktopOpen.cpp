@@ -15,7 +15,9 @@ bool openWithDesktop(const QString &fileOrAddress, std::function<void()> failedL
   }
   QObject::connect(opener, &QProcess::finished, opener,
                    [opener, failedLater = std::move(failedLater)](int exitCode, QProcess::ExitStatus status) {
-                     if ((exitCode != 0 || status != QProcess::NormalExit) && failedLater)
+                     // An opener still running as the program ends is killed; that is no failure to report.
+                     if ((exitCode != 0 || status != QProcess::NormalExit) && failedLater &&
+                         !QCoreApplication::closingDown())
                        failedLater();
                      opener->deleteLater();
                    });

@@ -7,7 +7,8 @@
 namespace {
 
 constexpr int kPollMilliseconds = 20;
-constexpr int kPollsWhileShown = 100;
+constexpr int kPollsWhileShown = 500; // 10 s: a busy window manager may frame it late
+constexpr int kPollsInPlace = 10;
 
 bool framed(const QWidget *window) {
   return window->isVisible() && window->frameGeometry().topLeft() != window->geometry().topLeft();
@@ -21,14 +22,17 @@ void moveFrameTo(QWidget *window, QPoint corner) {
     return;
   auto *poll = new QTimer(window);
   poll->setInterval(kPollMilliseconds);
-  QObject::connect(poll, &QTimer::timeout, window, [window, poll, corner, shownPolls = 0]() mutable {
+  QObject::connect(poll, &QTimer::timeout, window, [window, poll, corner, shownPolls = 0, inPlace = 0]() mutable {
     if (!window->isVisible())
       return;
-    if ((framed(window) && window->pos() == corner) || ++shownPolls > kPollsWhileShown) {
-      poll->deleteLater(); // in place, or no window manager frames it (or lets it go there)
+    // In place for a while (the window manager may still move a window it has just mapped), or no
+    // window manager frames it (or lets it go there).
+    inPlace = framed(window) && window->pos() == corner ? inPlace + 1 : 0;
+    if (inPlace >= kPollsInPlace || ++shownPolls > kPollsWhileShown) {
+      poll->deleteLater();
       return;
     }
-    if (framed(window))
+    if (framed(window) && window->pos() != corner)
       window->move(corner); // looked at again until the window manager has put it there
   });
   poll->start();

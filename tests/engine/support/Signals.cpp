@@ -82,4 +82,12 @@ long bestLag(const std::vector<float> &reference, size_t at, const std::vector<f
   return best;
 }
 
+std::vector<float> speechLike(double seconds, int rate) {
+  std::vector<float> signal = sine(180, seconds, rate, 2, 0.3f);
+  const std::vector<float> hiss = noise(seconds, rate, 2, 0.05f);
+  for (size_t i = 0; i < signal.size(); ++i)
+    signal[i] = signal[i] * (0.6f + 0.4f * float(std::sin(i / 2.0 / rate * 6.28 * 3))) + hiss[i];
+  return signal;
+}
+
 } // namespace lyt::test

@@ -10,6 +10,9 @@ namespace lyt::test {
 std::vector<float> sine(double hz, double seconds, int rate, int channels, float amplitude = 0.5f);
 // Deterministic white noise, for comparing sample by sample.
 std::vector<float> noise(double seconds, int rate, int channels, float amplitude = 0.5f, uint32_t seed = 1);
+// Stereo that encodes and stretches about as hard as speech: a tone that swells three times a
+// second, over a little hiss.
+std::vector<float> speechLike(double seconds, int rate);
 std::vector<float> channel(const std::vector<float> &interleaved, int channels, int which);
 double rms(const std::vector<float> &mono, size_t from = 0, size_t count = SIZE_MAX);
 // Frequency by counting rising zero crossings, ignoring the first and last `skip` samples.
