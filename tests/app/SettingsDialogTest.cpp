@@ -320,11 +320,15 @@ TEST_F(MainWindowTest, HelpSaysSoWhenNoOpenerCanBeStarted) {
                 QCoreApplication::applicationDirPath() + QStringLiteral("/Lyt2Help.html"));
   EXPECT_EQ(boxes[0].title, QStringLiteral("Lystrel2"));
 
+  // A script of its own: the first opener may still be running its own.
+  const std::string findsNothing = scratchPath("opener-finds-nothing");
+  QDir().mkpath(QString::fromStdString(findsNothing));
   {
-    std::ofstream script(fake + "/xdg-open");
+    std::ofstream script(findsNothing + "/xdg-open");
     script << "#!/bin/sh\nexit 3\n"; // what xdg-open says when no program opens the file
   }
-  setenv("PATH", fake.c_str(), 1);
+  std::filesystem::permissions(findsNothing + "/xdg-open", std::filesystem::perms::owner_all);
+  setenv("PATH", findsNothing.c_str(), 1);
   window->HelpIndex1Click();
   setenv("PATH", path.c_str(), 1);
   EXPECT_TRUE(QTest::qWaitFor([&] { return boxes.size() == 2; }, 10000)) << "an opener that finds nothing";
