@@ -277,7 +277,8 @@ int TempoStream::takeRendered(AudioBlock &block) {
         static_cast<int64_t>(std::ceil((source_.readFrame() - baseFrame_) / sourcePerOutputFrame_ - 1e-9));
     frames = static_cast<int>(std::clamp<int64_t>(total - outputSinceBase_, 0, frames));
   }
-  std::memcpy(block.samples, rendered_.data() + renderedRead_, sizeof(float) * 2 * frames);
+  if (frames > 0)
+    std::memcpy(block.samples, rendered_.data() + renderedRead_, sizeof(float) * 2 * frames);
   renderedRead_ += 2 * static_cast<size_t>(frames);
   outputSinceBase_ += frames;
   if (flushed_ && frames < AudioBlock::kFrames)

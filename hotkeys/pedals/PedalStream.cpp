@@ -21,7 +21,8 @@ bool PedalStream::readFrom(int fd, const Report &report) {
   unsigned char buffer[64 * sizeof(input_event)];
   while (true) {
     const size_t kept = partial_.size();
-    std::memcpy(buffer, partial_.data(), kept);
+    if (kept > 0)
+      std::memcpy(buffer, partial_.data(), kept);
     const ssize_t got = ::read(fd, buffer + kept, sizeof buffer - kept);
     if (got < 0 && errno == EINTR)
       continue;
