@@ -1,8 +1,16 @@
 // Frame-inclusive placement, corrected once the window manager has framed the window.
 #include "FramePlacement.h"
 
+#include <QGuiApplication>
 #include <QTimer>
 #include <QWidget>
+#include <QWindow>
+
+#include <xcb/xcb.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <optional>
 
 namespace {
 
@@ -12,6 +20,39 @@ constexpr int kPollsInPlace = 10;
 
 bool framed(const QWidget *window) {
   return window->isVisible() && window->frameGeometry().topLeft() != window->geometry().topLeft();
+}
+
+xcb_atom_t atom(xcb_connection_t *c, const char *name) {
+  xcb_intern_atom_reply_t *reply =
+      xcb_intern_atom_reply(c, xcb_intern_atom(c, 0, static_cast<uint16_t>(std::strlen(name)), name), nullptr);
+  const xcb_atom_t result = reply ? reply->atom : 0;
+  std::free(reply);
+  return result;
+}
+
+// Where the frame's corner really is, asked of the X server: Qt's own idea can lag behind a window
+// manager that placed the window otherwise than asked. Empty off X or before the window is framed.
+std::optional<QPoint> frameCornerOnX(QWidget *window) {
+  auto *x11 = qApp ? qApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
+  if (!x11 || !window->windowHandle())
+    return std::nullopt;
+  xcb_connection_t *c = x11->connection();
+  const auto client = static_cast<xcb_window_t>(window->winId());
+  const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(c)).data->root;
+  const xcb_get_property_cookie_t extentsAsked =
+      xcb_get_property(c, 0, client, atom(c, "_NET_FRAME_EXTENTS"), XCB_ATOM_CARDINAL, 0, 4);
+  const xcb_translate_coordinates_cookie_t placeAsked = xcb_translate_coordinates(c, client, root, 0, 0);
+  xcb_get_property_reply_t *extents = xcb_get_property_reply(c, extentsAsked, nullptr);
+  xcb_translate_coordinates_reply_t *place = xcb_translate_coordinates_reply(c, placeAsked, nullptr);
+  std::optional<QPoint> corner;
+  if (extents && place && xcb_get_property_value_length(extents) >= 16) {
+    const auto *leftRightTopBottom = static_cast<const uint32_t *>(xcb_get_property_value(extents));
+    corner = QPoint(place->dst_x - static_cast<int>(leftRightTopBottom[0]),
+                    place->dst_y - static_cast<int>(leftRightTopBottom[2]));
+  }
+  std::free(extents);
+  std::free(place);
+  return corner;
 }
 
 } // namespace
@@ -25,15 +66,21 @@ void moveFrameTo(QWidget *window, QPoint corner) {
   QObject::connect(poll, &QTimer::timeout, window, [window, poll, corner, shownPolls = 0, inPlace = 0]() mutable {
     if (!window->isVisible())
       return;
+    const std::optional<QPoint> onX = frameCornerOnX(window);
+    const bool isFramed = onX || framed(window);
+    const QPoint at = onX ? *onX : window->pos();
     // In place for a while (the window manager may still move a window it has just mapped), or no
     // window manager frames it (or lets it go there).
-    inPlace = framed(window) && window->pos() == corner ? inPlace + 1 : 0;
+    inPlace = isFramed && at == corner ? inPlace + 1 : 0;
     if (inPlace >= kPollsInPlace || ++shownPolls > kPollsWhileShown) {
       poll->deleteLater();
       return;
     }
-    if (framed(window) && window->pos() != corner)
-      window->move(corner); // looked at again until the window manager has put it there
+    if (isFramed && at != corner) {
+      // Qt may believe the window is there already and skip a plain move: ask twice.
+      window->move(corner + QPoint(0, 1));
+      window->move(corner);
+    }
   });
   poll->start();
 }

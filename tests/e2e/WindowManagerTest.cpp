@@ -110,7 +110,9 @@ TEST_F(UnderAWindowManager, TheCounterEntryGivesTheKeysBackToTheEditor) {
     EXPECT_TRUE(ProgramUnderX::waitUntil([&] { return !program.otherHasFocus(); })) << "the dialog takes the keys";
     EXPECT_TRUE(ProgramUnderX::waitUntil([&] {
       return program.frameCorner(program.window("ｶｳﾝﾀ指定")) == program.frameCorner(program.mainWindow());
-    }));
+    })) << "dialog at " << program.frameCorner(program.window("ｶｳﾝﾀ指定")).first << ","
+        << program.frameCorner(program.window("ｶｳﾝﾀ指定")).second << ", main window at "
+        << program.frameCorner(program.mainWindow()).first << "," << program.frameCorner(program.mainWindow()).second;
     for (uint32_t digit : {0x30u, 0x30u, 0x30u, 0x30u, last == 0x39u ? 0x30u : 0x32u, last})
       program.tap(digit);
     EXPECT_TRUE(ProgramUnderX::waitUntil([&] { return program.otherHasFocus(); })) << "the editor has the keys again";
