@@ -75,13 +75,21 @@ bool startsWithByteOrderMark(const std::string &line) {
 IniFile IniFile::load(const std::string &path) {
   IniFile file;
   std::ifstream in(path, std::ios::binary);
-  std::string line;
-  while (std::getline(in, line)) {
-    if (!line.empty() && line.back() == '\r')
-      line.pop_back();
-    if (file.lines_.empty() && startsWithByteOrderMark(line))
-      line.erase(0, 3);
-    file.lines_.push_back(line);
+  std::string text;
+  while (std::getline(in, text)) {
+    if (!text.empty() && text.back() == '\r')
+      text.pop_back();
+    // A lone CR ends a line too, so that no value read holds a line break (none is ever written).
+    for (size_t start = 0;;) {
+      const size_t end = text.find('\r', start);
+      std::string line = text.substr(start, end == std::string::npos ? std::string::npos : end - start);
+      if (file.lines_.empty() && startsWithByteOrderMark(line))
+        line.erase(0, 3);
+      file.lines_.push_back(line);
+      if (end == std::string::npos)
+        break;
+      start = end + 1;
+    }
   }
   return file;
 }

@@ -80,6 +80,8 @@ public:
   int64_t lengthFrames() const override { return length_; }
 
   int64_t read(float *out, int64_t frames) override {
+    // What plays is what the length says, however much more a damaged file decodes to.
+    frames = std::min(frames, length_ - readFrame_);
     int64_t done = 0;
     while (done < frames) {
       if (pendingOffset_ == pendingFrames()) {
@@ -93,10 +95,16 @@ public:
       pendingOffset_ += n;
       done += n;
     }
+    readFrame_ += done;
     return done;
   }
 
-  int64_t seek(int64_t frame) override { return seekExactly(frame) ? frame : -1; }
+  int64_t seek(int64_t frame) override {
+    if (!seekExactly(frame))
+      return -1;
+    readFrame_ = frame;
+    return frame;
+  }
 
 private:
   bool seekExactly(int64_t frame) {
@@ -257,6 +265,7 @@ private:
   int channels_ = 0;
   int rate_ = 0;
   int64_t length_ = 0;
+  int64_t readFrame_ = 0; // where the next read starts
   std::vector<float> pending_;
   int64_t pendingOffset_ = 0;
   int64_t pendingStartFrame_ = 0;

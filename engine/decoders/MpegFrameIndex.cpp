@@ -185,9 +185,11 @@ MpegFrameIndex indexMpegFrames(ByteSource &bytes) {
     const bool read = bytes.read(offset, raw, 4);
     const uint32_t word =
         read ? uint32_t(raw[0]) << 24 | uint32_t(raw[1]) << 16 | uint32_t(raw[2]) << 8 | raw[3] : 0;
-    if (read && word == seen[0]) {
+    // Only a word with the frame sync can match a remembered header (both start out as zero).
+    const bool synced = read && (word & 0xFFE00000u) == 0xFFE00000u;
+    if (synced && word == seen[0]) {
       h = seenHeader[0];
-    } else if (read && word == seen[1]) {
+    } else if (synced && word == seen[1]) {
       h = seenHeader[1];
     } else if (read && parseMpegHeader(raw, h) && h.sameStream(index.first)) {
       seen = {word, seen[0]};

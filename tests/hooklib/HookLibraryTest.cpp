@@ -250,7 +250,11 @@ TEST_F(HookLibrary, SleepsWhileNoKeyIsTypedAndPassesAKeyThatNoClientReads) {
   ASSERT_EQ(receive(2).size(), 2u);
   const long before = wakeUpsOfOtherThreads();
   std::this_thread::sleep_for(std::chrono::seconds(1)); // the span measured, not a wait for a result
+#if !defined(__SANITIZE_THREAD__) // the thread sanitizer's own background thread wakes on its clock
   EXPECT_LE(wakeUpsOfOtherThreads() - before, 1) << "the library woke up while no key was typed";
+#else
+  (void)before;
+#endif
   key(XK_a, true);
   key(XK_a, false);
   const std::vector<Message> got = receive(2);
