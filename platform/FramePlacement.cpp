@@ -33,10 +33,12 @@ xcb_atom_t atom(xcb_connection_t *c, const char *name) {
 // Where the frame's corner really is, asked of the X server: Qt's own idea can lag behind a window
 // manager that placed the window otherwise than asked. Empty off X or before the window is framed.
 std::optional<QPoint> frameCornerOnX(QWidget *window) {
-  auto *x11 = qApp ? qApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
-  if (!x11 || !window->windowHandle())
+  if (QGuiApplication::platformName() != QLatin1String("xcb") || !window->windowHandle())
     return std::nullopt;
-  xcb_connection_t *c = x11->connection();
+  auto *x11 = qApp->nativeInterface<QNativeInterface::QX11Application>();
+  xcb_connection_t *c = x11 ? x11->connection() : nullptr;
+  if (!c)
+    return std::nullopt;
   const auto client = static_cast<xcb_window_t>(window->winId());
   const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(c)).data->root;
   const xcb_get_property_cookie_t extentsAsked =
