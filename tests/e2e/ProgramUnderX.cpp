@@ -262,9 +262,13 @@ QImage ProgramUnderX::picture() const {
 }
 
 bool ProgramUnderX::waitUntil(const std::function<bool()> &done) {
+  // True as soon as `done` is: what it saw may be gone by a second look.
   const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-  while (!done() && std::chrono::steady_clock::now() < until)
+  while (std::chrono::steady_clock::now() < until) {
+    if (done())
+      return true;
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
   return done();
 }
 
