@@ -83,8 +83,8 @@ IniFile IniFile::load(const std::string &path) {
     for (size_t start = 0;;) {
       const size_t end = text.find('\r', start);
       std::string line = text.substr(start, end == std::string::npos ? std::string::npos : end - start);
-      if (file.lines_.empty() && startsWithByteOrderMark(line))
-        line.erase(0, 3);
+      while (file.lines_.empty() && startsWithByteOrderMark(line))
+        line.erase(0, 3); // marks written twice over by careless editors as well
       file.lines_.push_back(line);
       if (end == std::string::npos)
         break;

@@ -100,6 +100,8 @@ public:
   }
 
   int64_t seek(int64_t frame) override {
+    if (frame == readFrame_)
+      return frame; // already there: a damaged file that cannot seek still plays from its start
     if (!seekExactly(frame))
       return -1;
     readFrame_ = frame;

@@ -41,7 +41,11 @@ double seekFraction(const uint8_t *data, size_t size) {
 
 // A damaged recording may refuse to play from where it stands; one that took a position plays.
 void decodeALittle(DWORD source, QWORD length, bool seekable) {
-  require(BASS_FX_TempoCreate(source, BASS_STREAM_DECODE), "a tempo stream is made on an opened source");
+  // A damaged recording may also refuse its tempo stream, as long as it says why.
+  if (!BASS_FX_TempoCreate(source, BASS_STREAM_DECODE)) {
+    require(BASS_FX_ErrorGetCode() != 0 || BASS_ErrorGetCode() != 0, "a refused tempo stream gives its reason");
+    return;
+  }
   const DWORD output = BASS_FX_TempoGetResampledHandle(source);
   require(output != 0, "a tempo stream has an output");
   const bool playing = BASS_StreamPlay(output, TRUE, 0);

@@ -3,6 +3,8 @@
 # corpus tests/fuzz/corpus/<name>/. Each runs on a copy of its corpus, so what a run discovers
 # stays out of the repository. A crash, leak, sanitizer report, an input slower than 10 s or a
 # harness without seeds fails the run; the failing input is kept in BUILD/fuzz-artifacts/.
+# The random seed is fixed (FUZZ_SEED, 1 unless set), so that a run walks the same mutations each
+# time and `make test` passes or fails alike; set another seed to search further.
 # Usage: tests/fuzz/run.sh BUILD [SECONDS]
 set -uo pipefail
 
@@ -27,7 +29,7 @@ for harness in "${harnesses[@]}"; do
     continue
   fi
   cp -r "$here/corpus/$name" "$work/$name"
-  if "$harness" -max_total_time="$seconds" -timeout=10 -print_final_stats=1 \
+  if "$harness" -seed="${FUZZ_SEED:-1}" -max_total_time="$seconds" -timeout=10 -print_final_stats=1 \
       -artifact_prefix="$artifacts/$name-" "$work/$name" >"$work/$name.log" 2>&1; then
     echo "fuzz $name: $(grep -m1 'stat::number_of_executed_units' "$work/$name.log" | awk '{print $2}') runs, no failure"
   else
