@@ -40,18 +40,19 @@ double seekFraction(const uint8_t *data, size_t size) {
 }
 
 // A damaged recording may refuse to play from where it stands; one that took a position plays.
-void decodeALittle(DWORD source, QWORD length, bool seekable) {
+// False when the recording refused its tempo stream.
+bool decodeALittle(DWORD source, QWORD length, bool seekable) {
   // A damaged recording may also refuse its tempo stream, as long as it says why.
   if (!BASS_FX_TempoCreate(source, BASS_STREAM_DECODE)) {
     require(BASS_FX_ErrorGetCode() != 0 || BASS_ErrorGetCode() != 0, "a refused tempo stream gives its reason");
-    return;
+    return false;
   }
   const DWORD output = BASS_FX_TempoGetResampledHandle(source);
   require(output != 0, "a tempo stream has an output");
   const bool playing = BASS_StreamPlay(output, TRUE, 0);
   require(playing || !seekable, "an output whose source took a position plays");
   if (!playing)
-    return;
+    return true;
   static float stereo[2 * 2048];
   for (int block = 0; block < 4; ++block) {
     const DWORD frames = LYT_RenderOffline(output, stereo, 2048);
@@ -61,6 +62,7 @@ void decodeALittle(DWORD source, QWORD length, bool seekable) {
   }
   const QWORD heard = BASS_ChannelGetPosition(output);
   require(heard != QWORD(-1) && heard <= length, "the position after decoding is within the recording");
+  return true;
 }
 
 } // namespace
@@ -87,9 +89,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   }
   require(!BASS_ChannelSetPosition(source, length + 1), "a position beyond the end is refused");
 
-  decodeALittle(source, length, seekable);
   // Releasing the tempo stream releases its source with it.
-  require(BASS_FX_TempoFree(source), "the recording is released");
+  if (decodeALittle(source, length, seekable))
+    require(BASS_FX_TempoFree(source), "the recording is released");
+  else
+    require(BASS_StreamFree(source), "the recording is released");
   require(BASS_ChannelGetPosition(source) == QWORD(-1) && BASS_ErrorGetCode() == BASS_ERROR_HANDLE,
           "a released recording is gone");
   return 0;
