@@ -1,32 +1,17 @@
 // _NET_ACTIVE_WINDOW through Qt's xcb connection, or the input focus where no window manager runs.
 #include "Foreground.h"
 
-#include <QGuiApplication>
-
-#include <xcb/xcb.h>
+#include "X11Connection.h"
 
 #include <cstdlib>
 #include <cstring>
 
 namespace {
 
-xcb_connection_t *connection() {
-  auto *x11 = qApp ? qApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
-  return x11 ? x11->connection() : nullptr;
-}
-
-xcb_atom_t atom(xcb_connection_t *c, const char *name) {
-  xcb_intern_atom_reply_t *reply =
-      xcb_intern_atom_reply(c, xcb_intern_atom(c, 0, static_cast<uint16_t>(std::strlen(name)), name), nullptr);
-  const xcb_atom_t result = reply ? reply->atom : 0;
-  std::free(reply);
-  return result;
-}
-
 xcb_window_t rootOf(xcb_connection_t *c) { return xcb_setup_roots_iterator(xcb_get_setup(c)).data->root; }
 
 uint32_t windowProperty(xcb_connection_t *c, const char *name) {
-  const xcb_get_property_cookie_t cookie = xcb_get_property(c, 0, rootOf(c), atom(c, name), XCB_ATOM_WINDOW, 0, 1);
+  const xcb_get_property_cookie_t cookie = xcb_get_property(c, 0, rootOf(c), internAtom(c, name), XCB_ATOM_WINDOW, 0, 1);
   xcb_get_property_reply_t *reply = xcb_get_property_reply(c, cookie, nullptr);
   uint32_t window = 0;
   if (reply && xcb_get_property_value_length(reply) >= 4)
@@ -41,7 +26,7 @@ bool haveWindowManager(xcb_connection_t *c) { return windowProperty(c, "_NET_SUP
 } // namespace
 
 unsigned long foregroundWindow() {
-  xcb_connection_t *c = connection();
+  xcb_connection_t *c = qtX11Connection();
   if (!c)
     return 0;
   if (haveWindowManager(c))
@@ -53,7 +38,7 @@ unsigned long foregroundWindow() {
 }
 
 void setForegroundWindow(unsigned long window) {
-  xcb_connection_t *c = connection();
+  xcb_connection_t *c = qtX11Connection();
   if (!c || !window)
     return;
   if (!haveWindowManager(c)) {
@@ -66,7 +51,7 @@ void setForegroundWindow(unsigned long window) {
   message.response_type = XCB_CLIENT_MESSAGE;
   message.format = 32;
   message.window = static_cast<xcb_window_t>(window);
-  message.type = atom(c, "_NET_ACTIVE_WINDOW");
+  message.type = internAtom(c, "_NET_ACTIVE_WINDOW");
   message.data.data32[0] = 2; // a request on the user's behalf, like a pager's
   message.data.data32[1] = XCB_CURRENT_TIME;
   xcb_send_event(c, 0, rootOf(c), XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY | XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT,

@@ -1,6 +1,8 @@
 // Atoms and ClientMessages through Qt's xcb connection.
 #include "WindowMessages.h"
 
+#include "X11Connection.h"
+
 #include <QGuiApplication>
 #include <QMap>
 #include <QSet>
@@ -19,23 +21,15 @@ QSet<uint32_t> &registeredIds() {
   return ids;
 }
 
-xcb_connection_t *connection() {
-  auto *x11 = qApp ? qApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
-  return x11 ? x11->connection() : nullptr;
-}
-
 } // namespace
 
 bool haveX11() {
-  return connection() != nullptr;
+  return qtX11Connection() != nullptr;
 }
 
 uint32_t registerWindowMessage(const char *name) {
-  if (xcb_connection_t *c = connection()) {
-    xcb_intern_atom_reply_t *reply = xcb_intern_atom_reply(
-        c, xcb_intern_atom(c, 0, static_cast<uint16_t>(std::strlen(name)), name), nullptr);
-    const uint32_t atom = reply ? reply->atom : 0;
-    std::free(reply);
+  if (xcb_connection_t *c = qtX11Connection()) {
+    const uint32_t atom = internAtom(c, name);
     if (atom)
       registeredIds().insert(atom);
     return atom;
