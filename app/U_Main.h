@@ -179,6 +179,7 @@ public:
   void LoadWindowPosition();
   void SaveSettings();
   void N1Click();
+  void ApplySettingsDialog();
 
   // --- dialogs
   void CopyCounter();

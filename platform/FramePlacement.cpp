@@ -1,6 +1,8 @@
 // Frame-inclusive placement, corrected once the window manager has framed the window.
 #include "FramePlacement.h"
 
+#include "X11Connection.h"
+
 #include <QGuiApplication>
 #include <QTimer>
 #include <QWidget>
@@ -17,17 +19,11 @@ namespace {
 constexpr int kPollMilliseconds = 20;
 constexpr int kPollsWhileShown = 500; // 10 s: a busy window manager may frame it late
 constexpr int kPollsInPlace = 10;
+// The corner asked for, kept on the window while it is being put there.
+constexpr char kCornerAsked[] = "lystrel2FrameCornerAsked";
 
 bool framed(const QWidget *window) {
   return window->isVisible() && window->frameGeometry().topLeft() != window->geometry().topLeft();
-}
-
-xcb_atom_t atom(xcb_connection_t *c, const char *name) {
-  xcb_intern_atom_reply_t *reply =
-      xcb_intern_atom_reply(c, xcb_intern_atom(c, 0, static_cast<uint16_t>(std::strlen(name)), name), nullptr);
-  const xcb_atom_t result = reply ? reply->atom : 0;
-  std::free(reply);
-  return result;
 }
 
 // Where the frame's corner really is, asked of the X server: Qt's own idea can lag behind a window
@@ -35,14 +31,13 @@ xcb_atom_t atom(xcb_connection_t *c, const char *name) {
 std::optional<QPoint> frameCornerOnX(QWidget *window) {
   if (QGuiApplication::platformName() != QLatin1String("xcb") || !window->windowHandle())
     return std::nullopt;
-  auto *x11 = qApp->nativeInterface<QNativeInterface::QX11Application>();
-  xcb_connection_t *c = x11 ? x11->connection() : nullptr;
+  xcb_connection_t *c = qtX11Connection();
   if (!c)
     return std::nullopt;
   const auto client = static_cast<xcb_window_t>(window->winId());
   const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(c)).data->root;
   const xcb_get_property_cookie_t extentsAsked =
-      xcb_get_property(c, 0, client, atom(c, "_NET_FRAME_EXTENTS"), XCB_ATOM_CARDINAL, 0, 4);
+      xcb_get_property(c, 0, client, internAtom(c, "_NET_FRAME_EXTENTS"), XCB_ATOM_CARDINAL, 0, 4);
   const xcb_translate_coordinates_cookie_t placeAsked = xcb_translate_coordinates(c, client, root, 0, 0);
   xcb_get_property_reply_t *extents = xcb_get_property_reply(c, extentsAsked, nullptr);
   xcb_translate_coordinates_reply_t *place = xcb_translate_coordinates_reply(c, placeAsked, nullptr);
@@ -63,6 +58,7 @@ void moveFrameTo(QWidget *window, QPoint corner) {
   window->move(corner);
   if (framed(window))
     return;
+  window->setProperty(kCornerAsked, corner);
   auto *poll = new QTimer(window);
   poll->setInterval(kPollMilliseconds);
   QObject::connect(poll, &QTimer::timeout, window, [window, poll, corner, shownPolls = 0, inPlace = 0]() mutable {
@@ -75,6 +71,7 @@ void moveFrameTo(QWidget *window, QPoint corner) {
     // window manager frames it (or lets it go there).
     inPlace = isFramed && at == corner ? inPlace + 1 : 0;
     if (inPlace >= kPollsInPlace || ++shownPolls > kPollsWhileShown) {
+      window->setProperty(kCornerAsked, QVariant());
       poll->deleteLater();
       return;
     }
@@ -85,4 +82,9 @@ void moveFrameTo(QWidget *window, QPoint corner) {
     }
   });
   poll->start();
+}
+
+QPoint frameCorner(const QWidget *window) {
+  const QVariant asked = window->property(kCornerAsked);
+  return asked.isValid() ? asked.toPoint() : window->pos();
 }

@@ -9,3 +9,6 @@ class QWidget;
 // Until the window manager has framed a window its frame is unknown and the client area goes
 // there instead: the window is moved again as soon as its frame is known.
 void moveFrameTo(QWidget *window, QPoint corner);
+// Where the frame's corner is, or is being put: while the window manager has not yet left it at
+// the corner asked for, that corner (a window closed at once, on the way there, keeps its place).
+QPoint frameCorner(const QWidget *window);

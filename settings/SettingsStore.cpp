@@ -88,8 +88,9 @@ void TfrmMain::SaveSettings() {
   live.repeatState = RepeatState;
   for (int band = 0; band < EqBands; ++band)
     live.eqPositions[band] = EqBandSliders[band]->Position();
-  live.windowTop = y();
-  live.windowLeft = x();
+  const QPoint corner = frameCorner(this);
+  live.windowTop = corner.y();
+  live.windowLeft = corner.x();
   const std::string path = IniPath();
   IniFile file = IniFile::load(path);
   writeSettingsFile(file, Settings, KeyMap, live);
@@ -98,9 +99,16 @@ void TfrmMain::SaveSettings() {
                    QStringLiteral("Lystrel2"), BoxIcon::Error);
 }
 
+// The values apply as 保存 closes the dialog, before the dialog's own event loop ends: a key typed
+// just after it (the play key just bound, say) finds them in force.
 void TfrmMain::N1Click() {
-  if (frmAudioProp->exec() != QDialog::Accepted)
-    return;
+  const QMetaObject::Connection applying =
+      connect(frmAudioProp, &QDialog::accepted, this, &TfrmMain::ApplySettingsDialog);
+  frmAudioProp->exec();
+  disconnect(applying);
+}
+
+void TfrmMain::ApplySettingsDialog() {
   Settings.RevSec = frmAudioProp->RevSecUpDown->value();
   Settings.FfRwSec = frmAudioProp->UpDownFfRw->value();
   Settings.ChangeSpeed = frmAudioProp->UpDownChangeSpeed->value();
