@@ -1,7 +1,11 @@
 // What the player costs a laptop that runs it all day: the real program and mpv (--ao=null) play
 // the same generated 3-hour MP3, and their processes' CPU is read from /proc while stopped and while
 // playing at 1.0x and 2.0x, with the X server's share and the wake-ups per second of each.
+#include "PrivateBus.h"
 #include "ProgramUnderX.h"
+#include "support/WaitUntil.h"
+
+#include <QCoreApplication>
 
 #include <sndfile.h>
 
@@ -192,17 +196,18 @@ Figures measureProgram(const std::string &file, pid_t xServer) {
   ProgramUnderX program("[KeyMap]\n1=000,112, 1\n18=000,113,18\n20=000,114,20\n", file);
   if (!program.started())
     return f;
-  program.settle(3000 + 1000); // open, then long enough for the device to go to sleep
+  // Long enough after the open for the device to go to sleep.
+  std::this_thread::sleep_for(std::chrono::seconds(4));
   auto m = measure(program.pid(), xServer, true);
   report("Lystrel2", "stopped", m);
   f.stopped = m.first.percent;
   program.tap(F1);
-  program.settle(2000);
+  lyt::test::waitUntil([&] { return program.player().playing(); });
   m = measure(program.pid(), xServer, true);
   report("Lystrel2", "playing 1.0x", m);
   f.normal = m.first.percent;
   program.tap(F3);
-  program.settle(1000);
+  lyt::test::waitUntil([&] { return program.player().rate() == 2.0; });
   m = measure(program.pid(), xServer);
   report("Lystrel2", "playing 2.0x", m);
   f.fast = m.first.percent;
@@ -269,13 +274,12 @@ void checkSoundServer(const std::string &file) {
   ProgramUnderX program("[KeyMap]\n1=000,112, 1\n", file);
   if (!program.started())
     return;
-  program.settle(2000);
   program.tap(F1);
-  program.settle(1000);
+  lyt::test::waitUntil([&] { return pulse.streams().first > 0; });
   auto [streams, corked] = pulse.streams();
   std::printf("== Sound server (PulseAudio, null sink): playing, %d stream(s), %d corked\n", streams, corked);
   program.tap(F1);
-  program.settle(3000);
+  lyt::test::waitUntil([&] { return pulse.streams().first == 0; });
   std::tie(streams, corked) = pulse.streams();
   const pid_t server = pulse.pid();
   const Counters before = read(server);
@@ -283,9 +287,9 @@ void checkSoundServer(const std::string &file) {
   const double serverCpu = 100 * (read(server).cpuSeconds - before.cpuSeconds) / kMeasureSeconds;
   std::printf("   stopped: %d stream(s), %d corked; the server's CPU %.2f %%\n", streams, corked, serverCpu);
   program.tap(F1);
-  program.settle(1000);
+  lyt::test::waitUntil([&] { return pulse.streams().first > 0; });
   pulse.stop();
-  program.settle(1000);
+  std::this_thread::sleep_for(std::chrono::seconds(1)); // playing without a server for a while
   pulse.start();
   const auto restarted = std::chrono::steady_clock::now();
   while (pulse.streams().first == 0 && std::chrono::steady_clock::now() - restarted < std::chrono::seconds(5))
@@ -301,7 +305,7 @@ void checkSoundServer(const std::string &file) {
 
 } // namespace
 
-int main() {
+int run() {
   const pid_t xServer = xServerPid();
   if (xServer < 0) {
     std::printf("idle_bench needs an Xvfb server (make bench runs it under xvfb-run)\n");
@@ -323,4 +327,17 @@ int main() {
               "mpv (aim within 1.5)\n",
               ours.stopped, ours.normal / std::max(mpv.normal, 0.01), ours.fast / std::max(mpv.fast, 0.01));
   return 0;
+}
+
+int main(int argc, char **argv) {
+  // The program's state is read through its media-player interface, on a bus of our own.
+  const pid_t bus = startPrivateSessionBus();
+  if (bus < 0) {
+    std::printf("idle_bench needs dbus-daemon (tools/install-deps.sh installs it)\n");
+    return 1;
+  }
+  QCoreApplication app(argc, argv);
+  const int status = run();
+  stopPrivateSessionBus(bus);
+  return status;
 }

@@ -2,6 +2,7 @@
 #include "IniFile.h"
 #include "support/AudioFiles.h"
 #include "support/Fixtures.h"
+#include "support/WaitUntil.h"
 
 #include <gtest/gtest.h>
 
@@ -53,25 +54,16 @@ protected:
 
   // The exit status, or -1 when it did not end within the limit.
   static int waitFor(pid_t pid, std::chrono::seconds limit) {
-    const auto until = std::chrono::steady_clock::now() + limit;
     int status = 0;
-    while (std::chrono::steady_clock::now() < until) {
-      if (waitpid(pid, &status, WNOHANG) == pid)
-        return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-      std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
+    if (waitForExit(pid, status, limit))
+      return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
     kill(pid, SIGKILL);
     waitpid(pid, &status, 0);
     return -1;
   }
 
   bool waitForSocket() const {
-    for (int i = 0; i < 500; ++i) {
-      if (std::filesystem::exists(runtime_ + "/lystrel2/instance.sock"))
-        return true;
-      std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    return false;
+    return waitUntil([this] { return std::filesystem::exists(runtime_ + "/lystrel2/instance.sock"); });
   }
 
   // Runs the program to its end; its exit code, standard output and standard error.

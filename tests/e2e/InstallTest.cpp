@@ -1,16 +1,16 @@
 // The installed program: every file in place, and it starts from there and finds its hook library.
+#include "PlayerOnTheBus.h"
 #include "support/AudioFiles.h"
+#include "support/WaitUntil.h"
 
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <csignal>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <sys/wait.h>
-#include <thread>
 #include <unistd.h>
 
 namespace {
@@ -49,17 +49,15 @@ TEST(Installation, PutsEveryFileInPlaceAndTheProgramStartsWithItsHook) {
     execl(program.c_str(), program.c_str(), static_cast<char *>(nullptr));
     _exit(127);
   }
-  bool listening = false;
-  for (int i = 0; i < 500 && !listening; ++i) {
-    listening = std::filesystem::exists(runtime + "/lystrel2/instance.sock");
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
-  }
-  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  // It answers on the bus once its start-up, hook library and all, has finished.
+  const bool started = lyt::test::waitUntil([] { return PlayerOnTheBus().answers(); });
+  const bool listening = std::filesystem::exists(runtime + "/lystrel2/instance.sock");
   kill(pid, SIGTERM);
   int status = 0;
   waitpid(pid, &status, 0);
   std::stringstream errors;
   errors << std::ifstream(log).rdbuf();
+  EXPECT_TRUE(started);
   EXPECT_TRUE(listening);
   EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << errors.str();
   EXPECT_EQ(errors.str().find("cannot load"), std::string::npos) << errors.str();

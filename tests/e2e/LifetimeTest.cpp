@@ -3,6 +3,7 @@
 #include "ProgramUnderX.h"
 #include "support/AudioFiles.h"
 #include "support/Signals.h"
+#include "support/WaitUntil.h"
 
 #include <gtest/gtest.h>
 #include <sndfile.h>
@@ -30,13 +31,6 @@ std::string recording(const std::string &name) {
   const std::string path = scratchPath(name);
   writeSndfile(path, SF_FORMAT_WAV | SF_FORMAT_PCM_16, sine(200, 3, 8000, 1, 0.05f), 8000, 1);
   return path;
-}
-
-bool waitFor(const std::function<bool()> &done, int seconds = 20) {
-  const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
-  while (!done() && std::chrono::steady_clock::now() < until)
-    std::this_thread::sleep_for(std::chrono::milliseconds(5));
-  return done();
 }
 
 std::string textOf(const std::string &path) {
@@ -71,10 +65,10 @@ TEST_F(Lifetime, TerminationSignalsSaveTheSettingsEvenDuringStartUp) {
   chmod((folder + "/run").c_str(), 0700);
   std::ofstream(folder + "/Lyt2.ini") << "[WaveFile]\nVolume=33\n";
   const pid_t pid = startProgram(folder, folder + "/Lyt2.ini", file);
-  ASSERT_TRUE(waitFor([&] { return std::filesystem::exists(folder + "/run/lystrel2/instance.sock"); }));
+  ASSERT_TRUE(waitUntil([&] { return std::filesystem::exists(folder + "/run/lystrel2/instance.sock"); }));
   kill(pid, SIGTERM);
   int status = 0;
-  ASSERT_TRUE(waitForExit(pid, status, 20)) << "the signal was swallowed";
+  ASSERT_TRUE(waitForExit(pid, status)) << "the signal was swallowed";
   EXPECT_TRUE(WIFEXITED(status)) << "ended by the signal itself, nothing saved";
   EXPECT_NE(textOf(folder + "/Lyt2.ini").find("Version=ver0.1"), std::string::npos);
 }
@@ -125,7 +119,7 @@ TEST_F(Lifetime, SecondStartsWhileTheFirstStartsAreAllHandled) {
     files.push_back(recording("racing-" + std::to_string(i) + ".wav"));
   const pid_t program = startProgram(folder, ini, first);
   // The others start once it holds the lock: it is the instance, still building its window.
-  ASSERT_TRUE(waitFor([&] {
+  ASSERT_TRUE(waitUntil([&] {
     const int fd = open((folder + "/run/lystrel2/instance.lock").c_str(), O_RDONLY | O_CLOEXEC);
     const bool held = fd >= 0 && flock(fd, LOCK_EX | LOCK_NB) != 0;
     if (fd >= 0)
@@ -137,12 +131,12 @@ TEST_F(Lifetime, SecondStartsWhileTheFirstStartsAreAllHandled) {
     seconds.push_back(startProgram(folder, ini, file));
   for (const pid_t second : seconds) {
     int status = -1;
-    EXPECT_TRUE(waitForExit(second, status, 60));
+    EXPECT_TRUE(waitForExit(second, status, std::chrono::seconds(60)));
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "a hand-off that was not handled";
   }
   kill(program, SIGTERM);
   int status = 0;
-  ASSERT_TRUE(waitForExit(program, status, 20));
+  ASSERT_TRUE(waitForExit(program, status));
   const std::string open = IniFile::load(ini).readString("WaveFile", "AudioFileName", "");
   EXPECT_NE(open, first) << "every hand-off came after the start's own file";
   EXPECT_NE(std::find(files.begin(), files.end(), open), files.end()) << open;
@@ -204,7 +198,7 @@ TEST_F(Lifetime, AfterAFatalStartUpErrorTheProgramEndsOnceItsBoxesAreClosed) {
   for (const char *which : {"no sound device", "the remembered file"}) {
     // The same new box at two looks: Qt may make a box's native window again as it shows it.
     xcb_window_t seen = 0, found = 0;
-    ASSERT_TRUE(ProgramUnderX::waitUntil([&] {
+    ASSERT_TRUE(waitUntil([&] {
       seen = found;
       found = program.window("Error");
       return found && found != box && found == seen;

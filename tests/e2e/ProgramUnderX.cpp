@@ -2,13 +2,13 @@
 #include "ProgramUnderX.h"
 
 #include "support/AudioFiles.h"
+#include "support/WaitUntil.h"
 
 #include <QImage>
 #include <QString>
 
 #include <xcb/xtest.h>
 
-#include <chrono>
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
@@ -16,9 +16,10 @@
 #include <fstream>
 #include <sys/stat.h>
 #include <sys/wait.h>
-#include <thread>
 #include <unistd.h>
 #include <vector>
+
+using lyt::test::waitUntil;
 
 namespace {
 
@@ -30,6 +31,27 @@ xcb_atom_t atom(xcb_connection_t *c, const char *name) {
   const xcb_atom_t a = reply ? reply->atom : 0;
   std::free(reply);
   return a;
+}
+
+// The window a property of the root names, or 0.
+xcb_window_t namedOnRoot(xcb_connection_t *x, const char *property) {
+  const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(x)).data->root;
+  xcb_get_property_reply_t *named =
+      xcb_get_property_reply(x, xcb_get_property(x, 0, root, atom(x, property), XCB_ATOM_WINDOW, 0, 1), nullptr);
+  const xcb_window_t window = named && xcb_get_property_value_length(named) == 4
+                                  ? *static_cast<const xcb_window_t *>(xcb_get_property_value(named))
+                                  : 0;
+  std::free(named);
+  return window;
+}
+
+// Whether a window manager runs: it names a window of its own on the root, which is gone when the
+// manager has ended.
+bool managed(xcb_connection_t *x) {
+  const xcb_window_t check = namedOnRoot(x, "_NET_SUPPORTING_WM_CHECK");
+  xcb_get_geometry_reply_t *there = check ? xcb_get_geometry_reply(x, xcb_get_geometry(x, check), nullptr) : nullptr;
+  std::free(there);
+  return there != nullptr;
 }
 
 } // namespace
@@ -45,6 +67,8 @@ pid_t startProgram(const std::string &folder, const std::string &ini, const std:
     else
       setenv("SDL_AUDIODRIVER", "dummy", 0);
     setenv("QT_QPA_PLATFORM", "xcb", 1);
+    // The titles the tests look for are the Japanese ones.
+    setenv("LYSTREL2_LANG", "ja", 1);
     if (file.empty())
       execl(LYT_PROGRAM, LYT_PROGRAM, static_cast<char *>(nullptr));
     else
@@ -54,14 +78,11 @@ pid_t startProgram(const std::string &folder, const std::string &ini, const std:
   return pid;
 }
 
-bool waitForExit(pid_t pid, int &status, int seconds) {
-  const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
-  while (std::chrono::steady_clock::now() < until) {
-    if (waitpid(pid, &status, WNOHANG) == pid)
-      return true;
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
-  }
-  return false;
+bool windowManagerRunning() {
+  xcb_connection_t *x = xcb_connect(nullptr, nullptr);
+  const bool running = managed(x);
+  xcb_disconnect(x);
+  return running;
 }
 
 ProgramUnderX::ProgramUnderX(const std::string &settings, const std::string &file,
@@ -78,8 +99,9 @@ ProgramUnderX::ProgramUnderX(const std::string &settings, const std::string &fil
   x_ = xcb_connect(nullptr, nullptr);
   if (xcb_connection_has_error(x_))
     return;
-  // Up once its main window, or an error box of its start, is on the screen.
-  if (!waitUntil([this] { return mainWindow() || findWindow("Error"); }))
+  // Started once its main window is on the screen and it answers on the bus, which it does only when
+  // its start-up has finished; or an error box of its start is on the screen.
+  if (!waitUntil([this] { return (mainWindow() && player_.answers()) || findWindow("Error"); }))
     return;
   symbols_ = xcb_key_symbols_alloc(x_);
   // A held key does not repeat: each test says which presses it makes.
@@ -94,8 +116,7 @@ ProgramUnderX::ProgramUnderX(const std::string &settings, const std::string &fil
   xcb_map_window(x_, focus_);
   xcb_set_input_focus(x_, XCB_INPUT_FOCUS_POINTER_ROOT, focus_, XCB_CURRENT_TIME);
   xcb_flush(x_);
-  settle(300);
-  started_ = true;
+  started_ = waitUntil([this] { return otherHasFocus(); });
 }
 
 ProgramUnderX::~ProgramUnderX() {
@@ -114,9 +135,12 @@ void ProgramUnderX::fakeKey(uint32_t keysym, uint8_t type) {
   if (!codes)
     return;
   xcb_test_fake_input(x_, type, codes[0], XCB_CURRENT_TIME, XCB_NONE, 0, 0, 0);
-  xcb_flush(x_);
   std::free(codes);
-  std::this_thread::sleep_for(std::chrono::milliseconds(15));
+  sync();
+}
+
+void ProgramUnderX::sync() const {
+  std::free(xcb_get_input_focus_reply(x_, xcb_get_input_focus(x_), nullptr));
 }
 
 void ProgramUnderX::press(uint32_t keysym) {
@@ -134,10 +158,6 @@ void ProgramUnderX::tap(uint32_t keysym, std::initializer_list<uint32_t> modifie
   release(keysym);
   for (auto it = std::rbegin(modifiers); it != std::rend(modifiers); ++it)
     release(*it);
-}
-
-void ProgramUnderX::settle(int milliseconds) {
-  std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
 }
 
 bool ProgramUnderX::hasTitle(xcb_window_t window, const char *title) const {
@@ -211,9 +231,41 @@ void ProgramUnderX::click(int button, int x, int y) {
                       0);
   xcb_test_fake_input(x_, XCB_BUTTON_RELEASE, static_cast<uint8_t>(button), XCB_CURRENT_TIME, XCB_NONE, 0, 0,
                       0);
-  xcb_flush(x_);
   std::free(at);
-  settle(300);
+  sync();
+}
+
+bool ProgramUnderX::chooseFromMenu(int x, int y, int downs) {
+  click(3, x, y);
+  if (!waitUntil([this] { return menuShown(); }))
+    return false;
+  for (int i = 0; i < downs; ++i)
+    tap(keysym::Down);
+  tap(keysym::Return);
+  return waitUntil([this] { return !menuShown(); });
+}
+
+bool ProgramUnderX::menuShown() const {
+  // A menu is a window of the program's own that the window manager does not frame.
+  xcb_screen_t *screen = xcb_setup_roots_iterator(xcb_get_setup(x_)).data;
+  xcb_query_tree_reply_t *tree = xcb_query_tree_reply(x_, xcb_query_tree(x_, screen->root), nullptr);
+  if (!tree)
+    return false;
+  bool shown = false;
+  const xcb_window_t *children = xcb_query_tree_children(tree);
+  for (int i = 0; i < xcb_query_tree_children_length(tree) && !shown; ++i) {
+    xcb_get_window_attributes_reply_t *attributes =
+        xcb_get_window_attributes_reply(x_, xcb_get_window_attributes(x_, children[i]), nullptr);
+    xcb_get_property_reply_t *owner = xcb_get_property_reply(
+        x_, xcb_get_property(x_, 0, children[i], atom(x_, "_NET_WM_PID"), XCB_ATOM_CARDINAL, 0, 1), nullptr);
+    shown = attributes && attributes->override_redirect && attributes->map_state == XCB_MAP_STATE_VIEWABLE &&
+            owner && xcb_get_property_value_length(owner) == 4 &&
+            *static_cast<const uint32_t *>(xcb_get_property_value(owner)) == static_cast<uint32_t>(pid_);
+    std::free(attributes);
+    std::free(owner);
+  }
+  std::free(tree);
+  return shown;
 }
 
 bool ProgramUnderX::closeThroughWindow() {
@@ -239,7 +291,7 @@ void ProgramUnderX::close(xcb_window_t window) {
 
 bool ProgramUnderX::ended(int expectedStatus) {
   int status = 0;
-  if (!waitForExit(pid_, status, 10))
+  if (!lyt::test::waitForExit(pid_, status, std::chrono::seconds(10)))
     return false;
   pid_ = -1;
   return WIFEXITED(status) && WEXITSTATUS(status) == expectedStatus;
@@ -259,17 +311,6 @@ QImage ProgramUnderX::picture() const {
   std::free(image);
   std::free(geometry);
   return picture;
-}
-
-bool ProgramUnderX::waitUntil(const std::function<bool()> &done) {
-  // True as soon as `done` is: what it saw may be gone by a second look.
-  const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-  while (std::chrono::steady_clock::now() < until) {
-    if (done())
-      return true;
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
-  }
-  return done();
 }
 
 void ProgramUnderX::screenshot(const std::string &path) const {
@@ -293,15 +334,23 @@ IniFile ProgramUnderX::settings() const {
 int ProgramUnderX::secondStart(const std::string &file) const {
   const pid_t second = startProgram(folder_, ini_, file);
   int status = 0;
-  waitpid(second, &status, 0);
+  if (!lyt::test::waitForExit(second, status)) {
+    kill(second, SIGKILL);
+    waitpid(second, &status, 0);
+  }
   return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
 bool ProgramUnderX::otherHasFocus() const {
+  // A window manager also has to know it: the program asks it which window was active.
+  return hasKeys(focus_) && (!managed(x_) || namedOnRoot(x_, "_NET_ACTIVE_WINDOW") == focus_);
+}
+
+bool ProgramUnderX::hasKeys(xcb_window_t window) const {
   xcb_get_input_focus_reply_t *focus = xcb_get_input_focus_reply(x_, xcb_get_input_focus(x_), nullptr);
-  const bool other = focus && focus->focus == focus_;
+  const bool has = window && focus && focus->focus == window;
   std::free(focus);
-  return other;
+  return has;
 }
 
 std::pair<int, int> ProgramUnderX::windowPosition() const {
@@ -312,6 +361,14 @@ std::pair<int, int> ProgramUnderX::windowPosition() const {
       at ? std::make_pair(int(at->dst_x), int(at->dst_y)) : std::make_pair(-1, -1);
   std::free(at);
   return position;
+}
+
+std::pair<int, int> ProgramUnderX::windowSize() const {
+  xcb_get_geometry_reply_t *geometry = xcb_get_geometry_reply(x_, xcb_get_geometry(x_, mainWindow()), nullptr);
+  const std::pair<int, int> size =
+      geometry ? std::make_pair(int(geometry->width), int(geometry->height)) : std::make_pair(0, 0);
+  std::free(geometry);
+  return size;
 }
 
 std::pair<int, int> ProgramUnderX::frameCorner(xcb_window_t window) const {
@@ -333,22 +390,64 @@ std::pair<int, int> ProgramUnderX::frameCorner(xcb_window_t window) const {
   return corner;
 }
 
-void ProgramUnderX::drag(int x, int y, int dx, int dy) {
+void ProgramUnderX::movePointer(int x, int y) {
   xcb_screen_t *screen = xcb_setup_roots_iterator(xcb_get_setup(x_)).data;
+  xcb_test_fake_input(x_, XCB_MOTION_NOTIFY, 0, XCB_CURRENT_TIME, screen->root, static_cast<int16_t>(x),
+                      static_cast<int16_t>(y), 0);
+  sync();
+}
+
+bool ProgramUnderX::moveHandedOver() {
+  const xcb_atom_t moveResize = atom(x_, "_NET_WM_MOVERESIZE");
+  bool handed = false;
+  while (xcb_generic_event_t *event = xcb_poll_for_event(x_)) {
+    handed |= (event->response_type & 0x7f) == XCB_CLIENT_MESSAGE &&
+              reinterpret_cast<xcb_client_message_event_t *>(event)->type == moveResize;
+    std::free(event);
+  }
+  return handed;
+}
+
+void ProgramUnderX::drag(int x, int y, int dx, int dy) {
   const auto [left, top] = windowPosition();
-  const auto move = [&](int px, int py) {
-    xcb_test_fake_input(x_, XCB_MOTION_NOTIFY, 0, XCB_CURRENT_TIME, screen->root, static_cast<int16_t>(px),
-                        static_cast<int16_t>(py), 0);
-    xcb_flush(x_);
-    settle(30);
-  };
-  move(left + x, top + y);
+  movePointer(left + x, top + y);
+  // The program hands the move to the window manager in a message to the root window, which we
+  // hear too; the window manager starts from where the pointer is then, so the hand waits for it.
+  const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(x_)).data->root;
+  uint32_t mask = XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY;
+  xcb_change_window_attributes(x_, root, XCB_CW_EVENT_MASK, &mask);
   xcb_test_fake_input(x_, XCB_BUTTON_PRESS, 1, XCB_CURRENT_TIME, XCB_NONE, 0, 0, 0);
-  xcb_flush(x_);
-  settle(100);
+  sync();
+  waitUntil([this] { return moveHandedOver(); });
+  mask = XCB_EVENT_MASK_NO_EVENT;
+  xcb_change_window_attributes(x_, root, XCB_CW_EVENT_MASK, &mask);
   for (int step = 1; step <= 10; ++step)
-    move(left + x + dx * step / 10, top + y + dy * step / 10);
+    movePointer(left + x + dx * step / 10, top + y + dy * step / 10);
+  // It follows the pointer once it has taken it, which may be after the last step: the pointer
+  // keeps moving, a pixel to and fro, until the window has followed.
+  int wiggle = 0;
+  waitUntil([&] {
+    movePointer(left + x + dx + (++wiggle % 2), top + y + dy);
+    const auto [nowLeft, nowTop] = windowPosition();
+    return std::abs(nowLeft - left - dx) <= 2 && std::abs(nowTop - top - dy) <= 2;
+  });
   xcb_test_fake_input(x_, XCB_BUTTON_RELEASE, 1, XCB_CURRENT_TIME, XCB_NONE, 0, 0, 0);
-  xcb_flush(x_);
-  settle(300);
+  sync();
+  // The move ends when the window manager lets the pointer go: a click before then would be its.
+  waitUntil([this] { return pointerFree(); });
+}
+
+bool ProgramUnderX::pointerFree() const {
+  const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(x_)).data->root;
+  xcb_grab_pointer_reply_t *grab = xcb_grab_pointer_reply(
+      x_,
+      xcb_grab_pointer(x_, 0, root, 0, XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC, XCB_NONE, XCB_NONE,
+                       XCB_CURRENT_TIME),
+      nullptr);
+  const bool free = grab && grab->status == XCB_GRAB_STATUS_SUCCESS;
+  std::free(grab);
+  if (free)
+    xcb_ungrab_pointer(x_, XCB_CURRENT_TIME);
+  sync();
+  return free;
 }

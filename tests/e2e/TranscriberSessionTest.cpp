@@ -4,6 +4,7 @@
 #include "ProgramUnderX.h"
 #include "support/AudioFiles.h"
 #include "support/Signals.h"
+#include "support/WaitUntil.h"
 
 #include <gtest/gtest.h>
 #include <sndfile.h>
@@ -38,7 +39,7 @@ TEST(TranscriberSession, WorksFromTheKeyboardAndIsRememberedAcrossARestart) {
     ProgramUnderX program(settings, "", "session");
     ASSERT_TRUE(program.started());
     EXPECT_EQ(program.secondStart(interview), 0) << "the second start hands the file over";
-    program.settle(300);
+    ASSERT_TRUE(waitUntil([&] { return program.player().stopped(); })) << "the file is open";
     program.tap(F2); // 10, playing
     program.tap(F5); // A at 10
     program.tap(F2); // 20
@@ -46,19 +47,15 @@ TEST(TranscriberSession, WorksFromTheKeyboardAndIsRememberedAcrossARestart) {
     program.tap(F1); // stop: the bar shows 20
     program.tap(F7); // half speed
     program.tap(F3); // the counter to the clipboard
-    program.settle(300);
-    EXPECT_EQ(clipboard(), "00:00:20");
+    EXPECT_TRUE(waitUntil([] { return clipboard() == "00:00:20"; })) << clipboard();
     program.tap(F4); // the counter entry, in front
-    program.settle(400);
+    ASSERT_TRUE(waitUntil([&] { return program.hasKeys(program.window("ｶｳﾝﾀ指定")); }));
     for (uint32_t digit : {0x30u, 0x30u, 0x30u, 0x30u, 0x31u, 0x35u})
       program.tap(digit); // 00:00:15
-    program.settle(400);
-    program.click(3, 150, 110); // the pop-up menu
-    program.tap(Down);
-    program.tap(Down);
-    program.tap(Down);
-    program.tap(Return); // the counter strip
-    program.settle(300);
+    ASSERT_TRUE(waitUntil([&] { return !program.window("ｶｳﾝﾀ指定") && program.player().stoppedAt(15); }));
+    const int fullHeight = program.windowSize().second;
+    ASSERT_TRUE(program.chooseFromMenu(150, 110, 3)); // the counter strip
+    ASSERT_TRUE(waitUntil([&] { return program.windowSize().second < fullHeight; }));
     ASSERT_TRUE(program.closeThroughWindow());
     const IniFile saved = program.settings();
     EXPECT_EQ(saved.readString("WaveFile", "AudioFileName", ""), interview);
@@ -71,8 +68,7 @@ TEST(TranscriberSession, WorksFromTheKeyboardAndIsRememberedAcrossARestart) {
   ProgramUnderX again("keep", "", "session");
   ASSERT_TRUE(again.started());
   again.tap(F3); // the restored place, on the clipboard
-  again.settle(300);
-  EXPECT_EQ(clipboard(), "00:00:15");
+  EXPECT_TRUE(waitUntil([] { return clipboard() == "00:00:15"; })) << clipboard();
   ASSERT_TRUE(again.closeThroughWindow());
   const IniFile saved = again.settings();
   EXPECT_EQ(saved.readInteger("WaveFile", "Position", -1), 15);

@@ -3,16 +3,15 @@
 #include "ProgramUnderX.h"
 #include "support/AudioFiles.h"
 #include "support/Signals.h"
+#include "support/WaitUntil.h"
 
 #include <gtest/gtest.h>
 #include <sndfile.h>
 
-#include <chrono>
 #include <csignal>
 #include <cstdlib>
 #include <filesystem>
 #include <sys/wait.h>
-#include <thread>
 #include <unistd.h>
 
 using namespace lyt::test;
@@ -30,9 +29,7 @@ protected:
       execlp("openbox", "openbox", "--sm-disable", static_cast<char *>(nullptr));
       _exit(127);
     }
-    std::this_thread::sleep_for(std::chrono::milliseconds(800));
-    int status = 0;
-    ASSERT_EQ(waitpid(wm_, &status, WNOHANG), 0) << "openbox did not start";
+    ASSERT_TRUE(waitUntil(windowManagerRunning)) << "openbox did not start";
   }
   void TearDown() override {
     if (wm_ > 0) {
@@ -51,24 +48,18 @@ TEST_F(UnderAWindowManager, OnTopFollowsTheSettingAndHotKeysSurviveEveryChange) 
   ASSERT_TRUE(program.started());
   ASSERT_NE(program.mainWindow(), 0u);
   EXPECT_TRUE(program.keptAbove()) << "on top from the settings";
-  program.tap(F2);         // 10, playing
-  program.click(3, 20, 8); // the pop-up menu on the counter strip
-  program.tap(Down);
-  program.tap(Return); // its first item: always on top, off
-  EXPECT_TRUE(ProgramUnderX::waitUntil([&] { return !program.keptAbove(); }));
+  program.tap(F2); // 10, playing
+  // The pop-up menu on the counter strip, its first item: always on top, off.
+  ASSERT_TRUE(program.chooseFromMenu(20, 8, 1));
+  EXPECT_TRUE(waitUntil([&] { return !program.keptAbove(); }));
   program.tap(F2); // 20
-  program.click(3, 20, 8);
-  program.tap(Down);
-  program.tap(Down);
-  program.tap(Return); // full mode
-  program.settle(300);
-  program.tap(F2); // 30
-  program.click(3, 150, 120);
-  program.tap(Down);
-  program.tap(Return); // on top again, in full mode
-  EXPECT_TRUE(ProgramUnderX::waitUntil([&] { return program.keptAbove(); }));
+  ASSERT_TRUE(program.chooseFromMenu(20, 8, 2)); // full mode, in a frame
+  ASSERT_TRUE(waitUntil([&] { return program.framed(); }));
+  program.tap(F2);                                 // 30
+  ASSERT_TRUE(program.chooseFromMenu(150, 120, 1)); // on top again, in full mode
+  EXPECT_TRUE(waitUntil([&] { return program.keptAbove(); }));
   program.tap(F2); // 40
-  program.settle();
+  ASSERT_TRUE(waitUntil([&] { return program.player().playingFrom(40); }));
   ASSERT_TRUE(program.closeThroughWindow());
   const IniFile saved = program.settings();
   // Four skips of 10 s, and the position timer's ticks of the few seconds of playing.
@@ -102,20 +93,19 @@ TEST_F(UnderAWindowManager, TheCounterEntryGivesTheKeysBackToTheEditor) {
   writeSndfile(file, SF_FORMAT_WAV | SF_FORMAT_PCM_16, sine(200, 60, 8000, 1, 0.05f), 8000, 1);
   ProgramUnderX program("[KeyMap]\n6=000,115, 6\n", file);
   ASSERT_TRUE(program.started());
-  program.settle(300);
   for (const uint32_t last : {0x39u, 0x30u}) { // 00:00:09, then 00:00:20 at a second opening
     ASSERT_TRUE(program.otherHasFocus());
     program.tap(F4); // the counter dialog, in front, on the main window's corner
-    ASSERT_TRUE(ProgramUnderX::waitUntil([&] { return program.window("ｶｳﾝﾀ指定") != 0; })) << "titled exactly";
-    EXPECT_TRUE(ProgramUnderX::waitUntil([&] { return !program.otherHasFocus(); })) << "the dialog takes the keys";
-    EXPECT_TRUE(ProgramUnderX::waitUntil([&] {
+    ASSERT_TRUE(waitUntil([&] { return program.window("ｶｳﾝﾀ指定") != 0; })) << "titled exactly";
+    EXPECT_TRUE(waitUntil([&] { return !program.otherHasFocus(); })) << "the dialog takes the keys";
+    EXPECT_TRUE(waitUntil([&] {
       return program.frameCorner(program.window("ｶｳﾝﾀ指定")) == program.frameCorner(program.mainWindow());
     })) << "dialog at " << program.frameCorner(program.window("ｶｳﾝﾀ指定")).first << ","
         << program.frameCorner(program.window("ｶｳﾝﾀ指定")).second << ", main window at "
         << program.frameCorner(program.mainWindow()).first << "," << program.frameCorner(program.mainWindow()).second;
     for (uint32_t digit : {0x30u, 0x30u, 0x30u, 0x30u, last == 0x39u ? 0x30u : 0x32u, last})
       program.tap(digit);
-    EXPECT_TRUE(ProgramUnderX::waitUntil([&] { return program.otherHasFocus(); })) << "the editor has the keys again";
+    EXPECT_TRUE(waitUntil([&] { return program.otherHasFocus(); })) << "the editor has the keys again";
   }
   ASSERT_TRUE(program.closeThroughWindow());
   EXPECT_EQ(program.settings().readInteger("WaveFile", "Position", -1), 20);
@@ -131,11 +121,8 @@ TEST_F(UnderAWindowManager, DraggingTheBackgroundMovesTheWindowInBothModes) {
   const auto [movedLeft, movedTop] = program.windowPosition();
   EXPECT_NEAR(movedLeft - left, 200, 20);
   EXPECT_NEAR(movedTop - top, 150, 20);
-  program.click(3, 20, 8);
-  program.tap(Down);
-  program.tap(Down);
-  program.tap(Return); // full mode
-  program.settle(300);
+  ASSERT_TRUE(program.chooseFromMenu(20, 8, 2)); // full mode, in a frame
+  ASSERT_TRUE(waitUntil([&] { return program.framed(); }));
   const auto [fullLeft, fullTop] = program.windowPosition();
   program.drag(150, 112, -100, 80); // between the equaliser and the tempo slider
   const auto [endLeft, endTop] = program.windowPosition();

@@ -2,6 +2,7 @@
 // of the desktop's output. SDL's disk driver writes what the device is handed to a file.
 #include "output/OutputDevice.h"
 #include "support/AudioFiles.h"
+#include "support/WaitUntil.h"
 
 #include <gtest/gtest.h>
 
@@ -38,13 +39,6 @@ struct Counter {
     return sounding;
   }
 };
-
-bool waitFor(const std::function<bool()> &done, std::chrono::milliseconds limit = 5000ms) {
-  const auto until = std::chrono::steady_clock::now() + limit;
-  while (!done() && std::chrono::steady_clock::now() < until)
-    std::this_thread::sleep_for(1ms);
-  return done();
-}
 
 // The left channel of what the disk driver has written since the device was last opened.
 std::vector<float> written(const std::string &path) {
@@ -87,13 +81,13 @@ protected:
   // Returns when the device pulls again after it has slept through silence.
   void sleepThenSound() {
     const int attempts = sdlReopenAttempts();
-    ASSERT_TRUE(waitFor([&] { return device_->asleep(); })) << "silence puts the device to sleep";
+    ASSERT_TRUE(lyt::test::waitUntil([&] { return device_->asleep(); })) << "silence puts the device to sleep";
     const int callsAsleep = counter_.calls.load();
     EXPECT_EQ(sdlReopenAttempts(), attempts) << "going to sleep is not taken for a lost output";
     const auto asked = std::chrono::steady_clock::now();
     counter_.sounding = true;
     device_->resume();
-    ASSERT_TRUE(waitFor([&] { return counter_.rendered.load() > 0; }));
+    ASSERT_TRUE(lyt::test::waitUntil([&] { return counter_.rendered.load() > 0; }));
     EXPECT_LT(std::chrono::steady_clock::now() - asked, 100ms) << "generous here; the benchmark measures it";
     EXPECT_FALSE(device_->asleep());
     EXPECT_GT(counter_.calls.load(), callsAsleep);
@@ -115,7 +109,7 @@ TEST_F(OutputDevice, TheSdlDeviceSleepsThroughSilenceAndTheFirstFrameAfterIsHear
   sleepThenSound();
   if (HasFatalFailure())
     return;
-  ASSERT_TRUE(waitFor([&] { return written(diskFile_).size() > 4u * device_->periodFrames(); }));
+  ASSERT_TRUE(lyt::test::waitUntil([&] { return written(diskFile_).size() > 4u * device_->periodFrames(); }));
   size_t at = 0;
   EXPECT_EQ(firstSound(written(diskFile_), &at), 1.0f) << "the first frame is not lost";
   EXPECT_LE(at, 2u * device_->periodFrames()) << "and only the device's start-up comes before it";
@@ -125,15 +119,15 @@ TEST_F(OutputDevice, ALostOutputIsReopenedAndGoesOnFromWhereItWasHeard) {
   open(true);
   counter_.sounding = true;
   device_->resume();
-  ASSERT_TRUE(waitFor([&] { return counter_.rendered.load() > 4 * device_->periodFrames(); }));
+  ASSERT_TRUE(lyt::test::waitUntil([&] { return counter_.rendered.load() > 4 * device_->periodFrames(); }));
   const int attempts = sdlReopenAttempts();
   simulateSdlOutputLoss(true);
-  ASSERT_TRUE(waitFor([&] { return device_->asleep(); }));
+  ASSERT_TRUE(lyt::test::waitUntil([&] { return device_->asleep(); }));
   const int64_t heard = counter_.rendered.load();
-  ASSERT_TRUE(waitFor([&] { return sdlReopenAttempts() >= attempts + 3; })) << "it keeps trying";
+  ASSERT_TRUE(lyt::test::waitUntil([&] { return sdlReopenAttempts() >= attempts + 3; })) << "it keeps trying";
   EXPECT_EQ(counter_.rendered.load(), heard) << "nothing is rendered for an output that is gone";
   simulateSdlOutputLoss(false);
-  ASSERT_TRUE(waitFor([&] { return counter_.rendered.load() > heard + 4 * device_->periodFrames(); }, 1000ms))
+  ASSERT_TRUE(lyt::test::waitUntil([&] { return counter_.rendered.load() > heard + 4 * device_->periodFrames(); }, 1000ms))
       << "back within a second";
   EXPECT_EQ(firstSound(written(diskFile_)), static_cast<float>(heard + 1));
 }

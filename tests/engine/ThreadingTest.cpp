@@ -5,6 +5,7 @@
 #include "output/OutputDevice.h"
 #include "support/Fixtures.h"
 #include "support/Signals.h"
+#include "support/WaitUntil.h"
 
 #include <atomic>
 #include <chrono>
@@ -75,12 +76,6 @@ protected:
     EXPECT_TRUE(BASS_FX_TempoCreate(source, 0));
     return source;
   }
-  static bool waitUntil(const std::function<bool()> &done) {
-    const auto limit = std::chrono::steady_clock::now() + 5s;
-    while (!done() && std::chrono::steady_clock::now() < limit)
-      std::this_thread::sleep_for(1ms);
-    return done();
-  }
   void letGo() {
     std::lock_guard<std::mutex> lock(gate.mutex);
     gate.open = true;
@@ -110,7 +105,7 @@ TEST_F(Threading, CallsReturnWhileTheFeederIsStuckAndPositionsAnswerTheTarget) {
   EXPECT_TRUE(BASS_StreamPlay(output, TRUE, 0));
   EXPECT_NEAR(BASS_ChannelBytes2Seconds(source, BASS_ChannelGetPosition(source)), 42, 1e-3);
   letGo();
-  EXPECT_TRUE(waitUntil(
+  EXPECT_TRUE(lyt::test::waitUntil(
       [&] { return BASS_ChannelBytes2Seconds(source, BASS_ChannelGetPosition(source)) > 42.05; }))
       << "plays on from the target once the feeder is free";
   EXPECT_TRUE(BASS_FX_TempoFree(source));
@@ -122,13 +117,13 @@ TEST_F(Threading, AThrowingDecoderEndsItsStreamAndTheEngineGoesOn) {
   gEnds = 0;
   BASS_ChannelSetSync(broken, BASS_SYNC_END, 0, countEnd, 0);
   ASSERT_TRUE(BASS_StreamPlay(BASS_FX_TempoGetResampledHandle(broken), FALSE, 0));
-  ASSERT_TRUE(waitUntil([] { return gEnds.load() == 1; })) << "ended as at its end";
-  EXPECT_TRUE(waitUntil([&] { return BASS_ChannelIsActive(BASS_FX_TempoGetResampledHandle(broken)) == 0; }));
+  ASSERT_TRUE(lyt::test::waitUntil([] { return gEnds.load() == 1; })) << "ended as at its end";
+  EXPECT_TRUE(lyt::test::waitUntil([&] { return BASS_ChannelIsActive(BASS_FX_TempoGetResampledHandle(broken)) == 0; }));
 
   const DWORD next = openLikeThePlayer(fixture("pcm16.wav").path).source;
   ASSERT_TRUE(BASS_FX_TempoCreate(next, 0));
   ASSERT_TRUE(BASS_StreamPlay(BASS_FX_TempoGetResampledHandle(next), FALSE, 0));
-  EXPECT_TRUE(waitUntil([&] { return BASS_ChannelBytes2Seconds(next, BASS_ChannelGetPosition(next)) > 0.05; }))
+  EXPECT_TRUE(lyt::test::waitUntil([&] { return BASS_ChannelBytes2Seconds(next, BASS_ChannelGetPosition(next)) > 0.05; }))
       << "the feeder lives on";
 }
 

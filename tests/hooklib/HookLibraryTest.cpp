@@ -1,6 +1,7 @@
 // The hook library on a real X server: keys typed into another client arrive at our window as
 // messages with the right key code, modifiers and release bit.
 #include "Tarvix2.h"
+#include "support/WaitUntil.h"
 
 #include <gtest/gtest.h>
 #include <xcb/xcb.h>
@@ -13,6 +14,7 @@
 #include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <cstdlib>
 #include <cstring>
 #include <thread>
@@ -129,9 +131,13 @@ protected:
   }
 
   std::vector<Message> receive(size_t count) {
+    return receiveUntil([count](const std::vector<Message> &got) { return got.size() >= count; });
+  }
+  // Messages until `enough` holds of those received, or three seconds have passed.
+  std::vector<Message> receiveUntil(const std::function<bool(const std::vector<Message> &)> &enough) {
     std::vector<Message> got;
     const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(3);
-    while (got.size() < count && std::chrono::steady_clock::now() < until) {
+    while (!enough(got) && std::chrono::steady_clock::now() < until) {
       xcb_generic_event_t *event = xcb_poll_for_event(receiver_);
       if (!event) {
         std::this_thread::sleep_for(std::chrono::milliseconds(2));
@@ -197,7 +203,6 @@ TEST_F(HookLibrary, ReportsEveryPressAndReleaseWithItsModifiers) {
 TEST_F(HookLibrary, CanBeAimedAtANewWindowAndStopsWhenFreed) {
   ASSERT_EQ(setHook_(other_), 1);
   ASSERT_EQ(setHook_(window_), 1) << "aimed again, at the live window";
-  std::this_thread::sleep_for(std::chrono::milliseconds(100));
   key(XK_KP_7, true);
   key(XK_KP_7, false);
   EXPECT_EQ(receive(2).size(), 2u);
@@ -213,9 +218,10 @@ TEST_F(HookLibrary, AHeldKeyRepeatsItsPressButIsReleasedOnce) {
   xcb_flush(typist_);
   ASSERT_EQ(setHook_(window_), 1);
   key(XK_F1, true);
-  std::this_thread::sleep_for(std::chrono::milliseconds(1200)); // past the repeat delay
+  std::vector<Message> got = receive(2); // held past the repeat delay: the press and a repeat
   key(XK_F1, false);
-  const std::vector<Message> got = receive(100);
+  for (const Message &m : receiveUntil([](const std::vector<Message> &more) { return !more.empty() && more.back().released; }))
+    got.push_back(m);
   ASSERT_GE(got.size(), 3u) << "the press, its repeats, the release";
   for (size_t i = 0; i + 1 < got.size(); ++i)
     EXPECT_FALSE(got[i].released) << "X's repeat releases are not reported, message " << i;
@@ -227,16 +233,18 @@ TEST_F(HookLibrary, AHeldKeyRepeatsItsPressButIsReleasedOnce) {
 
 TEST_F(HookLibrary, AMessageToAWindowThatIsGoneIsLostWithoutHarm) {
   ASSERT_EQ(setHook_(0x7ffffff0), 1);
-  std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  const long before = wakeUpsOfOtherThreads();
   key(XK_F1, true);
   key(XK_F1, false);
-  std::this_thread::sleep_for(std::chrono::milliseconds(200));
+  // The hook's thread has woken for the keys and sent them to the window that is gone.
+  ASSERT_TRUE(lyt::test::waitUntil([&] { return wakeUpsOfOtherThreads() > before; }));
   ASSERT_EQ(setHook_(window_), 1);
   key(XK_a, true);
   key(XK_a, false);
-  const std::vector<Message> got = receive(1);
-  ASSERT_EQ(got.size(), 1u);
-  EXPECT_EQ(got[0].keyCode, 0x41u);
+  const std::vector<Message> got =
+      receiveUntil([](const std::vector<Message> &some) { return !some.empty() && some.back().keyCode == 0x41; });
+  ASSERT_FALSE(got.empty());
+  EXPECT_EQ(got.back().keyCode, 0x41u) << "the hook lives on";
 }
 
 TEST_F(HookLibrary, SleepsWhileNoKeyIsTypedAndPassesAKeyThatNoClientReads) {
