@@ -60,7 +60,7 @@ TfrmSetCounter::TfrmSetCounter(QWidget *parent) : QDialog(parent) {
 
 void TfrmSetCounter::showEvent(QShowEvent *event) {
   if (parentWidget())
-    moveFrameTo(this, parentWidget()->window()->frameGeometry().topLeft());
+    moveFrameTo(this, frameCorner(parentWidget()->window())); // where the main window is going
   Edit1->clear();
   Edit1->setFocus();
   QDialog::showEvent(event);

@@ -1,5 +1,6 @@
 // Full mode and the counter strip, always on top, and moving the window by its background.
 #include "CommonTypes.h"
+#include "FramePlacement.h"
 #include "U_Main.h"
 
 #include <QAction>
@@ -41,7 +42,9 @@ void TfrmMain::ItemFullModeClick() {
   ClientArea->setFixedSize(kDesignedClientWidth + Settings.SelfWidth - kDesignedOuterWidth,
                            kDesignedClientHeight + Settings.SelfHeight - kDesignedOuterHeight);
   MainMenu1->show();
+  const QPoint corner = frameCorner(this);
   setNativeFlag(Qt::FramelessWindowHint, false);
+  moveFrameTo(this, corner); // the outer corner stays where it was
   FileInformation->move(8, 2);
   ItemFullMode->setChecked(true);
   ItemDspCntMode->setChecked(false);
@@ -52,7 +55,9 @@ void TfrmMain::ItemDspCntModeClick() {
   lblPosition2->move(4, 2);
   lblPosition->move(122, 2);
   MainMenu1->hide();
+  const QPoint corner = frameCorner(this);
   setNativeFlag(Qt::FramelessWindowHint, true);
+  moveFrameTo(this, corner); // the outer corner stays where it was
   ClientArea->setFixedSize(245, 18);
   ItemDspCntMode->setChecked(true);
   ItemFullMode->setChecked(false);
@@ -71,6 +76,7 @@ void TfrmMain::ApplyTopMost() {
 // A press of the left button on the window's own background moves the window, in both modes.
 void TfrmMain::mousePressEvent(QMouseEvent *event) {
   if (event->button() == Qt::LeftButton && windowHandle()) {
+    stopPlacing(this);
     windowHandle()->startSystemMove();
     event->accept();
     return;

@@ -19,11 +19,19 @@ namespace {
 constexpr int kPollMilliseconds = 20;
 constexpr int kPollsWhileShown = 500; // 10 s: a busy window manager may frame it late
 constexpr int kPollsInPlace = 10;
-// The corner asked for, kept on the window while it is being put there.
+// The corner asked for, kept on the window until it has been seen there.
 constexpr char kCornerAsked[] = "lystrel2FrameCornerAsked";
 
+// The native window's flags are the ones a shown window's mode changes.
+bool frameless(const QWidget *window) {
+  const Qt::WindowFlags flags = window->windowHandle() ? window->windowHandle()->flags() : window->windowFlags();
+  return flags.testFlag(Qt::FramelessWindowHint);
+}
+
+// Framed as far as placing goes: a frameless window's corner is its client area's.
 bool framed(const QWidget *window) {
-  return window->isVisible() && window->frameGeometry().topLeft() != window->geometry().topLeft();
+  return window->isVisible() && (window->frameGeometry().topLeft() != window->geometry().topLeft() ||
+                                 frameless(window));
 }
 
 // Where the frame's corner really is, asked of the X server: Qt's own idea can lag behind a window
@@ -56,23 +64,37 @@ std::optional<QPoint> frameCornerOnX(QWidget *window) {
 
 void moveFrameTo(QWidget *window, QPoint corner) {
   window->move(corner);
-  if (framed(window))
-    return;
+  // Looked at even when Qt believes it knows the frame: a window shown again is framed anew, and a
+  // busy window manager may first put it where its client area was asked to go.
+  // One placement at a time: a new corner replaces one still being reached.
+  stopPlacing(window);
   window->setProperty(kCornerAsked, corner);
   auto *poll = new QTimer(window);
+  poll->setObjectName(QLatin1String(kCornerAsked));
   poll->setInterval(kPollMilliseconds);
   QObject::connect(poll, &QTimer::timeout, window, [window, poll, corner, shownPolls = 0, inPlace = 0]() mutable {
-    if (!window->isVisible())
+    const auto finish = [window, poll] {
+      window->setProperty(kCornerAsked, QVariant());
+      poll->deleteLater();
+    };
+    // Not shown yet: wait for it. Hidden again (a dialog closed at once): its next showing places it.
+    if (!window->isVisible()) {
+      if (shownPolls > 0)
+        finish();
       return;
+    }
     const std::optional<QPoint> onX = frameCornerOnX(window);
     const bool isFramed = onX || framed(window);
     const QPoint at = onX ? *onX : window->pos();
     // In place for a while (the window manager may still move a window it has just mapped), or no
     // window manager frames it (or lets it go there).
     inPlace = isFramed && at == corner ? inPlace + 1 : 0;
-    if (inPlace >= kPollsInPlace || ++shownPolls > kPollsWhileShown) {
+    // Once there, where the window is is the user's again (a move the window manager makes for
+    // them included), though the window manager is still watched for a while.
+    if (inPlace > 0)
       window->setProperty(kCornerAsked, QVariant());
-      poll->deleteLater();
+    if (inPlace >= kPollsInPlace || ++shownPolls > kPollsWhileShown) {
+      finish();
       return;
     }
     if (isFramed && at != corner) {
@@ -84,7 +106,16 @@ void moveFrameTo(QWidget *window, QPoint corner) {
   poll->start();
 }
 
-QPoint frameCorner(const QWidget *window) {
+void stopPlacing(QWidget *window) {
+  delete window->findChild<QTimer *>(QLatin1String(kCornerAsked), Qt::FindDirectChildrenOnly);
+  window->setProperty(kCornerAsked, QVariant());
+}
+
+QPoint frameCorner(QWidget *window) {
   const QVariant asked = window->property(kCornerAsked);
-  return asked.isValid() ? asked.toPoint() : window->pos();
+  if (asked.isValid())
+    return asked.toPoint();
+  // The X server knows best: Qt's own idea can be stale after a move the window manager made.
+  const std::optional<QPoint> onX = window->isVisible() ? frameCornerOnX(window) : std::nullopt;
+  return onX ? *onX : window->pos();
 }

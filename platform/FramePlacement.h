@@ -9,6 +9,9 @@ class QWidget;
 // Until the window manager has framed a window its frame is unknown and the client area goes
 // there instead: the window is moved again as soon as its frame is known.
 void moveFrameTo(QWidget *window, QPoint corner);
-// Where the frame's corner is, or is being put: while the window manager has not yet left it at
-// the corner asked for, that corner (a window closed at once, on the way there, keeps its place).
-QPoint frameCorner(const QWidget *window);
+// Leaves the window where it is from now on: the user has taken it.
+void stopPlacing(QWidget *window);
+// Where the frame's corner is, as the X server has it, or is being put: until the window has been
+// seen at the corner asked for, that corner (a window closed at once, on its way there, keeps its
+// place).
+QPoint frameCorner(QWidget *window);

@@ -435,6 +435,8 @@ void ProgramUnderX::drag(int x, int y, int dx, int dy) {
   sync();
   // The move ends when the window manager lets the pointer go: a click before then would be its.
   waitUntil([this] { return pointerFree(); });
+  // A hand moves on: Qt takes the first pointer event after a move it handed over as its end.
+  movePointer(left + x + dx, top + y + dy + 1);
 }
 
 bool ProgramUnderX::pointerFree() const {

@@ -53,8 +53,9 @@ TEST_F(UnderAWindowManager, OnTopFollowsTheSettingAndHotKeysSurviveEveryChange) 
   ASSERT_TRUE(program.chooseFromMenu(20, 8, 1));
   EXPECT_TRUE(waitUntil([&] { return !program.keptAbove(); }));
   program.tap(F2); // 20
-  ASSERT_TRUE(program.chooseFromMenu(20, 8, 2)); // full mode, in a frame
-  ASSERT_TRUE(waitUntil([&] { return program.framed(); }));
+  const auto stripCorner = program.frameCorner(program.mainWindow());
+  ASSERT_TRUE(program.chooseFromMenu(20, 8, 2)); // full mode: a frame, its corner where the strip's was
+  ASSERT_TRUE(waitUntil([&] { return program.framed() && program.frameCorner(program.mainWindow()) == stripCorner; }));
   program.tap(F2);                                 // 30
   ASSERT_TRUE(program.chooseFromMenu(150, 120, 1)); // on top again, in full mode
   EXPECT_TRUE(waitUntil([&] { return program.keptAbove(); }));
@@ -121,8 +122,10 @@ TEST_F(UnderAWindowManager, DraggingTheBackgroundMovesTheWindowInBothModes) {
   const auto [movedLeft, movedTop] = program.windowPosition();
   EXPECT_NEAR(movedLeft - left, 200, 20);
   EXPECT_NEAR(movedTop - top, 150, 20);
-  ASSERT_TRUE(program.chooseFromMenu(20, 8, 2)); // full mode, in a frame
-  ASSERT_TRUE(waitUntil([&] { return program.framed(); }));
+  const auto stripCorner = program.frameCorner(program.mainWindow());
+  ASSERT_TRUE(program.chooseFromMenu(20, 8, 2)); // full mode: a frame, its corner where the strip's was
+  EXPECT_TRUE(waitUntil([&] { return program.framed() && program.frameCorner(program.mainWindow()) == stripCorner; }))
+      << "the window stays where it was moved";
   const auto [fullLeft, fullTop] = program.windowPosition();
   program.drag(150, 112, -100, 80); // between the equaliser and the tempo slider
   const auto [endLeft, endTop] = program.windowPosition();
