@@ -22,6 +22,9 @@ struct FileCloser {
 
 // Modules are small; anything larger is some other kind of file and is not read whole.
 constexpr long kMaxModuleBytes = 64L * 1024 * 1024;
+// A module's length is told in 32 bits of 16-bit stereo bytes (about 6.8 hours at 44.1 kHz): a
+// damaged module that claims more plays as far as the length it can tell, and no further.
+constexpr int64_t kMaxModuleFrames = 0xFFFFFFFEu / (2 * 2);
 
 std::vector<char> readModuleFile(const char *path) {
   std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path, "rb"));
@@ -43,7 +46,8 @@ class OpenmptDecoder final : public Decoder {
 public:
   OpenmptDecoder(std::unique_ptr<openmpt_module, ModuleCloser> module, int rate)
       : module_(std::move(module)), rate_(rate),
-        length_(std::llround(openmpt_module_get_duration_seconds(module_.get()) * rate)) {}
+        length_(std::min<int64_t>(std::llround(openmpt_module_get_duration_seconds(module_.get()) * rate),
+                                  kMaxModuleFrames)) {}
 
   int channels() const override { return 2; }
   int sampleRate() const override { return rate_; }
