@@ -88,6 +88,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     require(position != QWORD(-1) && position <= length, "a position set is within the recording");
   }
   require(!BASS_ChannelSetPosition(source, length + 1), "a position beyond the end is refused");
+  // Past 32 bits no byte position of a module can be read as its seconds form (0xFFFFxxxx).
+  require(!opened.module || !BASS_ChannelSetPosition(source, QWORD(1) << 32),
+          "a module refuses a position beyond the length it tells");
 
   // Releasing the tempo stream releases its source with it.
   if (decodeALittle(source, length, seekable))
