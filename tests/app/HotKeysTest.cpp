@@ -22,12 +22,7 @@ class HotKeys : public MainWindowTest {
 protected:
   void SetUp() override {
     MainWindowTest::SetUp();
-    static const std::string path = [] {
-      const std::string p = scratchPath("ninety-keys.wav");
-      writeSndfile(p, SF_FORMAT_WAV | SF_FORMAT_PCM_16, sine(200, 90, 8000, 1, 0.05f), 8000, 1);
-      return p;
-    }();
-    file = path;
+    file = quietTone(90);
   }
   void bind(int slot, int32_t modifiers, int32_t key, int32_t command) { KeyMap.slot(slot) = {modifiers, key, command}; }
   void press(int32_t key, int32_t modifiers = 0) {

@@ -24,12 +24,7 @@ class Repeat : public MainWindowTest {
 protected:
   void SetUp() override {
     MainWindowTest::SetUp();
-    static const std::string path = [] {
-      const std::string p = scratchPath("ninety.wav");
-      writeSndfile(p, SF_FORMAT_WAV | SF_FORMAT_PCM_16, sine(200, 90, 8000, 1, 0.05f), 8000, 1);
-      return p;
-    }();
-    start(path);
+    start(quietTone(90));
   }
   double engineSeconds() const {
     return BASS_ChannelBytes2Seconds(window->Channel, BASS_ChannelGetPosition(window->Channel));
@@ -245,7 +240,7 @@ TEST_F(Repeat, ASectionRunningBackwardsFromAHandEditedFileIsNotRestored) {
   delete window;
   window = nullptr;
   writeSettings("[WaveFile]\nRepeatFlag=3\nRepeatPointA=60\nRepeatPointB=20\n");
-  start(scratchPath("ninety.wav"));
+  start(quietTone(90));
   EXPECT_EQ(window->RepeatState, 0);
   play();
   tickAt(40);

@@ -18,21 +18,11 @@ using namespace lyt::test;
 
 namespace {
 
-// A minute of quiet sound: long enough for every position the tests use, quick to open.
-const std::string &minuteFile() {
-  static const std::string path = [] {
-    const std::string p = scratchPath("minute.wav");
-    writeSndfile(p, SF_FORMAT_WAV | SF_FORMAT_PCM_16, sine(200, 60, 8000, 1, 0.05f), 8000, 1);
-    return p;
-  }();
-  return path;
-}
-
 class Transport : public MainWindowTest {
 protected:
   void SetUp() override {
     MainWindowTest::SetUp();
-    start(minuteFile());
+    start(quietTone(60));
   }
   double engineSeconds() const {
     return BASS_ChannelBytes2Seconds(window->Channel, BASS_ChannelGetPosition(window->Channel));

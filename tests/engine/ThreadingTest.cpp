@@ -143,7 +143,7 @@ TEST_F(Threading, NoEndNotificationArrivesAfterTheFreeReturned) {
     BASS_ChannelSetSync(opened.source, BASS_SYNC_END, 0, noteLateEnd, 0);
     gFreed = false;
     ASSERT_TRUE(BASS_StreamPlay(BASS_FX_TempoGetResampledHandle(opened.source), FALSE, 0));
-    // Free at a different moment of the ending each round.
+    // Free at a different moment of the ending each round: a chosen moment, not a wait for a result.
     std::this_thread::sleep_for(std::chrono::microseconds(50 * round));
     ASSERT_TRUE(round % 2 ? BASS_FX_TempoFree(opened.source) : BASS_StreamFree(opened.source));
     gFreed = true;

@@ -1,6 +1,8 @@
 // Test recordings written through libsndfile and FFmpeg.
 #include "AudioFiles.h"
 
+#include "Signals.h"
+
 #include <sndfile.h>
 extern "C" {
 #include <libavcodec/avcodec.h>
@@ -13,6 +15,7 @@ extern "C" {
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <iterator>
 #include <memory>
 #include <stdexcept>
@@ -208,6 +211,14 @@ std::vector<float> decodeWithSndfile(const std::string &path, int &channels) {
     all.insert(all.end(), chunk.begin(), chunk.begin() + got * info.channels);
   sf_close(file);
   return all;
+}
+
+const std::string &quietTone(int seconds) {
+  static std::map<int, std::string> written;
+  auto [at, isNew] = written.try_emplace(seconds, scratchPath("quiet-" + std::to_string(seconds) + "s.wav"));
+  if (isNew)
+    writeSndfile(at->second, SF_FORMAT_WAV | SF_FORMAT_PCM_16, sine(200, seconds, 8000, 1, 0.05f), 8000, 1);
+  return at->second;
 }
 
 } // namespace lyt::test

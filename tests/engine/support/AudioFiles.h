@@ -19,6 +19,9 @@ void stripInfoFrame(const std::string &from, const std::string &to);
 // FFmpeg's encoder `codec` ("wmav1", "wmav2", "aac", "mp2"), container chosen by the file name.
 void writeWithFfmpeg(const std::string &path, const char *codec, const std::vector<float> &interleaved,
                      int rate, int channels, int bitRate);
+// A quiet 200 Hz tone of `seconds`, 8 kHz mono 16-bit WAV: quick to open, long enough for the
+// places a test visits. Written once per length in a test process.
+const std::string &quietTone(int seconds);
 void writeBytes(const std::string &path, const std::vector<unsigned char> &bytes);
 std::vector<unsigned char> readBytes(const std::string &path);
 
