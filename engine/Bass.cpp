@@ -4,7 +4,9 @@
 #include "Engine.h"
 #include "decoders/Opening.h"
 
+#include <cstring>
 #include <new>
+#include <string>
 
 namespace {
 
@@ -45,6 +47,12 @@ template <typename Body> BOOL fx(Body &&body) {
   });
 }
 
+// The name the desktop's mixer shows while a recording plays: its file name.
+std::string titleOf(const char *path) {
+  const char *slash = std::strrchr(path, '/');
+  return slash ? slash + 1 : path;
+}
+
 const char *checkedPath(BOOL mem, const void *file, QWORD offset, QWORD length) {
   if (mem || offset != 0 || length != 0)
     throw EngineError(BASS_ERROR_NOTAVAIL);
@@ -76,21 +84,23 @@ int BASS_ErrorGetCode(void) {
 HSTREAM BASS_StreamCreateFile(BOOL mem, const void *file, QWORD offset, QWORD length, DWORD) {
   return guarded(gLastError, HSTREAM(0), [&] {
     const char *path = checkedPath(mem, file, offset, length);
-    return Engine::instance().open(Engine::Kind::Stream, [path](int) { return lyt::openPlainStream(path); });
+    return Engine::instance().open(Engine::Kind::Stream, titleOf(path),
+                                   [path](int) { return lyt::openPlainStream(path); });
   });
 }
 
 HSTREAM BASS_WMA_StreamCreateFile(BOOL mem, const void *file, QWORD offset, QWORD length, DWORD) {
   return guarded(gLastError, HSTREAM(0), [&] {
     const char *path = checkedPath(mem, file, offset, length);
-    return Engine::instance().open(Engine::Kind::Stream, [path](int) { return lyt::openWmaStream(path); });
+    return Engine::instance().open(Engine::Kind::Stream, titleOf(path),
+                                   [path](int) { return lyt::openWmaStream(path); });
   });
 }
 
 HMUSIC BASS_MusicLoad(BOOL mem, const void *file, QWORD offset, DWORD length, DWORD, DWORD freq) {
   return guarded(gLastError, HMUSIC(0), [&] {
     const char *path = checkedPath(mem, file, offset, length);
-    return Engine::instance().open(Engine::Kind::Module, [path, freq](int engineRate) {
+    return Engine::instance().open(Engine::Kind::Module, titleOf(path), [path, freq](int engineRate) {
       return lyt::openModule(path, freq ? static_cast<int>(freq) : engineRate);
     });
   });
@@ -266,6 +276,12 @@ DWORD LYT_OutputGeneration(DWORD output) {
 
 BOOL LYT_DeviceAsleep(void) {
   return guarded(gLastError, BOOL(FALSE), [] { return Engine::instance().deviceAsleep() ? TRUE : FALSE; });
+}
+
+const char *LYT_OutputProblem(void) {
+  thread_local std::string problem;
+  problem = guarded(gLastError, std::string(), [] { return Engine::instance().outputProblem(); });
+  return problem.empty() ? nullptr : problem.c_str();
 }
 
 QWORD LYT_OutputStartNanoseconds(DWORD output, DWORD *generation) {

@@ -44,8 +44,8 @@ void Engine::init(int device, int rate) {
     throw EngineError(BASS_ERROR_DEVICE);
   if (rate < 8000 || rate > 192000)
     throw EngineError(BASS_ERROR_ILLPARAM);
-  device_ = device == BASS_DEVICE_DEFAULT ? openSdlDevice(rate, renderDevice, this)
-                                          : openNullDevice(rate, renderDevice, this);
+  outputProblem_.clear();
+  device_ = device == BASS_DEVICE_DEFAULT ? openDefaultOutput(rate, *this, outputProblem_) : openNullDevice(rate, *this);
   if (!device_)
     throw EngineError(BASS_ERROR_DRIVER);
   rate_ = rate;
@@ -95,7 +95,8 @@ void Engine::shutdown() {
   initialised_ = false;
 }
 
-DWORD Engine::open(Kind kind, std::function<std::unique_ptr<Decoder>(int engineRate)> makeDecoder) {
+DWORD Engine::open(Kind kind, const std::string &title,
+                   std::function<std::unique_ptr<Decoder>(int engineRate)> makeDecoder) {
   int rate;
   {
     std::lock_guard<std::mutex> lock(mutex_);
@@ -110,6 +111,7 @@ DWORD Engine::open(Kind kind, std::function<std::unique_ptr<Decoder>(int engineR
   Channel channel;
   channel.kind = kind;
   channel.core = std::make_shared<Core>(handle, std::move(decoder), kind == Kind::Module);
+  channel.core->title = title;
   channels_.emplace(handle, std::move(channel));
   return handle;
 }
@@ -169,9 +171,20 @@ void Engine::makeCurrent(const std::shared_ptr<Core> &core) {
     return;
   current_ = core;
   sounding_.store(core ? core->tempo.get() : nullptr, std::memory_order_release);
-  if (device_)
+  if (device_) {
     device_->barrier();
+    if (core)
+      device_->setTitle(core->title);
+    else
+      silenceDevice();
+  }
   wakeFeeder();
+}
+
+// Nothing more will be heard until the next play: the sound server need not mix for us.
+void Engine::silenceDevice() {
+  if (device_)
+    device_->pause();
 }
 
 void Engine::stopCurrent() {
@@ -430,11 +443,25 @@ int Engine::renderStep(std::unique_lock<std::mutex> &lock) {
     outcome = TempoStream::failed();
   }
   lock.lock();
-  if (outcome.frames > 0 && device_)
-    device_->resume(); // the device may have gone to sleep while the feeder could not keep up
-  if (stream.commit(job, outcome))
-    notifyEnd(*core, lock);
+  // The device may have gone to sleep while the feeder could not keep up, or waits for a jump.
+  if (outcome.frames > 0 && device_ && current_ == core)
+    device_->resume();
+  stream.commit(job, outcome);
   return outcome.frames;
+}
+
+void Engine::settleEnd(std::unique_lock<std::mutex> &lock) {
+  const std::shared_ptr<Core> core = current_;
+  if (!core || !core->tempo->takeHeardEnd())
+    return;
+  silenceDevice();
+  notifyEnd(*core, lock);
+}
+
+void Engine::replayFromHeard() {
+  // Replays from the heard frame, as a change of shape does.
+  if (current_)
+    current_->tempo->soundChanged();
 }
 
 void Engine::notifyEnd(Core &core, std::unique_lock<std::mutex> &lock) {
@@ -453,6 +480,9 @@ void Engine::feed() {
   std::unique_lock<std::mutex> lock(mutex_);
   while (!stopping_) {
     const uint32_t seen = wakeups_.load(std::memory_order_acquire);
+    if (outputWasLost_.exchange(false))
+      replayFromHeard();
+    settleEnd(lock);
     if (renderStep(lock) >= 0)
       continue;
     lock.unlock();
@@ -461,17 +491,30 @@ void Engine::feed() {
   }
 }
 
-bool Engine::renderDevice(void *context, float *stereo, int frames) {
-  auto *engine = static_cast<Engine *>(context);
-  TempoStream *stream = engine->sounding_.load(std::memory_order_acquire);
+AudioFeed::Rendered Engine::render(float *stereo, int frames, int64_t unheard, bool padded) {
+  TempoStream *stream = sounding_.load(std::memory_order_acquire);
+  const bool switched = lastSounding_.exchange(stream, std::memory_order_acq_rel) != stream;
   if (!stream) {
     std::fill(stereo, stereo + 2 * frames, 0.0f);
-    return false;
+    Rendered silence;
+    silence.restarted = switched;
+    return silence;
   }
-  const bool sounded = stream->consume(stereo, frames) > 0;
-  // Room was made in the ring: the feeder renders ahead again.
-  engine->wakeFeeder();
-  return sounded;
+  Rendered rendered = stream->consume(stereo, frames, unheard, padded);
+  rendered.restarted = rendered.restarted || switched;
+  // Room was made in the ring, or the end may have been heard: the feeder looks again.
+  wakeFeeder();
+  return rendered;
+}
+
+bool Engine::restartPending() {
+  TempoStream *stream = sounding_.load(std::memory_order_acquire);
+  return stream != lastSounding_.load(std::memory_order_acquire) || (stream && stream->restartPending());
+}
+
+void Engine::outputRestarted() {
+  outputWasLost_.store(true);
+  wakeFeeder();
 }
 
 DWORD Engine::renderOffline(DWORD output, float *stereo, DWORD frames) {
@@ -488,8 +531,9 @@ DWORD Engine::renderOffline(DWORD output, float *stereo, DWORD frames) {
     for (int block; (block = renderStep(lock)) > 0;)
       rendered += block;
     const int chunk = static_cast<int>(std::min<DWORD>(frames - done, kOfflineChunkFrames));
-    const int got = stream.consume(stereo + 2 * static_cast<size_t>(done), chunk);
+    const int got = stream.consume(stereo + 2 * static_cast<size_t>(done), chunk, 0, false).leading;
     done += static_cast<DWORD>(got);
+    settleEnd(lock);
     // Short: either the end, or stale blocks made room only now.
     if (got < chunk && (!stream.wantsAudio() || (got == 0 && rendered == 0)))
       break;
@@ -565,6 +609,11 @@ int64_t Engine::outputStartNanoseconds(DWORD output, uint32_t &generation) {
 bool Engine::deviceAsleep() {
   std::lock_guard<std::mutex> lock(mutex_);
   return device_ && device_->asleep();
+}
+
+std::string Engine::outputProblem() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return device_ ? outputProblem_ : std::string();
 }
 
 } // namespace lyt

@@ -11,16 +11,18 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <string>
 #include <thread>
 
 namespace lyt {
 
 // Every public member takes the engine's lock, throws EngineError on failure, and is meant for the
 // caller's (user-interface) thread. The lock guards bookkeeping only: decoding, seeking and
-// stretching run on the feeder thread without it, so no call waits for them. End notifications run
-// on the feeder thread (or, when rendering offline, on the caller's) without the lock, and never
-// after the call that freed their channel has returned.
-class Engine {
+// stretching run on the feeder thread without it, so no call waits for them, and the device's
+// threads never take it. End notifications run on the feeder thread (or, when rendering offline,
+// on the caller's) without the lock, once the source's last frame has been heard, and never after
+// the call that freed their channel has returned.
+class Engine final : private AudioFeed {
 public:
   static Engine &instance();
 
@@ -29,7 +31,8 @@ public:
   void free();
 
   enum class Kind { Stream, Module };
-  DWORD open(Kind kind, std::function<std::unique_ptr<Decoder>(int engineRate)> makeDecoder);
+  // `title` names the recording for the desktop's mixer while it plays.
+  DWORD open(Kind kind, const std::string &title, std::function<std::unique_ptr<Decoder>(int engineRate)> makeDecoder);
   void freeSource(DWORD handle, Kind kind);
 
   QWORD lengthBytes(DWORD handle, Kind kind);
@@ -71,6 +74,8 @@ public:
   int64_t outputStartNanoseconds(DWORD output, uint32_t &generation);
   // Whether the device sleeps (after a while of silence) or waits for its output to come back.
   bool deviceAsleep();
+  // Why nothing can be heard for now (no sound server, no device), or empty.
+  std::string outputProblem();
 
 private:
   // A source and its output; shared with the feeder, which may still be rendering it when it is
@@ -79,6 +84,7 @@ private:
     Core(DWORD handle, std::unique_ptr<Decoder> decoder, bool isModule)
         : handle(handle), source(std::move(decoder), isModule) {}
     const DWORD handle;
+    std::string title;
     SourceChannel source;
     std::unique_ptr<TempoStream> tempo;
     bool notifies = true; // under syncMutex_; false once freed
@@ -92,6 +98,10 @@ private:
 
   Engine() = default;
   ~Engine();
+  // The device's side (AudioFeed), on the device's threads, without the lock.
+  Rendered render(float *stereo, int frames, int64_t unheard, bool padded) override;
+  bool restartPending() override;
+  void outputRestarted() override;
   void requireInit() const;
   Channel &sourceChannel(DWORD handle);
   // A source handle, or an output handle standing for its source.
@@ -100,6 +110,7 @@ private:
   Channel &tempoChannel(DWORD handle);
   void release(std::map<DWORD, Channel>::iterator it);
   void makeCurrent(const std::shared_ptr<Core> &core);
+  void silenceDevice();
   void stopCurrent();
   void wakeFeeder();
   void shutdown();
@@ -107,8 +118,11 @@ private:
   // Renders one block of the current output, releasing the lock meanwhile; returns its frames, or
   // -1 when no block is wanted.
   int renderStep(std::unique_lock<std::mutex> &lock);
+  // Notifies the end of the current output once it has been heard.
+  void settleEnd(std::unique_lock<std::mutex> &lock);
   void notifyEnd(Core &core, std::unique_lock<std::mutex> &lock);
-  static bool renderDevice(void *context, float *stereo, int frames);
+  // After the output was lost: the current output goes on from the frame that was heard.
+  void replayFromHeard();
 
   std::mutex mutex_;
   // Held while end notifications run, so that a free can wait for them to finish.
@@ -123,7 +137,10 @@ private:
   std::map<DWORD, DWORD> outputs_; // output handle -> source handle
   std::shared_ptr<Core> current_;
   std::atomic<TempoStream *> sounding_{nullptr}; // current_'s output, for the device thread
+  std::atomic<TempoStream *> lastSounding_{nullptr}; // what the device rendered from last
+  std::atomic<bool> outputWasLost_{false};
   std::unique_ptr<OutputDevice> device_;
+  std::string outputProblem_;
   bool stopping_ = false;
   std::thread feeder_;
 };

@@ -83,9 +83,12 @@ void TempoStream::soundChanged() {
 
 void TempoStream::bumpGeneration(int64_t restartFrame) {
   restartFrame_ = restartFrame;
+  endPending_ = false;
   // A source that has ended has nothing more to give until it gets a new position.
   tailDone_ = source_.ended() && !source_.active();
-  generation_.fetch_add(1, std::memory_order_acq_rel);
+  const uint32_t generation = generation_.fetch_add(1, std::memory_order_acq_rel) + 1;
+  if (tailDone_)
+    heardEnd_.store(generation, std::memory_order_release);
 }
 
 int64_t TempoStream::heardFrame() const {
@@ -104,7 +107,9 @@ void TempoStream::setTargetFrames(int frames) {
 // --- render
 
 bool TempoStream::wantsAudio() const {
-  if (!playing_ || tailDone_)
+  // A ring full of blocks that the device has not taken yet, stale or not, leaves nothing to do
+  // until the device takes some.
+  if (!playing_ || tailDone_ || ring_.size() == ring_.capacity())
     return false;
   const bool restartPending = generation_.load(std::memory_order_relaxed) != renderGeneration_;
   if (!source_.active() && !(source_.ended() && !restartPending))
@@ -156,16 +161,23 @@ TempoStream::Outcome TempoStream::render(const Job &job) {
   return outcome;
 }
 
-bool TempoStream::commit(const Job &job, const Outcome &outcome) {
+void TempoStream::commit(const Job &job, const Outcome &outcome) {
   if (job.generation != generation_.load(std::memory_order_relaxed))
-    return false; // rendered for a place that was left meanwhile: dropped unheard
-  if (outcome.tailDone)
+    return; // rendered for a place that was left meanwhile: dropped unheard
+  if (outcome.tailDone) {
     tailDone_ = true;
-  if (outcome.sourceEnded && source_.active()) {
-    source_.markEnded();
-    return true;
+    tailGeneration_.store(job.generation, std::memory_order_release);
   }
-  return false;
+  if (outcome.sourceEnded && source_.active())
+    endPending_ = true;
+}
+
+bool TempoStream::takeHeardEnd() {
+  if (!endPending_ || !finished())
+    return false;
+  endPending_ = false;
+  source_.markEnded();
+  return true;
 }
 
 int TempoStream::renderBlock() {
@@ -292,14 +304,25 @@ int TempoStream::takeRendered(AudioBlock &block) {
 
 // --- consume
 
-int TempoStream::consume(float *stereo, int frames) {
+AudioFeed::Rendered TempoStream::consume(float *stereo, int frames, int64_t unheard, bool padded) {
+  AudioFeed::Rendered rendered;
   const uint32_t generation = generation_.load(std::memory_order_acquire);
+  if (consumeGeneration_.load(std::memory_order_relaxed) != generation) {
+    consumeGeneration_.store(generation, std::memory_order_release);
+    spanCount_ = 0;
+    endHandedAt_ = -1;
+    rendered.restarted = true;
+  }
+  // Read before the ring: once the tail is in, an empty ring means all of it was handed over.
+  const bool tailInRing = tailGeneration_.load(std::memory_order_acquire) == generation;
   int done = 0;
   while (done < frames) {
     AudioBlock *block = ring_.front();
     if (!block)
       break;
     if (block->generation != generation) {
+      if (static_cast<int32_t>(block->generation - generation) > 0)
+        break; // rendered for a restart that this call has not seen yet
       ring_.pop();
       readOffset_ = 0;
       continue;
@@ -313,23 +336,58 @@ int TempoStream::consume(float *stereo, int frames) {
     }
     const int n = std::min(frames - done, block->frames - readOffset_);
     std::memcpy(stereo + 2 * done, block->samples + 2 * readOffset_, sizeof(float) * 2 * n);
+    handOver(*block, handed_ + done, n);
     readOffset_ += n;
     done += n;
-    publishHeard(generation, block->sourceStart + readOffset_ * block->sourcePerFrame);
     if (readOffset_ == block->frames) {
       ring_.pop();
       readOffset_ = 0;
     }
   }
+  if (tailInRing && endHandedAt_ < 0 && !ring_.front())
+    endHandedAt_ = handed_ + done;
   spectrum_.push(stereo, done);
   applyVolume(stereo, done);
   std::fill(stereo + 2 * done, stereo + 2 * frames, 0.0f);
-  return done;
+  handed_ += padded ? frames : done;
+  publishHeard(generation, handed_ - unheard);
+  rendered.leading = done;
+  rendered.ended = endHandedAt_ >= 0;
+  return rendered;
 }
 
-void TempoStream::publishHeard(uint32_t generation, double frame) {
-  const uint64_t whole = static_cast<uint64_t>(std::max(0.0, std::floor(frame + 0.5)));
-  heard_.store((uint64_t(generation & 0xFFFF) << 48) | (whole & kHeardFrameMask), std::memory_order_release);
+// Keeps where the piece handed over at `at` came from, joined to the span before when it goes on
+// from it.
+void TempoStream::handOver(const AudioBlock &block, int64_t at, int frames) {
+  const double start = block.sourceStart + readOffset_ * block.sourcePerFrame;
+  if (spanCount_ > 0) {
+    HandedSpan &last = spans_[(spanCount_ - 1) % spans_.size()];
+    const bool goesOn = last.at + last.frames == at && last.sourcePerFrame == block.sourcePerFrame &&
+                        std::abs(last.sourceStart + last.frames * last.sourcePerFrame - start) < 1e-3;
+    if (goesOn) {
+      last.frames += frames;
+      return;
+    }
+  }
+  spans_[spanCount_++ % spans_.size()] = {at, frames, start, block.sourcePerFrame};
+}
+
+// `heardAt` counts the frames handed over that have been heard by now.
+void TempoStream::publishHeard(uint32_t generation, int64_t heardAt) {
+  if (endHandedAt_ >= 0 && heardAt >= endHandedAt_)
+    heardEnd_.store(generation, std::memory_order_release);
+  const size_t oldest = spanCount_ > spans_.size() ? spanCount_ - spans_.size() : 0;
+  for (size_t i = spanCount_; i > oldest; --i) {
+    const HandedSpan &span = spans_[(i - 1) % spans_.size()];
+    if (span.at > heardAt)
+      continue;
+    const double frame = span.sourceStart + static_cast<double>(std::min<int64_t>(heardAt - span.at, span.frames)) *
+                                                span.sourcePerFrame;
+    const uint64_t whole = static_cast<uint64_t>(std::max(0.0, std::floor(frame + 0.5)));
+    heard_.store((uint64_t(generation & 0xFFFF) << 48) | (whole & kHeardFrameMask), std::memory_order_release);
+    return;
+  }
+  // Nothing of this generation has been heard yet: the restart's frame stands.
 }
 
 void TempoStream::applyVolume(float *stereo, int frames) const {

@@ -7,7 +7,9 @@
 #include "dsp/Resampler.h"
 #include "output/BlockRing.h"
 #include "output/FftTap.h"
+#include "output/OutputDevice.h"
 
+#include <array>
 #include <atomic>
 #include <memory>
 #include <optional>
@@ -26,6 +28,9 @@ namespace lyt {
 // - consume runs on the device thread and takes no lock, allocates nothing and touches no file.
 // Every restart bumps a generation: whatever was rendered before it is dropped by consume and
 // never heard, and whatever a job of an older generation renders is dropped the same way.
+// What is heard lags what is handed to the device by the depth of the device's queue: consume
+// keeps the last spans it handed over, so that the frame heard now and the moment the source's
+// last frame is heard are known, not guessed from what was handed over.
 class TempoStream {
 public:
   TempoStream(SourceChannel &source, int deviceRate);
@@ -61,7 +66,12 @@ public:
   // The source frame that is being heard now; after a restart, its frame until the new place sounds.
   int64_t heardFrame() const;
   // The source has ended and everything rendered from it has been heard.
-  bool finished() const { return tailDone_ && ring_.written() == ring_.taken(); }
+  bool finished() const {
+    return tailDone_ && heardEnd_.load(std::memory_order_acquire) == generation_.load(std::memory_order_relaxed);
+  }
+  // Under the lock: true once, when the source's end, reached by the render side, has been heard
+  // since the last restart; the source then counts as ended.
+  bool takeHeardEnd();
   void setTargetFrames(int frames);
 
   // --- render
@@ -84,17 +94,21 @@ public:
   Job takeJob();
   // Without the lock. Throws what the decoder throws.
   Outcome render(const Job &job);
-  // Under the lock. True when the job reached the source's end: time to notify. A failed job
-  // ends the stream as if the source had ended there.
-  bool commit(const Job &job, const Outcome &outcome);
+  // Under the lock. A job that reached the source's end, or failed, makes the end pending: it is
+  // notified once it has been heard (takeHeardEnd). A failed job ends the stream there.
+  void commit(const Job &job, const Outcome &outcome);
   static Outcome failed() { return Outcome{0, true, true}; }
   // wantsAudio, takeJob, render and commit on one thread; returns the frames rendered.
   int renderBlock();
 
   // --- consume (device thread)
-  // Fills `frames` stereo frames, with silence where nothing is rendered; returns the frames of
-  // real audio.
-  int consume(float *stereo, int frames);
+  // Fills `frames` stereo frames, with silence where nothing is rendered. `unheard` and `padded`
+  // as AudioFeed::render has them.
+  AudioFeed::Rendered consume(float *stereo, int frames, int64_t unheard = 0, bool padded = true);
+  // A restart has not yet reached the device; any thread.
+  bool restartPending() const {
+    return consumeGeneration_.load(std::memory_order_acquire) != generation_.load(std::memory_order_acquire);
+  }
   // When the first frame of the latest restart was handed over (steady clock, ns), and for which
   // generation; for measuring latency.
   int64_t lastStartNanoseconds(uint32_t &generation) const;
@@ -114,7 +128,8 @@ private:
   void drainStretch();
   int takeRendered(AudioBlock &block);
   // consume
-  void publishHeard(uint32_t generation, double frame);
+  void handOver(const AudioBlock &block, int64_t at, int frames);
+  void publishHeard(uint32_t generation, int64_t heardAt);
   void applyVolume(float *stereo, int frames) const;
 
   SourceChannel &source_;
@@ -128,6 +143,7 @@ private:
   int pan_ = 0;
   bool playing_ = false;
   bool tailDone_ = false;
+  bool endPending_ = false;
   int64_t restartFrame_ = 0;
   uint64_t configSerial_ = 1;
   int targetBlocks_ = 8;
@@ -154,10 +170,23 @@ private:
 
   BlockRing<128> ring_;
   std::atomic<uint32_t> generation_{1};
+  std::atomic<uint32_t> tailGeneration_{0}; // the last block of this generation is in the ring
+  std::atomic<uint32_t> heardEnd_{0};       // this generation's last frame has been heard
   std::atomic<float> leftGain_{1};
   std::atomic<float> rightGain_{1};
 
   // consume state
+  struct HandedSpan {
+    int64_t at;        // frames handed over before it since the stream began
+    int frames;
+    double sourceStart;
+    double sourcePerFrame;
+  };
+  std::atomic<uint32_t> consumeGeneration_{0};
+  int64_t handed_ = 0;
+  std::array<HandedSpan, 64> spans_{};
+  size_t spanCount_ = 0;   // spans of this generation ever kept; the last 64 are in spans_
+  int64_t endHandedAt_ = -1; // handed_ just after the source's last frame, once handed over
   int readOffset_ = 0;
   uint32_t startedGeneration_ = 0;
   std::atomic<uint64_t> heard_{0}; // generation in the top 16 bits, frame below

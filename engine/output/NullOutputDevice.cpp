@@ -14,8 +14,8 @@ namespace {
 
 class NullOutputDevice final : public OutputDevice {
 public:
-  NullOutputDevice(int rate, RenderFunction render, void *context)
-      : period_(rate / 100), render_(render), context_(context), buffer_(2 * period_),
+  NullOutputDevice(int rate, AudioFeed &feed)
+      : period_(rate / 100), feed_(feed), buffer_(2 * period_),
         idle_(static_cast<int>(rate * kIdleSeconds)), thread_([this] { run(); }) {}
 
   ~NullOutputDevice() override {
@@ -48,7 +48,7 @@ private:
         next = std::chrono::steady_clock::now();
         continue;
       }
-      idle_.afterPeriod(render_(context_, buffer_.data(), period_), period_);
+      idle_.afterPeriod(feed_.render(buffer_.data(), period_, 0, true).sounded(), period_);
       next += std::chrono::milliseconds(10);
       // After a stall the clock goes on from now: the missed periods are not rendered back to back.
       const auto now = std::chrono::steady_clock::now();
@@ -61,8 +61,7 @@ private:
   }
 
   const int period_;
-  RenderFunction render_;
-  void *context_;
+  AudioFeed &feed_;
   std::vector<float> buffer_;
   IdleWatch idle_;
   std::mutex rendering_;
@@ -73,8 +72,8 @@ private:
 
 } // namespace
 
-std::unique_ptr<OutputDevice> openNullDevice(int rate, RenderFunction render, void *context) {
-  return std::make_unique<NullOutputDevice>(rate, render, context);
+std::unique_ptr<OutputDevice> openNullDevice(int rate, AudioFeed &feed) {
+  return std::make_unique<NullOutputDevice>(rate, feed);
 }
 
 } // namespace lyt

@@ -1,10 +1,11 @@
 // The default output device through SDL2 (PipeWire, PulseAudio, ALSA, JACK, or SDL's dummy).
 //
 // SDL2 keeps a paused device's stream running, so the server would mix its silence all day: a
-// device that goes to sleep is closed instead, and resume() opens it again. When the output
+// device that goes to sleep is closed instead, and resume() has it opened again. When the output
 // disappears, SDL goes on calling back into a buffer that no one hears; the callback then stops
-// rendering, and a keeper thread restarts SDL's audio and reopens the default output until it
-// succeeds. The keeper sleeps on a semaphore: it wakes only when the callback asks for it.
+// rendering, and the keeper restarts SDL's audio and reopens the default output until it
+// succeeds. Opening and closing are the keeper thread's alone, so no caller waits for a driver;
+// it sleeps on a semaphore and wakes only when asked.
 #include "output/IdleWatch.h"
 #include "output/OutputDevice.h"
 
@@ -28,9 +29,8 @@ std::atomic<int> gReopenAttempts{0};
 
 class SdlOutputDevice final : public OutputDevice {
 public:
-  SdlOutputDevice(int rate, RenderFunction render, void *context)
-      : rate_(rate), render_(render), context_(context), idle_(static_cast<int>(rate * kIdleSeconds)),
-        keeper_([this] { keep(); }) {}
+  SdlOutputDevice(int rate, AudioFeed &feed)
+      : rate_(rate), feed_(feed), idle_(static_cast<int>(rate * kIdleSeconds)), keeper_([this] { keep(); }) {}
 
   ~SdlOutputDevice() override {
     {
@@ -63,13 +63,9 @@ public:
 
   void resume() override {
     idle_.wake();
-    std::lock_guard<std::mutex> lock(switching_);
-    if (device_.load() != 0 || lost_.load())
-      return; // awake, or the keeper is bringing the output back
-    if (!open()) {
-      lost_.store(true);
-      attention_.release();
-    }
+    if (device_.load() != 0 || lost_.load() || openWanted_.exchange(true))
+      return; // awake, being opened, or the keeper is bringing the output back
+    attention_.release();
   }
 
   bool asleep() const override { return device_.load() == 0 || lost_.load(); }
@@ -88,7 +84,7 @@ private:
         attention_.release();
       return;
     }
-    if (idle_.afterPeriod(render_(context_, stereo, frames), frames))
+    if (idle_.afterPeriod(feed_.render(stereo, frames, 0, true).sounded(), frames))
       attention_.release();
   }
 
@@ -97,7 +93,8 @@ private:
            SDL_GetAudioDeviceStatus(device_.load(std::memory_order_relaxed)) == SDL_AUDIO_STOPPED;
   }
 
-  // The keeper thread: closes a device that has gone to sleep, and reopens a lost one.
+  // The keeper thread: opens the device when asked, closes it once it has gone to sleep, and
+  // reopens a lost one.
   void keep() {
     for (;;) {
       if (lost_.load())
@@ -109,6 +106,8 @@ private:
         return;
       if (lost_.load())
         reopenAfterLoss();
+      else if (openWanted_.exchange(false) && device_.load() == 0 && !open())
+        lost_.store(true);
       else if (idle_.idle())
         close();
     }
@@ -121,8 +120,10 @@ private:
     if (subsystemUp_)
       SDL_QuitSubSystem(SDL_INIT_AUDIO);
     subsystemUp_ = SDL_InitSubSystem(SDL_INIT_AUDIO) == 0;
-    if (subsystemUp_ && open())
+    if (subsystemUp_ && open()) {
       lost_.store(false);
+      feed_.outputRestarted();
+    }
   }
 
   // Under switching_.
@@ -156,12 +157,12 @@ private:
   }
 
   const int rate_;
-  const RenderFunction render_;
-  void *const context_;
+  AudioFeed &feed_;
   int period_ = 0;
   IdleWatch idle_;
   std::atomic<SDL_AudioDeviceID> device_{0};
   std::atomic<bool> lost_{false};
+  std::atomic<bool> openWanted_{false};
   std::mutex switching_; // opening, closing and SDL's audio subsystem
   bool subsystemUp_ = false;
   bool closing_ = false;
@@ -171,10 +172,13 @@ private:
 
 } // namespace
 
-std::unique_ptr<OutputDevice> openSdlDevice(int rate, RenderFunction render, void *context) {
-  auto device = std::make_unique<SdlOutputDevice>(rate, render, context);
-  if (!device->start())
+std::unique_ptr<OutputDevice> openSdlDevice(int rate, AudioFeed &feed, std::string *why) {
+  auto device = std::make_unique<SdlOutputDevice>(rate, feed);
+  if (!device->start()) {
+    if (why)
+      *why = SDL_GetError();
     return nullptr;
+  }
   return device;
 }
 

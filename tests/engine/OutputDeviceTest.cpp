@@ -23,20 +23,21 @@ using namespace std::chrono_literals;
 constexpr int kRate = 44100;
 
 // Counts frames: while sounding, frame n of what it renders holds the value n + 1.
-struct Counter {
+struct Counter final : AudioFeed {
   std::atomic<bool> sounding{false};
   std::atomic<int64_t> rendered{0};
   std::atomic<int> calls{0};
 
-  static bool render(void *self, float *stereo, int frames) {
-    auto &counter = *static_cast<Counter *>(self);
-    ++counter.calls;
-    const bool sounding = counter.sounding.load();
-    int64_t next = counter.rendered.load();
+  Rendered render(float *stereo, int frames, int64_t, bool) override {
+    ++calls;
+    const bool now = sounding.load();
+    int64_t next = rendered.load();
     for (int i = 0; i < frames; ++i)
-      stereo[2 * i] = stereo[2 * i + 1] = sounding ? static_cast<float>(++next) : 0.0f;
-    counter.rendered.store(next);
-    return sounding;
+      stereo[2 * i] = stereo[2 * i + 1] = now ? static_cast<float>(++next) : 0.0f;
+    rendered.store(next);
+    Rendered result;
+    result.leading = now ? frames : 0;
+    return result;
   }
 };
 
@@ -69,8 +70,7 @@ protected:
       driver_ = driver;
     setenv("SDL_AUDIODRIVER", "disk", 1);
     setenv("SDL_DISKAUDIOFILE", diskFile_.c_str(), 1);
-    device_ = sdl ? openSdlDevice(kRate, Counter::render, &counter_)
-                  : openNullDevice(kRate, Counter::render, &counter_);
+    device_ = sdl ? openSdlDevice(kRate, counter_) : openNullDevice(kRate, counter_);
     ASSERT_TRUE(device_);
   }
   void TearDown() override {

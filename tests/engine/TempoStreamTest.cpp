@@ -50,7 +50,7 @@ protected:
   }
   std::vector<float> consume(int frames) {
     std::vector<float> out(2 * frames);
-    EXPECT_EQ(stream.consume(out.data(), frames), frames);
+    EXPECT_EQ(stream.consume(out.data(), frames).leading, frames);
     return out;
   }
 };

@@ -70,7 +70,7 @@ protected:
   void TearDown() override { BASS_Free(); }
 
   DWORD openGated(int64_t throwAt = -1) {
-    const DWORD source = Engine::instance().open(Engine::Kind::Stream, [this, throwAt](int) {
+    const DWORD source = Engine::instance().open(Engine::Kind::Stream, "gated", [this, throwAt](int) {
       return std::make_unique<GatedDecoder>(gate, throwAt);
     });
     EXPECT_TRUE(BASS_FX_TempoCreate(source, 0));
@@ -154,22 +154,24 @@ TEST_F(Threading, NoEndNotificationArrivesAfterTheFreeReturned) {
 
 // The no-sound device after its thread was held up: it goes on in time, not in a burst.
 TEST(NoSoundDevice, CatchesUpAfterAStallInsteadOfRenderingTheMissedPeriods) {
-  struct Pulls {
+  struct Pulls final : AudioFeed {
     std::mutex mutex;
     std::condition_variable changed;
     std::vector<std::chrono::steady_clock::time_point> at;
+
+    Rendered render(float *stereo, int frames, int64_t, bool) override {
+      std::fill(stereo, stereo + 2 * frames, 0.0f);
+      std::lock_guard<std::mutex> lock(mutex);
+      at.push_back(std::chrono::steady_clock::now());
+      if (at.size() == 3)
+        std::this_thread::sleep_for(150ms); // the stall
+      changed.notify_all();
+      Rendered sounded;
+      sounded.leading = frames;
+      return sounded;
+    }
   } pulls;
-  const auto pull = [](void *context, float *stereo, int frames) {
-    auto &p = *static_cast<Pulls *>(context);
-    std::fill(stereo, stereo + 2 * frames, 0.0f);
-    std::lock_guard<std::mutex> lock(p.mutex);
-    p.at.push_back(std::chrono::steady_clock::now());
-    if (p.at.size() == 3)
-      std::this_thread::sleep_for(150ms); // the stall
-    p.changed.notify_all();
-    return true;
-  };
-  auto device = openNullDevice(kRate, pull, &pulls);
+  auto device = openNullDevice(kRate, pulls);
   std::unique_lock<std::mutex> lock(pulls.mutex);
   ASSERT_TRUE(pulls.changed.wait_for(lock, 5s, [&] { return pulls.at.size() >= 8; }));
   // Without catching up, the 15 missed 10 ms periods would follow the stall back to back.
