@@ -71,6 +71,11 @@ void TfrmMain::FormCreate(const std::string &commandLineFile) {
   if (!BASS_Init(BASS_DEVICE_DEFAULT, 44100, 0, nullptr, nullptr)) {
     Error(QStringLiteral("Couldnt Initialize Digital Output"));
     TerminateRequested = true;
+  } else if (const char *problem = LYT_OutputProblem()) {
+    // The player works without sound, and the engine keeps looking for a sound server.
+    std::fprintf(stderr, "lystrel2: no sound output: %s\n", problem);
+    showMessageBox(this, tr("音声を出力できません。サウンドサーバーが現れると、すぐに音が出ます。\n\n%1").arg(QString::fromUtf8(problem)),
+                   tr("音声出力"), BoxIcon::Warning);
   }
   Playing = 0;
 

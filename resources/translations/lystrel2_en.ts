@@ -447,6 +447,18 @@
         <source>ヘルプのファイルはここにあります: %1</source>
         <translation>The help file is %1</translation>
     </message>
+    <message>
+        <source>音声を出力できません。サウンドサーバーが現れると、すぐに音が出ます。
+
+%1</source>
+        <translation>No sound output is available. Sound will start as soon as a sound server appears.
+
+%1</translation>
+    </message>
+    <message>
+        <source>音声出力</source>
+        <translation>Sound output</translation>
+    </message>
 </context>
 <context>
     <name>TfrmSetCounter</name>

@@ -189,26 +189,27 @@ TEST_F(Lifetime, TheLockFolderIsShortAndTheUsersOwn) {
 
 namespace {
 
-TEST_F(Lifetime, AfterAFatalStartUpErrorTheProgramEndsOnceItsBoxesAreClosed) {
+TEST_F(Lifetime, WithoutASoundOutputTheProgramSaysSoOnceAndRunsAfterTheBoxesAreClosed) {
   setenv("SDL_AUDIODRIVER", "no-such-driver", 1);
   ProgramUnderX program("[WaveFile]\nAudioFileName=" + scratchPath("gone/remembered.wav") + "\n", "");
   unsetenv("SDL_AUDIODRIVER");
   ASSERT_TRUE(program.started());
   xcb_window_t box = 0;
-  for (const char *which : {"no sound device", "the remembered file"}) {
+  for (const char *which : {"音声出力", "Error"}) {
     // The same new box at two looks: Qt may make a box's native window again as it shows it.
     xcb_window_t seen = 0, found = 0;
     ASSERT_TRUE(waitUntil([&] {
       seen = found;
-      found = program.window("Error");
+      found = program.window(which);
       return found && found != box && found == seen;
     })) << which;
     box = found;
-    EXPECT_TRUE(program.running()) << "the box of " << which << " stays until it is closed";
+    EXPECT_TRUE(program.running()) << "the box " << which << " stays until it is closed";
     EXPECT_EQ(program.mainWindow(), 0u);
     program.close(box);
   }
-  EXPECT_TRUE(program.ended(EXIT_FAILURE));
+  EXPECT_TRUE(waitUntil([&] { return program.mainWindow() != 0; })) << "the player starts without sound";
+  EXPECT_TRUE(program.running());
 }
 
 } // namespace

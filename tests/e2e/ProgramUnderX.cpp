@@ -100,8 +100,8 @@ ProgramUnderX::ProgramUnderX(const std::string &settings, const std::string &fil
   if (xcb_connection_has_error(x_))
     return;
   // Started once its main window is on the screen and it answers on the bus, which it does only when
-  // its start-up has finished; or an error box of its start is on the screen.
-  if (!waitUntil([this] { return (mainWindow() && player_.answers()) || findWindow("Error"); }))
+  // its start-up has finished; or a box of its start (an error, a warning) is on the screen.
+  if (!waitUntil([this] { return (mainWindow() && player_.answers()) || findWindow("Error") || findWindow("音声出力"); }))
     return;
   symbols_ = xcb_key_symbols_alloc(x_);
   // A held key does not repeat: each test says which presses it makes.

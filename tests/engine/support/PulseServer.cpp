@@ -7,6 +7,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
 #include <cstdio>
 #include <cstdlib>
@@ -36,6 +37,8 @@ std::string run(const std::string &command) {
     out.append(chunk.data(), got);
   return out;
 }
+
+constexpr size_t kChunkFrames = PulseServer::kRate / 200; // 5 ms
 
 } // namespace
 
@@ -69,9 +72,15 @@ void PulseServer::kill() {
   if (pid_ <= 0)
     return;
   ::kill(pid_, SIGKILL);
+  ::kill(pid_, SIGCONT);
   int status;
   waitpid(pid_, &status, 0);
   pid_ = -1;
+}
+
+void PulseServer::stall(bool stalled) {
+  if (pid_ > 0)
+    ::kill(pid_, stalled ? SIGSTOP : SIGCONT);
 }
 
 std::string PulseServer::pactl(const std::string &args) const {
@@ -103,16 +112,17 @@ void MonitorRecording::record(const std::string &server) {
   const pa_sample_spec spec{PA_SAMPLE_FLOAT32NE, PulseServer::kRate, 2};
   pa_buffer_attr attributes{};
   attributes.maxlength = static_cast<uint32_t>(-1);
-  attributes.fragsize = PulseServer::kRate / 200 * 2 * sizeof(float); // 5 ms
+  attributes.fragsize = kChunkFrames * 2 * sizeof(float);
   int error = 0;
   pa_simple *monitor = pa_simple_new(server.substr(5).c_str(), "lystrel2-tests", PA_STREAM_RECORD, "out.monitor",
                                      "monitor", &spec, nullptr, &attributes, &error);
   if (!monitor)
     return;
   open_ = true;
-  std::vector<float> chunk(2 * PulseServer::kRate / 200);
+  std::vector<float> chunk(2 * kChunkFrames);
   while (!stopping_ && pa_simple_read(monitor, chunk.data(), chunk.size() * sizeof(float), &error) >= 0) {
     std::lock_guard<std::mutex> lock(mutex_);
+    chunkArrivals_.push_back(std::chrono::steady_clock::now());
     for (size_t i = 0; i < chunk.size(); i += 2)
       left_.push_back(chunk[i]);
   }
@@ -122,6 +132,13 @@ void MonitorRecording::record(const std::string &server) {
 std::vector<float> MonitorRecording::left() const {
   std::lock_guard<std::mutex> lock(mutex_);
   return left_;
+}
+
+std::chrono::steady_clock::time_point MonitorRecording::arrivalOf(size_t frame) const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  const size_t chunk = std::min(frame / kChunkFrames, chunkArrivals_.size() - 1);
+  const auto before = std::chrono::duration<double>(static_cast<double>((chunk + 1) * kChunkFrames - frame) / PulseServer::kRate);
+  return chunkArrivals_[chunk] - std::chrono::duration_cast<std::chrono::steady_clock::duration>(before);
 }
 
 size_t MonitorRecording::frames() const {

@@ -5,6 +5,7 @@
 #include <sys/types.h>
 
 #include <atomic>
+#include <chrono>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -26,10 +27,13 @@ public:
   bool start();
   // Ends it at once, as a crash would.
   void kill();
+  // Stops it answering (SIGSTOP) or lets it go on.
+  void stall(bool stalled);
   // The address clients are given in PULSE_SERVER.
   std::string address() const { return "unix:" + folder_ + "/pulse/native"; }
   // What `pactl ARGS` prints about this server.
   std::string pactl(const std::string &args) const;
+  pid_t pid() const { return pid_; }
   // Whether a stream of ours is on the sink, and whether it is corked.
   bool hasStream() const;
   bool streamCorked() const;
@@ -52,6 +56,8 @@ public:
   bool recording() const { return open_.load() && frames() > 0; }
   std::vector<float> left() const;
   size_t frames() const;
+  // When frame `frame` reached the monitor, as near as its chunk's arrival tells.
+  std::chrono::steady_clock::time_point arrivalOf(size_t frame) const;
 
 private:
   void record(const std::string &server);
@@ -60,6 +66,7 @@ private:
   std::atomic<bool> stopping_{false};
   mutable std::mutex mutex_;
   std::vector<float> left_;
+  std::vector<std::chrono::steady_clock::time_point> chunkArrivals_;
   std::thread thread_;
 };
 
