@@ -128,14 +128,6 @@ void stopChild(pid_t pid) {
   waitpid(pid, nullptr, 0);
 }
 
-std::string bufferReported(const PulseServer &server) {
-  std::istringstream inputs(server.pactl("list sink-inputs"));
-  for (std::string line; std::getline(inputs, line);)
-    if (line.find("Buffer Latency") != std::string::npos)
-      return line.substr(line.find(':') + 2);
-  return "?";
-}
-
 class Player {
 public:
   explicit Player(const std::string &path) {
@@ -155,7 +147,7 @@ private:
 
 // Milliseconds from `asked` to the first frame of `step` at the monitor after frame `from`.
 double msUntilStep(const MonitorRecording &monitor, size_t from, int step, Clock::time_point asked) {
-  const std::optional<size_t> at = firstHeard(monitor, [step](int heard) { return heard == step; }, from, 5s);
+  const std::optional<size_t> at = firstHeard(monitor, [step](int heard) { return heard == step % kSteps; }, from, 5s);
   return at ? std::chrono::duration<double, std::milli>(monitor.arrivalOf(*at) - asked).count() : -1;
 }
 
@@ -175,7 +167,8 @@ void measureGaps(const PulseServer &server, const std::string &tone, int seconds
     player.stop();
     ours = gapsIn(monitor.left());
   }
-  std::printf("  buffer settled on: %s (after %d s under load)\n", bufferReported(server).c_str(), seconds);
+  std::printf("  buffer settled on: %.1f ms (after %d s under load)\n", 1000.0 * LYT_OutputBufferFrames() / kRate,
+              seconds);
   {
     MonitorRecording monitor(server);
     BusyLoops busy;

@@ -278,6 +278,10 @@ BOOL LYT_DeviceAsleep(void) {
   return guarded(gLastError, BOOL(FALSE), [] { return Engine::instance().deviceAsleep() ? TRUE : FALSE; });
 }
 
+DWORD LYT_OutputBufferFrames(void) {
+  return guarded(gLastError, DWORD(0), [] { return Engine::instance().deviceBufferFrames(); });
+}
+
 const char *LYT_OutputProblem(void) {
   thread_local std::string problem;
   problem = guarded(gLastError, std::string(), [] { return Engine::instance().outputProblem(); });

@@ -175,6 +175,8 @@ DWORD LYT_OutputGeneration(DWORD output);
 QWORD LYT_OutputStartNanoseconds(DWORD output, DWORD *generation);
 // Whether the device sleeps (after a while of silence) or waits for its lost output to come back.
 BOOL LYT_DeviceAsleep(void);
+// How many frames the device keeps queued at most; a sound server's grows when it ran dry.
+DWORD LYT_OutputBufferFrames(void);
 // Why BASS_Init with the default device found no output to play on, or NULL when it found one.
 // The engine then works all the same and keeps looking in the background: sound comes as soon as
 // a sound server appears. The text (English) is the caller's until its next call on this thread.

@@ -611,6 +611,11 @@ bool Engine::deviceAsleep() {
   return device_ && device_->asleep();
 }
 
+DWORD Engine::deviceBufferFrames() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return device_ ? static_cast<DWORD>(device_->periodFrames()) : 0;
+}
+
 std::string Engine::outputProblem() {
   std::lock_guard<std::mutex> lock(mutex_);
   return device_ ? outputProblem_ : std::string();

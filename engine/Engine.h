@@ -74,6 +74,7 @@ public:
   int64_t outputStartNanoseconds(DWORD output, uint32_t &generation);
   // Whether the device sleeps (after a while of silence) or waits for its output to come back.
   bool deviceAsleep();
+  DWORD deviceBufferFrames();
   // Why nothing can be heard for now (no sound server, no device), or empty.
   std::string outputProblem();
 

@@ -17,7 +17,7 @@ std::string levelSteps(const std::string &name, double seconds) {
   constexpr int rate = PulseServer::kRate;
   std::vector<float> samples(static_cast<size_t>(seconds * rate));
   for (size_t i = 0; i < samples.size(); ++i)
-    samples[i] = kLevelStep * static_cast<float>(1 + static_cast<int>(static_cast<double>(i) / (kStepSeconds * rate)));
+    samples[i] = kLevelStep * static_cast<float>(1 + static_cast<int>(static_cast<double>(i) / (kStepSeconds * rate)) % kSteps);
   return writeWav(name, samples, rate, 1);
 }
 

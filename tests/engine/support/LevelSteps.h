@@ -14,9 +14,11 @@ namespace lyt::test {
 
 constexpr double kStepSeconds = 0.25;
 
-// A mono WAV of `seconds` in which step k holds the level (k + 1) / 100.
+constexpr int kSteps = 90;
+
+// A mono WAV of `seconds` in which step k holds the level (k mod 90 + 1) / 100.
 std::string levelSteps(const std::string &name, double seconds);
-// The step a sample comes from, or -1 for silence.
+// The step (mod 90) a sample comes from, or -1 for silence.
 int stepOf(float sample);
 // Waits until the monitor has played a frame, after frame `from`, whose step is `wanted`; its index.
 std::optional<size_t> firstHeard(const MonitorRecording &monitor, const std::function<bool(int step)> &wanted,
