@@ -3,6 +3,7 @@
 
 #include "AudioProp.h"
 #include "GuardedApplication.h"
+#include "Player.h"
 #include "SetCounter.h"
 #include "SingleInstance.h"
 #include "U_Main.h"
@@ -45,9 +46,13 @@ Program::~Program() {
   frmSetCounter = nullptr;
 }
 
-// Answered at once and run next: a command may open a modal dialog.
+// Answered at once and posted to the player, or refused while a dialog or a box is open: the
+// command would run only once it closes, long after it was asked for.
 void Program::runSentCommands(SingleInstance &instance) {
   instance.onCommand([](int command) {
-    QMetaObject::invokeMethod(frmMain, [command] { frmMain->RunSentCommand(command); }, Qt::QueuedConnection);
+    if (!Player::takesSentCommands())
+      return false;
+    frmMain->ThePlayer->post(command, Player::Key::Sent);
+    return true;
   });
 }

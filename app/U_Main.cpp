@@ -1,6 +1,8 @@
 // TfrmMain: the designed layout of the main window, its menus, and the wiring of its handlers.
 #include "U_Main.h"
 
+#include "Player.h"
+
 #include "ClickLabel.h"
 #include "PedalMonitor.h"
 #include "SpeedButton.h"
@@ -66,6 +68,7 @@ TfrmMain::TfrmMain(QWidget *parent) : QMainWindow(parent) {
   setWindowIcon(QIcon::fromTheme(QStringLiteral("lystrel2"), QIcon(QStringLiteral(":/lystrel2.svg"))));
   setFont(pixelFont(12)); // the four menus fit the narrow window
   setObjectName(QStringLiteral("TfrmMain"));
+  ThePlayer = new Player(*this);
   ClientArea = new QWidget(this);
   ClientArea->setFixedSize(kClientWidth, kClientHeight);
   ClientArea->setFont(pixelFont(11));

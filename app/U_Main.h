@@ -28,6 +28,7 @@ class PedalMonitor;
 class TfrmSetCounter;
 class PortalShortcuts;
 class MprisService;
+class Player;
 
 // Set to -1 by the engine's end notification, read and cleared by the position timer.
 extern std::atomic<int32_t> EndReached;
@@ -73,6 +74,8 @@ public:
   uint32_t HookMessage = 0;
   std::unique_ptr<TSpectrum> Spectrum;
   std::unique_ptr<PedalMonitor> Pedals;
+  // The one way in for the commands of every door, and the announcements of what the sound did.
+  Player *ThePlayer = nullptr;
 
   // --- app: start-up and shutdown
   void FormCreate(const std::string &commandLineFile);
@@ -112,6 +115,9 @@ public:
   void B1Click();
   // Positions the source at a second of the recording, through the seconds-to-bytes conversion.
   void PositionSource(int64_t seconds);
+  // Positions the source at an exact place, the position bar on its second, as a drag of the bar
+  // would (within the A-B section while one is active).
+  void SeekExact(double seconds);
   // The same, in the engine's seconds form when the file is a module.
   void PositionSourceForm(int seconds);
   // Starts the repeat start sound; RepeatStartSoundEnded plays the section again once it is heard.

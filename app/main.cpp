@@ -20,12 +20,15 @@ namespace {
 // While the running instance starts it holds the lock but may not listen yet: a second start
 // waits for it, or becomes the instance when the first one has gone. `handedOff` tells whether a
 // second start's file reached the running instance.
-std::unique_ptr<SingleInstance> becomeInstanceOrHandOff(const std::string &file, bool &handedOff) {
+std::unique_ptr<SingleInstance> becomeInstanceOrHandOff(const std::string &file, bool &handedOff,
+                                                        std::string &unusableLock) {
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
   handedOff = false;
   for (;;) {
-    if (std::unique_ptr<SingleInstance> instance = SingleInstance::acquire())
+    if (std::unique_ptr<SingleInstance> instance = SingleInstance::acquire(unusableLock))
       return instance;
+    if (!unusableLock.empty())
+      return nullptr;
     handedOff = SingleInstance::handOff(file);
     if (handedOff || std::chrono::steady_clock::now() > deadline)
       return nullptr;
@@ -33,11 +36,36 @@ std::unique_ptr<SingleInstance> becomeInstanceOrHandOff(const std::string &file,
   }
 }
 
-void refuseFolder(const std::string &folder) {
-  const QString text = QCoreApplication::translate("main", "%1 は自分専用のフォルダではないため使えません.")
-                           .arg(QString::fromLocal8Bit(folder.c_str()));
+void refuse(const QString &text) {
   std::fprintf(stderr, "lystrel2: %s\n", text.toLocal8Bit().constData());
   showMessageBox(nullptr, text, QStringLiteral("Lystrel2"), BoxIcon::Error);
+}
+
+void refuseFolder(const std::string &folder) {
+  refuse(QCoreApplication::translate("main", "%1 は自分専用のフォルダではないため使えません.")
+             .arg(QString::fromLocal8Bit(folder.c_str())));
+}
+
+void refuseLock(const std::string &lock) {
+  refuse(QCoreApplication::translate("main", "起動中かどうかを確かめるロックファイルを開けません: %1")
+             .arg(QString::fromLocal8Bit(lock.c_str())));
+}
+
+int sendCommand(int command) {
+  switch (SingleInstance::sendCommand(command)) {
+  case SingleInstance::Answer::Taken:
+    return 0;
+  case SingleInstance::Answer::Busy:
+    std::fputs("lystrel2: the player is busy: a dialog or a message box is open; close it and try again.\n", stderr);
+    return 3;
+  case SingleInstance::Answer::Silent:
+    std::fputs("lystrel2: the running player did not answer within 2 seconds.\n", stderr);
+    return 1;
+  case SingleInstance::Answer::NoInstance:
+    break;
+  }
+  std::fputs("lystrel2: no running player answered; start it first.\n", stderr);
+  return 1;
 }
 
 // --help, --version and --command end here, without a window, with the exit code; -1 to go on.
@@ -50,10 +78,7 @@ int answerWithoutWindow(const CommandLine &line) {
     std::fputs(line.text.c_str(), stderr);
     return line.exitCode;
   case CommandLine::Action::Command:
-    if (SingleInstance::sendCommand(line.command))
-      return 0;
-    std::fputs("lystrel2: no running player answered; start it first.\n", stderr);
-    return 1;
+    return sendCommand(line.command);
   case CommandLine::Action::Start:
     break;
   }
@@ -79,7 +104,14 @@ int main(int argc, char **argv) {
     return EXIT_FAILURE;
   }
   bool handedOff = false;
-  std::unique_ptr<SingleInstance> instance = becomeInstanceOrHandOff(file, handedOff);
+  std::string unusableLock;
+  std::unique_ptr<SingleInstance> instance = becomeInstanceOrHandOff(file, handedOff, unusableLock);
+  if (!unusableLock.empty()) {
+    GuardedApplication app(argc, argv);
+    useLanguage(chosenLanguage());
+    refuseLock(unusableLock);
+    return EXIT_FAILURE;
+  }
   if (!instance) {
     if (!handedOff)
       std::fprintf(stderr, "lystrel2: the running instance did not answer.\n");

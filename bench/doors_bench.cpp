@@ -72,7 +72,8 @@ int main(int argc, char **argv) {
   lyt::test::writeSndfile(path, SF_FORMAT_WAV | SF_FORMAT_PCM_16, lyt::test::noise(120, 44100, 2, 0.2f), 44100, 2);
 
   FakePortal portal;
-  auto instance = SingleInstance::acquire();
+  std::string unusableLock;
+  auto instance = SingleInstance::acquire(unusableLock);
   auto program = std::make_unique<Program>(path);
   instance->listen([](const std::string &) {});
   Program::runSentCommands(*instance);

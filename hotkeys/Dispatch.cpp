@@ -1,11 +1,13 @@
-// The hook library's messages, matched against the key map and run as commands.
+// The hook library's messages and the pedals' switches, matched against the key map and posted
+// to the player as commands.
 #include "CommonTypes.h"
+#include "Player.h"
 #include "SpeedButton.h"
 #include "U_Main.h"
 
 // Every slot is looked at: several slots may hold the same combination, and all of them run.
 void TfrmMain::WndProc(uint32_t message, uintptr_t wParam, intptr_t lParam) {
-  if (HookMessage == 0 || message != HookMessage || !StartUpFinished())
+  if (HookMessage == 0 || message != HookMessage)
     return;
   DispatchKey(static_cast<int32_t>(wParam & 0xFFFF), static_cast<int32_t>((wParam >> 16) & 0xFFFF),
               (static_cast<uint32_t>(lParam) & 0x80000000u) != 0);
@@ -25,11 +27,7 @@ void TfrmMain::DispatchKey(int32_t key, int32_t modifiers, bool released) {
 }
 
 void TfrmMain::SlotKeyEvent(int slot, bool released) {
-  const int32_t command = KeyMap.slot(slot).Command;
-  if (!released)
-    RunCommand(command);
-  else if (command == 1 && Settings.NonLockMode)
-    PlayStopKeyReleased();
+  ThePlayer->post(KeyMap.slot(slot).Command, released ? Player::Key::Released : Player::Key::Pressed);
 }
 
 // No release follows a sent command, so play/stop toggles in the non-lock mode as well.

@@ -2,6 +2,7 @@
 #include "Mpris.h"
 
 #include "CommonTypes.h"
+#include "Player.h"
 #include "SpeedButton.h"
 #include "TrackBar.h"
 #include "U_Main.h"
@@ -44,8 +45,12 @@ public:
   QStringList SupportedMimeTypes() const { return {}; }
 
 public Q_SLOTS:
-  void Raise() { service_->window()->CopyDataReceived(std::string()); }
-  void Quit() { service_->window()->close(); }
+  void Raise() {
+    service_->post([w = service_->window()] { w->CopyDataReceived(std::string()); });
+  }
+  void Quit() {
+    service_->post([w = service_->window()] { w->close(); });
+  }
 
 private:
   MprisService *service_;
@@ -73,14 +78,11 @@ public:
   }
   QString PlaybackStatus() const { return property(QStringLiteral("PlaybackStatus")); }
   double Rate() const { return service_->properties().value(QStringLiteral("Rate")).toDouble(); }
-  void setRate(double rate) {
-    if (rate > 0) // 0 would mean a pause; the player has no such speed
-      w()->tbTempo->setPosition(static_cast<int>(std::lround(rate * 100)) - 100);
-  }
+  void setRate(double rate) { service_->setRate(rate); }
   double MinimumRate() const { return kMinimumRate; }
   double MaximumRate() const { return kMaximumRate; }
   double Volume() const { return service_->properties().value(QStringLiteral("Volume")).toDouble(); }
-  void setVolume(double volume) { w()->tbVolume->setPosition(static_cast<int>(std::lround(volume * 100))); }
+  void setVolume(double volume) { service_->setVolume(volume); }
   qlonglong Position() const { return service_->positionMicroseconds(); }
   QVariantMap Metadata() const { return service_->metadata(); }
   bool no() const { return false; }
@@ -94,15 +96,18 @@ public Q_SLOTS:
   void Pause() { service_->setPlaying(false); }
   void Stop() { service_->setPlaying(false); }
   void PlayPause() { service_->setPlaying(w()->Playing == 0); }
-  void Seek(qlonglong offset) { service_->seekToMicroseconds(service_->positionMicroseconds() + offset); }
+  void Seek(qlonglong offset) { service_->seekBy(offset); }
+  // A place outside the track is ignored.
   void SetPosition(const QDBusObjectPath &track, qlonglong position) {
-    if (track.path() == service_->metadata().value(QStringLiteral("mpris:trackid")).value<QDBusObjectPath>().path())
-      service_->seekToMicroseconds(position);
+    const bool thisTrack =
+        track.path() == service_->metadata().value(QStringLiteral("mpris:trackid")).value<QDBusObjectPath>().path();
+    if (thisTrack && position >= 0 && position <= service_->lengthMicroseconds())
+      service_->seekTo(position);
   }
   void OpenUri(const QString &uri) {
     const QUrl url(uri);
     if (url.isLocalFile())
-      w()->OpenMediaFile(QFile::encodeName(url.toLocalFile()).toStdString());
+      service_->post([w = w(), path = QFile::encodeName(url.toLocalFile()).toStdString()] { w->OpenMediaFile(path); });
   }
 
 Q_SIGNALS:
@@ -132,6 +137,9 @@ MprisService::MprisService(TfrmMain *window) : QObject(window), window_(window) 
     connect(slider, &QSlider::rangeChanged, this, &MprisService::scheduleAnnounce);
   }
   connect(window->SpdBtn_PlayStop, &QAbstractButton::toggled, this, &MprisService::scheduleAnnounce);
+  connect(window->ThePlayer, &Player::stateChanged, this, &MprisService::scheduleAnnounce);
+  connect(window->ThePlayer, &Player::recordingChanged, this, &MprisService::scheduleAnnounce);
+  connect(window->ThePlayer, &Player::jumped, this, &MprisService::Seeked);
   announced_ = properties();
 }
 
@@ -153,7 +161,7 @@ QVariantMap MprisService::metadata() const {
   const QString path = QFile::decodeName(QByteArray::fromStdString(Settings.AudioFileName));
   return {{QStringLiteral("mpris:trackid"),
            QVariant::fromValue(QDBusObjectPath(QStringLiteral("/org/lystrel2/track/%1").arg(trackNumber_)))},
-          {QStringLiteral("mpris:length"), static_cast<qlonglong>(std::llround(lengthSeconds(*window_) * kMicro))},
+          {QStringLiteral("mpris:length"), lengthMicroseconds()},
           {QStringLiteral("xesam:title"), window_->FileInformation->text()},
           {QStringLiteral("xesam:url"), QUrl::fromLocalFile(path).toString(QUrl::FullyEncoded)}};
 }
@@ -178,22 +186,52 @@ qlonglong MprisService::positionMicroseconds() const {
   return std::llround(BASS_ChannelBytes2Seconds(window_->Channel, BASS_ChannelGetPosition(window_->Channel)) * kMicro);
 }
 
-void MprisService::seekToMicroseconds(qlonglong position) {
-  if (window_->Channel == 0)
-    return;
-  const auto seconds = static_cast<int>(std::max<qlonglong>(position, 0) / static_cast<qlonglong>(kMicro));
-  window_->hsPosition->setPosition(seconds);
-  window_->SubclassWndProc(TrackBar::ThumbPosition, window_->hsPosition->Position());
-  Q_EMIT Seeked(static_cast<qlonglong>(window_->hsPosition->Position()) * static_cast<qlonglong>(kMicro));
+qlonglong MprisService::lengthMicroseconds() const {
+  return window_->Channel == 0 ? 0 : static_cast<qlonglong>(std::llround(lengthSeconds(*window_) * kMicro));
+}
+
+void MprisService::post(std::function<void()> request) {
+  window_->ThePlayer->post(std::move(request));
+}
+
+void MprisService::seekTo(qlonglong position) {
+  post([this, position] {
+    if (window_->Channel != 0)
+      window_->SeekExact(static_cast<double>(position) / kMicro);
+  });
+}
+
+// From where the sound is when the request runs, not when it was made.
+void MprisService::seekBy(qlonglong offset) {
+  post([this, offset] {
+    if (window_->Channel != 0)
+      window_->SeekExact(static_cast<double>(positionMicroseconds() + offset) / kMicro);
+  });
+}
+
+void MprisService::setPlaying(bool playing) {
+  post([this, playing] { applyPlaying(playing); });
 }
 
 // Like the play/stop button, which is disabled while no file is open.
-void MprisService::setPlaying(bool playing) {
+void MprisService::applyPlaying(bool playing) {
   if ((window_->Playing == 1) == playing || (playing && window_->Channel == 0))
     return;
   window_->SpdBtn_PlayStop->setDown(playing);
   window_->SpdBtn_PlayStopClick();
   scheduleAnnounce();
+}
+
+// A rate of 0 pauses; a negative one (backwards) is not offered.
+void MprisService::setRate(double rate) {
+  if (rate == 0)
+    setPlaying(false);
+  else if (rate > 0)
+    post([this, rate] { window_->tbTempo->setPosition(static_cast<int>(std::lround(rate * 100)) - 100); });
+}
+
+void MprisService::setVolume(double volume) {
+  post([this, volume] { window_->tbVolume->setPosition(static_cast<int>(std::lround(volume * 100))); });
 }
 
 void MprisService::scheduleAnnounce() {

@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <poll.h>
 #include <sys/file.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
@@ -18,6 +19,8 @@
 namespace {
 
 constexpr char kDone = 'K';
+constexpr char kBusy = 'B';
+constexpr char kNoReply = 0;
 
 constexpr char kSocketName[] = "/instance.sock";
 
@@ -78,12 +81,19 @@ std::string SingleInstance::refusedFolder() {
   return socketPathFits(dir) && ownPrivateFolder(dir) ? std::string() : dir;
 }
 
-std::unique_ptr<SingleInstance> SingleInstance::acquire() {
+std::unique_ptr<SingleInstance> SingleInstance::acquire(std::string &unusable) {
+  unusable.clear();
   const std::string dir = folder();
   if (dir.empty())
     return std::unique_ptr<SingleInstance>(new SingleInstance(-1)); // no safe place: run alone
-  const int fd = ::open((dir + "/instance.lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
-  if (fd >= 0 && flock(fd, LOCK_EX | LOCK_NB) != 0) {
+  const std::string lock = dir + "/instance.lock";
+  const int fd = ::open(lock.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+  if (fd < 0) {
+    // Without the lock two windows would overwrite each other's settings.
+    unusable = lock + ": " + std::strerror(errno);
+    return nullptr;
+  }
+  if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
     ::close(fd);
     return nullptr;
   }
@@ -92,32 +102,59 @@ std::unique_ptr<SingleInstance> SingleInstance::acquire() {
 
 // A path never holds a NUL byte, so a message that starts with one is a command: NUL, then its id.
 bool SingleInstance::handOff(const std::string &path) {
-  return send(path);
+  return send(path, -1) == kDone;
 }
 
-bool SingleInstance::sendCommand(int command) {
-  return send(std::string{'\0', static_cast<char>(command)});
+SingleInstance::Answer SingleInstance::sendCommand(int command) {
+  switch (send(std::string{'\0', static_cast<char>(command)}, kCommandWaitMs)) {
+  case kDone:
+    return Answer::Taken;
+  case kBusy:
+    return Answer::Busy;
+  case kNoReply:
+    return Answer::NoInstance;
+  default:
+    return Answer::Silent;
+  }
 }
 
-bool SingleInstance::send(const std::string &path) {
+namespace {
+
+// The running instance's one-byte reply; waitMs < 0 waits as long as it takes. -1 when it
+// connected but gave no reply in time.
+char readReply(int fd, int waitMs) {
+  pollfd ready{fd, POLLIN, 0};
+  int polled;
+  while ((polled = ::poll(&ready, 1, waitMs)) < 0 && errno == EINTR) {
+  }
+  char reply = kNoReply;
+  if (polled <= 0 || ::read(fd, &reply, 1) != 1)
+    return -1;
+  return reply;
+}
+
+} // namespace
+
+// The reply, kNoReply when no instance listens, -1 when one took the request but did not answer.
+char SingleInstance::send(const std::string &path, int waitMs) {
   const std::string address = socketPath();
   sockaddr_un peer{};
   peer.sun_family = AF_UNIX;
   if (address.size() >= sizeof peer.sun_path)
-    return false;
+    return kNoReply;
   std::memcpy(peer.sun_path, address.c_str(), address.size() + 1);
   const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
   if (fd < 0)
-    return false;
-  bool handled = false;
+    return kNoReply;
+  char reply = kNoReply;
   if (::connect(fd, reinterpret_cast<sockaddr *>(&peer), sizeof peer) == 0) {
     const uint32_t length = static_cast<uint32_t>(path.size());
-    char reply = 0;
-    handled = writeAll(fd, reinterpret_cast<const char *>(&length), sizeof length) &&
-              writeAll(fd, path.data(), path.size()) && ::read(fd, &reply, 1) == 1 && reply == kDone;
+    const bool sent = writeAll(fd, reinterpret_cast<const char *>(&length), sizeof length) &&
+                      writeAll(fd, path.data(), path.size());
+    reply = sent ? readReply(fd, waitMs) : char(-1);
   }
   ::close(fd);
-  return handled;
+  return reply;
 }
 
 SingleInstance::~SingleInstance() {
@@ -180,8 +217,19 @@ void SingleInstance::readRequest(QLocalSocket *socket) {
   socket->read(4);
   const QByteArray path = socket->read(length);
   socket->setProperty("taken", true);
+  if (ready_ && path.size() == 2 && path[0] == '\0') {
+    answerCommand(socket, static_cast<unsigned char>(path[1]), handling_);
+    return;
+  }
   pending_.push_back({socket, std::string(path.constData(), static_cast<size_t>(path.size()))});
   handlePending();
+}
+
+void SingleInstance::answerCommand(QLocalSocket *socket, int command, bool busy) {
+  const bool taken = !busy && handleCommand_ && handleCommand_(command);
+  socket->write(taken ? &kDone : &kBusy, 1);
+  socket->flush();
+  socket->disconnectFromServer();
 }
 
 // In order of arrival; a hand-off that comes while one is being handled (behind its error box)
@@ -194,11 +242,12 @@ void SingleInstance::handlePending() {
     const Request request = pending_.front();
     pending_.pop_front();
     if (request.path.size() == 2 && request.path[0] == '\0') {
-      if (handleCommand_)
-        handleCommand_(static_cast<unsigned char>(request.path[1]));
-    } else if (handle_) {
-      handle_(request.path);
+      if (request.socket)
+        answerCommand(request.socket, static_cast<unsigned char>(request.path[1]), false);
+      continue;
     }
+    if (handle_)
+      handle_(request.path);
     if (request.socket) {
       request.socket->write(&kDone, 1);
       request.socket->flush();

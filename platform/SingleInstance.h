@@ -20,21 +20,27 @@ class QLocalSocket;
 class SingleInstance : public QObject {
   Q_OBJECT
 public:
-  // The first instance: the lock, or null when another instance holds it.
-  static std::unique_ptr<SingleInstance> acquire();
+  // The first instance: the lock, or null when another instance holds it, or when the lock file
+  // cannot be opened, which `unusable` then names with the reason.
+  static std::unique_ptr<SingleInstance> acquire(std::string &unusable);
   // A second instance: hands `path` (empty: only show the window) to the running one and waits
   // until it has been handled. False when no running instance answered.
   static bool handOff(const std::string &path);
-  // Asks the running instance to run a command (1-22). False when no running instance answered.
-  static bool sendCommand(int command);
+  // Asks the running instance to run a command (1-22); the answer comes at once, or within
+  // kCommandWaitMs, or is taken for none.
+  enum class Answer { Taken, Busy, Silent, NoInstance };
+  static constexpr int kCommandWaitMs = 2000;
+  static Answer sendCommand(int command);
 
   ~SingleInstance() override;
   // Starts taking hand-offs; `handle` runs on this thread for each, in the order they came, once
   // setReady() has been called. Until then they wait, and so do their second instances.
   void listen(std::function<void(const std::string &path)> handle);
-  // `handle` runs on this thread for each command that a second start sends; it is answered once
-  // `handle` returns.
-  void onCommand(std::function<void(int command)> handle) { handleCommand_ = std::move(handle); }
+  // `handle` runs on this thread for each command that a second start sends, and says whether it
+  // took it; it is answered at once. A command that comes while a hand-off is being handled (its
+  // box open) is answered as busy without asking. Before setReady() commands wait with the
+  // hand-offs.
+  void onCommand(std::function<bool(int command)> handle) { handleCommand_ = std::move(handle); }
   void setReady();
 
   // The folder of the lock and the socket; empty when there is none that is safe to use.
@@ -45,7 +51,8 @@ public:
 private:
   explicit SingleInstance(int lockFd) : lockFd_(lockFd) {}
   void answer();
-  static bool send(const std::string &message);
+  static char send(const std::string &message, int waitMs);
+  void answerCommand(QLocalSocket *socket, int command, bool busy);
   void readRequest(QLocalSocket *socket);
   void handlePending();
 
@@ -56,7 +63,7 @@ private:
   int lockFd_;
   QLocalServer *server_ = nullptr;
   std::function<void(const std::string &)> handle_;
-  std::function<void(int)> handleCommand_;
+  std::function<bool(int)> handleCommand_;
   std::deque<Request> pending_;
   bool ready_ = false;
   bool handling_ = false;

@@ -3,6 +3,7 @@
 
 #include "CommonTypes.h"
 #include "MessageBox.h"
+#include "Player.h"
 #include "SpeedButton.h"
 #include "TrackBar.h"
 #include "U_Main.h"
@@ -131,13 +132,16 @@ void TfrmMain::OpenMediaFile(const std::string &path) {
   Channel = LYT_OpenFile(path.c_str(), BASS_STREAM_DECODE, kModuleFlags, &tries);
   IsMusic = tries == 3;
   if (!Channel) {
+    ThePlayer->announceRecording();
     Error(tr("ファイル名＝") + QFile::decodeName(QByteArray::fromStdString(path)));
     return;
   }
   if (!BASS_FX_TempoCreate(Channel, 0)) {
-    Error(QStringLiteral("Couldn't create a resampled stream!"));
     BASS_StreamFree(Channel);
     BASS_MusicFree(Channel);
+    Channel = 0;
+    ThePlayer->announceRecording();
+    Error(QStringLiteral("Couldn't create a resampled stream!"));
     return;
   }
   SetDSP_EQ(0, LYT_EQ_BANDWIDTH_OCTAVES, 0, LYT_EQ_CENTRES_HZ[0], LYT_EQ_CENTRES_HZ[1], LYT_EQ_CENTRES_HZ[2],
@@ -152,12 +156,14 @@ void TfrmMain::OpenMediaFile(const std::string &path) {
     perFile->setEnabled(true);
   BASS_ChannelSetAttributes(OutputChannel(), -1, tbVolume->Position(), -101);
   FileLoaded = true;
+  ThePlayer->announceRecording();
 }
 
 void TfrmMain::RestorePlaybackPosition() {
   KeepRememberedPosition = !FileLoaded;
   hsPosition->setPosition(static_cast<int>(Settings.Position));
   BASS_ChannelSetPosition(Channel, BASS_ChannelSeconds2Bytes(Channel, static_cast<float>(Settings.Position)));
+  ThePlayer->announceJump();
   UpdatePositionLabel(static_cast<int32_t>(Settings.Position));
   tbTempo->setPosition(Settings.Tempo);
   tbPitch->setPosition(Settings.Pitch);

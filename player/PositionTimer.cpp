@@ -1,6 +1,7 @@
 // The once-a-second position timer, the end of the file, and the A-B section repeat.
 #include "CommonTypes.h"
 #include "MessageBox.h"
+#include "Player.h"
 #include "SpeedButton.h"
 #include "TrackBar.h"
 #include "U_Main.h"
@@ -91,6 +92,7 @@ void TfrmMain::StopAtEndOfFile() {
   hsPosition->setPosition(hsPosition->Position() - 10);
   PositionSource(hsPosition->Position());
   Playing = 0;
+  ThePlayer->announceState();
   SpdBtn_PlayStop->setDown(false);
   UpdatePositionLabel(hsPosition->Position());
   ClearSpectrum();

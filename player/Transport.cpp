@@ -1,5 +1,6 @@
 // Play, stop with the automatic rewind, reset, and the position bar's user actions as seeks.
 #include "CommonTypes.h"
+#include "Player.h"
 #include "TrackBar.h"
 #include "U_Main.h"
 
@@ -17,14 +18,34 @@ void TfrmMain::PositionSource(int64_t seconds) {
   const QWORD bytes = BASS_ChannelSeconds2Bytes(Channel, static_cast<float>(seconds));
   const QWORD length = IsMusic ? BASS_MusicGetLength(Channel, TRUE) : BASS_StreamGetLength(Channel);
   BASS_ChannelSetPosition(Channel, length != QWORD(-1) ? std::min(bytes, length) : bytes);
+  ThePlayer->announceJump();
+}
+
+void TfrmMain::SeekExact(double seconds) {
+  const QWORD length = IsMusic ? BASS_MusicGetLength(Channel, TRUE) : BASS_StreamGetLength(Channel);
+  const double last = BASS_ChannelBytes2Seconds(Channel, length);
+  seconds = std::clamp(seconds, 0.0, std::max(last, 0.0));
+  const int whole = static_cast<int>(seconds);
+  hsPosition->setPosition(whole);
+  if (hsPosition->Position() != whole)
+    seconds = hsPosition->Position(); // kept inside the A-B section, or the bar's range
+  if (Playing == 1)
+    BASS_ChannelStop(Channel);
+  BASS_ChannelSetPosition(Channel, std::min(BASS_ChannelSeconds2Bytes(Channel, static_cast<float>(seconds)), length));
+  ThePlayer->announceJump();
+  if (Playing == 1)
+    BASS_StreamPlay(OutputChannel(), FALSE, 0);
+  UpdatePositionLabel(hsPosition->Position());
 }
 
 // A module's seconds form: high 16 bits of the low word all ones, sign-extended.
 void TfrmMain::PositionSourceForm(int seconds) {
   if (IsMusic)
+  {
     BASS_ChannelSetPosition(Channel, static_cast<QWORD>(static_cast<int64_t>(static_cast<int32_t>(
                                          0xFFFF0000u | static_cast<uint32_t>(seconds & 0xFFFF)))));
-  else
+    ThePlayer->announceJump();
+  } else
     PositionSource(seconds);
 }
 
@@ -34,6 +55,7 @@ void TfrmMain::SpdBtn_PlayStopClick() {
     Timer_RenderTimer->start();
     BASS_StreamPlay(OutputChannel(), FALSE, BASS_SAMPLE_LOOP);
     Playing = 1;
+    ThePlayer->announceState();
   } else if (Playing == 1) {
     Timer_Pos->stop();
     Timer_RenderTimer->stop();
@@ -47,6 +69,7 @@ void TfrmMain::SpdBtn_PlayStopClick() {
     UpdatePositionLabel(hsPosition->Position());
     Playing = 0;
     ClearSpectrum();
+    ThePlayer->announceState();
   }
 }
 

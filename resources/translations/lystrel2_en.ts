@@ -473,5 +473,9 @@
         <source>%1 は自分専用のフォルダではないため使えません.</source>
         <translation>%1 is not a folder of your own, so it cannot be used.</translation>
     </message>
+    <message>
+        <source>起動中かどうかを確かめるロックファイルを開けません: %1</source>
+        <translation>The lock file that tells whether the player is already running cannot be opened: %1</translation>
+    </message>
 </context>
 </TS>

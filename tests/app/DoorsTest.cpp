@@ -106,6 +106,7 @@ TEST_F(Portal, ARefusalIsShownAndTheWindowKeepsWorking) {
   EXPECT_TRUE(line().contains(QStringLiteral("拒否"))) << line().toStdString();
   EXPECT_TRUE(frmAudioProp->TabSheet6->LabelDesktopShortcut->isVisibleTo(frmAudioProp->TabSheet6));
   window->SlotKeyEvent(15, false);
+  runPosted();
   EXPECT_EQ(window->tbVolume->Position(), 60) << "the hook's keys still act";
   window->SpdBtn_PlayStop->click();
   EXPECT_EQ(window->Playing, 1) << "and so do the buttons";
@@ -192,30 +193,38 @@ TEST_F(Mpris, PlayPauseGoesThroughThePlayButtonWithItsRewind) {
   EXPECT_EQ(get(QStringLiteral("CanSeek")), true);
 
   player(QStringLiteral("SetPosition"), {QVariant::fromValue(track), static_cast<qlonglong>(30'000'000)});
+  runPosted();
   EXPECT_EQ(window->hsPosition->Position(), 30);
   EXPECT_NEAR(get(QStringLiteral("Position")).toLongLong() / 1e6, 30.0, 0.01);
   player(QStringLiteral("Seek"), {static_cast<qlonglong>(5'000'000)});
+  runPosted();
   EXPECT_EQ(window->hsPosition->Position(), 35);
 
   player(QStringLiteral("PlayPause"));
+  runPosted();
   EXPECT_EQ(window->Playing, 1);
   EXPECT_TRUE(window->SpdBtn_PlayStop->Down());
   EXPECT_TRUE(announced(QStringLiteral("PlaybackStatus"), QStringLiteral("Playing")));
   player(QStringLiteral("PlayPause"));
+  runPosted();
   EXPECT_EQ(window->Playing, 0);
   EXPECT_EQ(window->hsPosition->Position(), 32) << "a stop rewinds by RevSec";
   EXPECT_TRUE(announced(QStringLiteral("PlaybackStatus"), QStringLiteral("Paused")));
   player(QStringLiteral("Stop"));
+  runPosted();
   EXPECT_EQ(window->hsPosition->Position(), 32) << "stopping when stopped changes nothing";
 }
 
 TEST_F(Mpris, RateAndVolumeAreTheSliders) {
   set(QStringLiteral("Rate"), 2.0);
+  runPosted();
   EXPECT_EQ(window->tbTempo->Position(), 100);
   EXPECT_TRUE(announced(QStringLiteral("Rate"), 2.0));
   set(QStringLiteral("Rate"), 9.0);
+  runPosted();
   EXPECT_EQ(get(QStringLiteral("Rate")), 4.0) << "held at the slider's bound";
   set(QStringLiteral("Volume"), 0.3);
+  runPosted();
   EXPECT_EQ(window->tbVolume->Position(), 30);
   EXPECT_TRUE(announced(QStringLiteral("Volume"), 0.3));
   window->tbVolume->setPosition(80);

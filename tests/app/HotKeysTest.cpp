@@ -27,9 +27,11 @@ protected:
   void bind(int slot, int32_t modifiers, int32_t key, int32_t command) { KeyMap.slot(slot) = {modifiers, key, command}; }
   void press(int32_t key, int32_t modifiers = 0) {
     window->WndProc(window->HookMessage, static_cast<uint32_t>(key | modifiers << 16), 0);
+    runPosted();
   }
   void release(int32_t key, int32_t modifiers = 0) {
     window->WndProc(window->HookMessage, static_cast<uint32_t>(key | modifiers << 16), static_cast<int32_t>(0x80000000u));
+    runPosted();
   }
   void at(int seconds) {
     window->PositionSource(seconds);

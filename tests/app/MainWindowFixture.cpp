@@ -3,9 +3,12 @@
 
 #include "AudioProp.h"
 #include "CommonTypes.h"
+#include "Player.h"
 #include "SetCounter.h"
 #include "about.h"
 #include "support/AudioFiles.h"
+
+#include <QCoreApplication>
 
 #include <cstdio>
 #include <fstream>
@@ -59,4 +62,8 @@ std::string MainWindowTest::settingsText() const {
   std::stringstream text;
   text << in.rdbuf();
   return text.str();
+}
+
+void MainWindowTest::runPosted() const {
+  QCoreApplication::sendPostedEvents(window->ThePlayer);
 }

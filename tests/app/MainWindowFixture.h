@@ -20,6 +20,8 @@ protected:
   // Shuts the window down as the program does (the settings are saved) and releases it.
   void close();
   std::string settingsText() const;
+  // Runs what the doors posted to the player, as the event loop would run it next.
+  void runPosted() const;
 
   TfrmMain *window = nullptr;
   std::vector<ShownBox> boxes;

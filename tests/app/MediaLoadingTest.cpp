@@ -198,10 +198,12 @@ TEST_F(MainWindowTest, HotKeysWaitUntilTheWindowAndItsDialogsAreUp) {
   const int band = window->tbEQBand0->Position();
   for (uint32_t key : {0x73u, 0x74u})
     window->WndProc(window->HookMessage, key, 0); // the counter dialog does not exist yet
+  runPosted();
   EXPECT_EQ(window->tbEQBand0->Position(), band);
   window->EnterCounter();
   window->FinishStartUp();
   window->WndProc(window->HookMessage, 0x74, 0);
+  runPosted();
   EXPECT_NE(window->tbEQBand0->Position(), band) << "hot keys act once started";
 }
 
