@@ -55,14 +55,14 @@ KeyBindingTab::KeyBindingTab(QWidget *parent) : QWidget(parent) {
   ListBoxFunc->setFont(listFont);
   ListBoxFunc->setStyleSheet(QStringLiteral("QListWidget::item { height: 12px; padding: 0px; }"));
   // One short line between the list and the non-lock check box; the details in its tool tip.
-  PedalAccessNote = place(new QLabel(this), 11, 130, 345, 18);
-  QFont noteFont = PedalAccessNote->font();
+  PedalNote = place(new QLabel(this), 11, 130, 345, 18);
+  QFont noteFont = PedalNote->font();
   noteFont.setPixelSize(10);
-  PedalAccessNote->setFont(noteFont);
-  PedalAccessNote->setStyleSheet(QStringLiteral("color: #b00000"));
-  PedalAccessNote->hide();
+  PedalNote->setFont(noteFont);
+  PedalNote->setStyleSheet(QStringLiteral("color: #b00000"));
+  PedalNote->hide();
   if (PedalMonitor *pedals = PedalMonitor::running())
-    connect(pedals, &PedalMonitor::pedalsChanged, this, &KeyBindingTab::ShowPedalAccess);
+    connect(pedals, &PedalMonitor::pedalsChanged, this, &KeyBindingTab::ShowPedalProblems);
   // Under the slot's own keys: what the desktop made of them (shown only with the shortcut portal).
   LabelDesktopShortcut = place(new QLabel(this), 131, 119, 225, 11);
   LabelDesktopShortcut->setFont(noteFont);
@@ -89,19 +89,22 @@ int KeyBindingTab::selectedIndex() const {
 void KeyBindingTab::showEvent(QShowEvent *event) {
   QWidget::showEvent(event);
   ShowCurrentBinding(selectedIndex());
-  ShowPedalAccess();
+  ShowPedalProblems();
 }
 
-// A pedal that is plugged in but cannot be read: what to do about it.
-void KeyBindingTab::ShowPedalAccess() {
+// What keeps a plugged-in pedal from being used: the first thing on the line, all of them and
+// what to do about them in its tool tip.
+void KeyBindingTab::ShowPedalProblems() {
   PedalMonitor *pedals = PedalMonitor::running();
-  const QStringList unreadable = pedals ? pedals->unreadablePedals() : QStringList();
-  PedalAccessNote->setVisible(!unreadable.isEmpty());
-  PedalAccessNote->setText(tr("フットペダルを開けません。udev 規則を入れて挿し直して下さい"));
-  PedalAccessNote->setToolTip(tr("%1 を読む権限がありません。パッケージの "
-                                 "/usr/lib/udev/rules.d/70-lystrel2-pedals.rules を入れてペダルを挿し直すか、"
-                                 "input グループに入って下さい。")
-                                  .arg(unreadable.join(QStringLiteral(", "))));
+  const QList<PedalProblem> problems = pedals ? pedals->problems() : QList<PedalProblem>();
+  PedalNote->setVisible(!problems.isEmpty());
+  if (problems.isEmpty())
+    return;
+  PedalNote->setText(problems.first().summary());
+  QStringList details;
+  for (const PedalProblem &problem : problems)
+    details << problem.details();
+  PedalNote->setToolTip(details.join(QLatin1Char('\n')));
 }
 
 // Key presses in the field are captured and never typed; Tab and Enter keep their dialog meaning.

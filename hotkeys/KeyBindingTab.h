@@ -22,8 +22,8 @@ public:
   QLineEdit *EditKeyDef;
   QLabel *StaticTextCurrentKeyDef;
   QPushButton *BtnKeySet, *BtnRelise;
-  // Shown while a foot pedal is plugged in that cannot be opened.
-  QLabel *PedalAccessNote;
+  // Shown while a plugged-in foot pedal, or some of its switches, cannot be used.
+  QLabel *PedalNote;
 
   TKeyMap EditKeyMap;
   int32_t CapturedModifiers = 0;
@@ -37,7 +37,7 @@ public:
   void ListBoxFuncClick();
   void BtnKeySetClick();
   void BtnReliseClick();
-  void ShowPedalAccess();
+  void ShowPedalProblems();
 
   // One line about the desktop's shortcut service: the trigger it assigned to the selected
   // command's slot, or why it serves none. Hidden where the keyboard hook alone serves.

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <fstream>
+#include <iterator>
 #include <sstream>
 
 namespace {
@@ -29,8 +30,8 @@ uint16_t hexAttribute(const std::filesystem::path &file) {
   }
 }
 
-bool hasButtons(const std::vector<uint16_t> &keys) {
-  return std::any_of(keys.begin(), keys.end(), [](uint16_t k) { return k >= BTN_MISC && k < KEY_OK; });
+bool isButton(uint16_t code) {
+  return (code >= BTN_MISC && code < KEY_OK) || code >= BTN_TRIGGER_HAPPY;
 }
 
 bool hasLetters(const std::vector<uint16_t> &keys) {
@@ -61,6 +62,12 @@ std::vector<uint16_t> keyCodesOfBitmap(const std::string &bitmap) {
   return codes;
 }
 
+std::vector<uint16_t> buttonsAmong(const std::vector<uint16_t> &keys) {
+  std::vector<uint16_t> buttons;
+  std::copy_if(keys.begin(), keys.end(), std::back_inserter(buttons), isButton);
+  return buttons;
+}
+
 bool isKnownPedal(uint16_t vendor, uint16_t product, const std::string &name, const std::vector<uint16_t> &keys) {
   if (keys.empty())
     return false;
@@ -68,14 +75,14 @@ bool isKnownPedal(uint16_t vendor, uint16_t product, const std::string &name, co
     return true;
   const bool named = std::any_of(std::begin(kPedalNames), std::end(kPedalNames),
                                  [&](const char *n) { return name.find(n) != std::string::npos; });
-  return named && hasButtons(keys) && !hasLetters(keys);
+  return named && !buttonsAmong(keys).empty() && !hasLetters(keys);
 }
 
 std::optional<PedalIdentity> identifyPedal(const std::filesystem::path &sysfsRoot, const std::string &node) {
   const std::filesystem::path device = sysfsRoot / "class" / "input" / node / "device";
-  PedalIdentity pedal{firstLine(device / "name"), keyCodesOfBitmap(firstLine(device / "capabilities" / "key"))};
-  if (!isKnownPedal(hexAttribute(device / "id" / "vendor"), hexAttribute(device / "id" / "product"), pedal.name,
-                    pedal.buttons))
+  const std::string name = firstLine(device / "name");
+  const std::vector<uint16_t> keys = keyCodesOfBitmap(firstLine(device / "capabilities" / "key"));
+  if (!isKnownPedal(hexAttribute(device / "id" / "vendor"), hexAttribute(device / "id" / "product"), name, keys))
     return std::nullopt;
-  return pedal;
+  return PedalIdentity{name, buttonsAmong(keys)};
 }

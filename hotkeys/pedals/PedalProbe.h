@@ -9,7 +9,7 @@
 
 struct PedalIdentity {
   std::string name;
-  std::vector<uint16_t> buttons; // the key codes the device reports, ascending
+  std::vector<uint16_t> buttons; // the buttons among the key codes the device reports, ascending
 };
 
 // The pedal behind the device file `node` (such as "event5"), read under sysfsRoot ("/sys");
@@ -23,3 +23,6 @@ bool isKnownPedal(uint16_t vendor, uint16_t product, const std::string &name, co
 // The key codes set in a sysfs capability bitmap ("capabilities/key"): words of the machine's
 // long, the highest first.
 std::vector<uint16_t> keyCodesOfBitmap(const std::string &bitmap);
+
+// The button codes among key codes (BTN_MISC up to KEY_OK, and BTN_TRIGGER_HAPPY on), in their order.
+std::vector<uint16_t> buttonsAmong(const std::vector<uint16_t> &keys);

@@ -1,15 +1,9 @@
 #include "PedalStream.h"
 
-#include <linux/input.h>
-#include <unistd.h>
+#include <libevdev/libevdev.h>
 
 #include <algorithm>
 #include <cerrno>
-#include <cstring>
-
-namespace {
-constexpr size_t kMaxSwitches = 4;
-}
 
 PedalStream::PedalStream(std::vector<uint16_t> buttonCodes) : codes_(std::move(buttonCodes)) {
   if (codes_.size() > kMaxSwitches)
@@ -17,41 +11,39 @@ PedalStream::PedalStream(std::vector<uint16_t> buttonCodes) : codes_(std::move(b
   held_.assign(codes_.size(), false);
 }
 
-bool PedalStream::readFrom(int fd, const Report &report) {
-  unsigned char buffer[64 * sizeof(input_event)];
+int PedalStream::readFrom(libevdev *device, const Report &report) {
+  unsigned int mode = LIBEVDEV_READ_FLAG_NORMAL;
   while (true) {
-    const size_t kept = partial_.size();
-    if (kept > 0)
-      std::memcpy(buffer, partial_.data(), kept);
-    const ssize_t got = ::read(fd, buffer + kept, sizeof buffer - kept);
-    if (got < 0 && errno == EINTR)
+    input_event event{};
+    const int result = libevdev_next_event(device, mode, &event);
+    if (result == -EAGAIN && mode == LIBEVDEV_READ_FLAG_SYNC) {
+      mode = LIBEVDEV_READ_FLAG_NORMAL; // caught up with the device
       continue;
-    if (got < 0 && errno == EAGAIN)
-      return true;
-    if (got <= 0) { // end of the stream, or ENODEV: unplugged
-      releaseAll(report);
-      return false;
     }
-    const size_t total = kept + static_cast<size_t>(got);
-    size_t at = 0;
-    for (; at + sizeof(input_event) <= total; at += sizeof(input_event)) {
-      input_event event;
-      std::memcpy(&event, buffer + at, sizeof event);
-      take(event.type, event.code, event.value, report);
+    if (result == -EAGAIN)
+      return 0;
+    if (result == -EINTR)
+      continue;
+    if (result < 0)
+      return result;
+    if (result == LIBEVDEV_READ_STATUS_SYNC && mode == LIBEVDEV_READ_FLAG_NORMAL) {
+      // SYN_DROPPED: events were lost. libevdev now tells what changed meanwhile.
+      mode = LIBEVDEV_READ_FLAG_SYNC;
+      continue;
     }
-    partial_.assign(buffer + at, buffer + total);
+    take(event, report);
   }
 }
 
-void PedalStream::take(uint16_t type, uint16_t code, int32_t value, const Report &report) {
-  if (type != EV_KEY)
+void PedalStream::take(const input_event &event, const Report &report) {
+  if (event.type != EV_KEY)
     return;
-  const auto found = std::find(codes_.begin(), codes_.end(), code);
+  const auto found = std::find(codes_.begin(), codes_.end(), event.code);
   if (found == codes_.end())
     return;
   const auto index = static_cast<size_t>(found - codes_.begin());
   const int number = static_cast<int>(index) + 1;
-  if (value == 0) {
+  if (event.value == 0) {
     if (held_[index]) {
       held_[index] = false;
       report(number, false);
@@ -68,4 +60,9 @@ void PedalStream::releaseAll(const Report &report) {
       held_[i] = false;
       report(static_cast<int>(i) + 1, false);
     }
+}
+
+bool PedalStream::holds(int switchNumber) const {
+  const auto index = static_cast<size_t>(switchNumber - 1);
+  return index < held_.size() && held_[index];
 }

@@ -95,14 +95,6 @@
         <translation>This key is already assigned to another function.</translation>
     </message>
     <message>
-        <source>フットペダルを開けません。udev 規則を入れて挿し直して下さい</source>
-        <translation>The foot pedal cannot be opened: install the udev rule and plug it in again.</translation>
-    </message>
-    <message>
-        <source>%1 を読む権限がありません。パッケージの /usr/lib/udev/rules.d/70-lystrel2-pedals.rules を入れてペダルを挿し直すか、input グループに入って下さい。</source>
-        <translation>No permission to read %1. Install the package&apos;s /usr/lib/udev/rules.d/70-lystrel2-pedals.rules and plug the pedal in again, or join the input group.</translation>
-    </message>
-    <message>
         <source>デスクトップのショートカット: %1</source>
         <translation>Desktop shortcut: %1</translation>
     </message>
@@ -224,6 +216,45 @@
     <message>
         <source>ペダル%1</source>
         <translation>Pedal %1</translation>
+    </message>
+</context>
+<context>
+    <name>PedalProblem</name>
+    <message>
+        <source>他のプログラムが使用中</source>
+        <translation>another program is using it</translation>
+    </message>
+    <message>
+        <source>フットペダルを開けません。udev 規則を入れて挿し直して下さい</source>
+        <translation>The foot pedal cannot be opened: install the udev rule and plug it in again.</translation>
+    </message>
+    <message>
+        <source>フットペダルを他のプログラムが使っています</source>
+        <translation>Another program is using the foot pedal.</translation>
+    </message>
+    <message>
+        <source>フットペダルを読めません</source>
+        <translation>The foot pedal cannot be read.</translation>
+    </message>
+    <message>
+        <source>フットペダルのスイッチは %1 個まで使えます</source>
+        <translation>Only %1 switches of a foot pedal can be used.</translation>
+    </message>
+    <message>
+        <source>%1 を読む権限がありません。パッケージの /usr/lib/udev/rules.d/70-lystrel2-pedals.rules を入れてペダルを挿し直すか、input グループに入って下さい。</source>
+        <translation>No permission to read %1. Install the package&apos;s /usr/lib/udev/rules.d/70-lystrel2-pedals.rules and plug the pedal in again, or join the input group.</translation>
+    </message>
+    <message>
+        <source>%1 を占有できません（%2）。そのプログラムが手放せば使えるようになります。</source>
+        <translation>%1 cannot be taken for this program alone (%2). It can be used once that program lets it go.</translation>
+    </message>
+    <message>
+        <source>%1 を読めません（%2）。ペダルを挿し直して下さい。</source>
+        <translation>%1 cannot be read (%2). Plug the pedal in again.</translation>
+    </message>
+    <message>
+        <source>%1 にはスイッチが %2 個あります。使えるのは最初の %3 個です。</source>
+        <translation>%1 has %2 switches. Only the first %3 can be used.</translation>
     </message>
 </context>
 <context>

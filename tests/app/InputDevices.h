@@ -2,6 +2,8 @@
 // written to a device, for the pedal tests and the pedal benchmark.
 #pragma once
 
+#include "FakeEvdev.h"
+#include "PedalProbe.h"
 #include "support/AudioFiles.h"
 
 #include <QString>
@@ -35,7 +37,8 @@ inline void writeKey(int fd, uint16_t code, int32_t value) {
 }
 
 // A folder standing in for /dev/input, with the sysfs attributes of its devices; each device file
-// is a FIFO whose writing end the test keeps, as the kernel keeps a device's.
+// is a FIFO whose writing end the test keeps, as the kernel keeps a device's, and that answers as
+// an evdev device (FakeEvdev.h).
 class InputDevices {
 public:
   InputDevices() {
@@ -48,10 +51,13 @@ public:
   ~InputDevices() {
     for (auto &[node, fd] : writers_)
       ::close(fd);
+    for (const std::string &node : plugged_)
+      fakeevdev::remove(path(node));
     std::filesystem::remove_all(root_);
   }
   QString devices() const { return QString::fromStdString(root_ + "/dev"); }
   QString sysfs() const { return QString::fromStdString(root_ + "/sys"); }
+  std::string path(const std::string &node) const { return root_ + "/dev/" + node; }
 
   // keyBitmap: the "capabilities/key" attribute. Returns the writing end of the device.
   int plug(const std::string &node, const std::string &vendor, const std::string &product, const std::string &name,
@@ -63,14 +69,17 @@ public:
     std::ofstream(device / "id/vendor") << vendor << "\n";
     std::ofstream(device / "id/product") << product << "\n";
     std::ofstream(device / "capabilities/key") << keyBitmap << "\n";
-    const std::string path = root_ + "/dev/" + node;
-    ::mkfifo(path.c_str(), 0600);
-    const int fd = ::open(path.c_str(), O_RDWR | O_CLOEXEC);
+    ::mkfifo(path(node).c_str(), 0600);
+    fakeevdev::add(path(node), name, static_cast<uint16_t>(std::stoul(vendor, nullptr, 16)),
+                   static_cast<uint16_t>(std::stoul(product, nullptr, 16)), keyCodesOfBitmap(keyBitmap));
+    const int fd = ::open(path(node).c_str(), O_RDWR | O_CLOEXEC);
     writers_.emplace_back(node, fd);
+    plugged_.push_back(node);
     return fd;
   }
   void unplug(const std::string &node) {
-    std::filesystem::remove(root_ + "/dev/" + node);
+    fakeevdev::unplug(path(node));
+    std::filesystem::remove(path(node));
     for (auto it = writers_.begin(); it != writers_.end(); ++it)
       if (it->first == node) {
         ::close(it->second);
@@ -82,6 +91,7 @@ public:
 private:
   std::string root_;
   std::vector<std::pair<std::string, int>> writers_;
+  std::vector<std::string> plugged_;
 };
 
 // BTN_0, BTN_1, BTN_2 (0x100..0x102): bits 0..2 of the fifth 64-bit word.

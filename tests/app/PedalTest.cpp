@@ -7,6 +7,7 @@
 #include "InputDevices.h"
 #include "PedalMonitor.h"
 #include "PedalStream.h"
+#include "FakeEvdev.h"
 #include "support/AudioFiles.h"
 #include "support/Signals.h"
 
@@ -20,16 +21,19 @@
 #include <QTest>
 #include <QTimer>
 
+#include <libevdev/libevdev.h>
 #include <linux/capability.h>
 #include <linux/input.h>
+#include <sys/ioctl.h>
 #include <sys/syscall.h>
 #include <sndfile.h>
-#include <sys/socket.h>
 #include <sys/stat.h>
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <filesystem>
+#include <memory>
 #include <fstream>
 #include <utility>
 #include <vector>
@@ -45,46 +49,51 @@ PedalStream::Report collect(Reports &into) {
   return [&into](int n, bool pressed) { into.emplace_back(n, pressed); };
 }
 
-int nonBlocking(int fd) {
-  ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) | O_NONBLOCK);
-  return fd;
-}
+// A stand-in device opened as the pedal reader opens one.
+class PedalStreamTest : public ::testing::Test {
+protected:
+  void TearDown() override {
+    if (device)
+      libevdev_free(device);
+    if (fd >= 0)
+      ::close(fd);
+  }
+  int plug(const std::string &node) {
+    const int writer = input.plug(node, "05f3", "00ff", "VEC VEC USB Footpedal", kThreeButtons);
+    fd = ::open(input.path(node).c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    EXPECT_EQ(libevdev_new_from_fd(fd, &device), 0);
+    return writer;
+  }
+  InputDevices input;
+  int fd = -1;
+  libevdev *device = nullptr;
+};
 
-TEST(PedalStreamTest, ReportsPressesReleasesRepeatsAndTwoSwitchesHeldAtOnce) {
-  int pipeEnds[2];
-  ASSERT_EQ(::pipe(pipeEnds), 0);
-  PedalStream stream({BTN_4, BTN_5, BTN_6});
+TEST_F(PedalStreamTest, ReportsPressesReleasesRepeatsAndTwoSwitchesHeldAtOnce) {
+  const int pedal = plug("event0");
+  PedalStream stream({BTN_0, BTN_1, BTN_2});
   Reports got;
-  writeKey(pipeEnds[1], BTN_4, 1);
-  writeKey(pipeEnds[1], BTN_6, 1);
-  writeKey(pipeEnds[1], BTN_6, 2); // held: the device repeats
-  writeKey(pipeEnds[1], KEY_A, 1); // not one of its switches
-  writeKey(pipeEnds[1], BTN_4, 0);
-  // An event split between two reads.
-  input_event last{};
-  last.type = EV_KEY;
-  last.code = BTN_6;
-  ASSERT_EQ(::write(pipeEnds[1], &last, 10), 10);
-  EXPECT_TRUE(stream.readFrom(nonBlocking(pipeEnds[0]), collect(got)));
-  ASSERT_EQ(::write(pipeEnds[1], reinterpret_cast<char *>(&last) + 10, sizeof last - 10),
-            static_cast<ssize_t>(sizeof last - 10));
-  EXPECT_TRUE(stream.readFrom(pipeEnds[0], collect(got)));
+  writeKey(pedal, BTN_0, 1);
+  writeKey(pedal, BTN_2, 1);
+  writeKey(pedal, BTN_2, 2); // held: the device repeats
+  writeKey(pedal, KEY_A, 1); // not one of its switches
+  writeKey(pedal, BTN_0, 0);
+  EXPECT_EQ(stream.readFrom(device, collect(got)), 0);
+  writeKey(pedal, BTN_2, 0);
+  EXPECT_EQ(stream.readFrom(device, collect(got)), 0);
   EXPECT_EQ(got, (Reports{{1, true}, {3, true}, {3, true}, {1, false}, {3, false}}));
-  ::close(pipeEnds[0]);
-  ::close(pipeEnds[1]);
 }
 
-TEST(PedalStreamTest, UnpluggedWhileHeldIsReleased) {
-  int ends[2];
-  ASSERT_EQ(::socketpair(AF_UNIX, SOCK_STREAM, 0, ends), 0);
+TEST_F(PedalStreamTest, UnpluggedWhileHeldIsReleased) {
+  const int pedal = plug("event0");
   PedalStream stream({BTN_0, BTN_1});
   Reports got;
-  writeKey(ends[1], BTN_1, 1);
-  EXPECT_TRUE(stream.readFrom(nonBlocking(ends[0]), collect(got)));
-  ::close(ends[1]);
-  EXPECT_FALSE(stream.readFrom(ends[0], collect(got))) << "the device is gone";
+  writeKey(pedal, BTN_1, 1);
+  EXPECT_EQ(stream.readFrom(device, collect(got)), 0);
+  input.unplug("event0");
+  EXPECT_EQ(stream.readFrom(device, collect(got)), -ENODEV) << "the device is gone";
+  stream.releaseAll(collect(got));
   EXPECT_EQ(got, (Reports{{2, true}, {2, false}}));
-  ::close(ends[0]);
 }
 
 TEST(PedalMonitorTest, TakesKnownPedalsIgnoresKeyboardsAndFollowsPlugging) {
@@ -105,6 +114,126 @@ TEST(PedalMonitorTest, TakesKnownPedalsIgnoresKeyboardsAndFollowsPlugging) {
   ASSERT_TRUE(QTest::qWaitFor([&] { return switches.size() == 2; }, 5000));
   EXPECT_EQ(switches[1], (QVariantList{0x8Au, false})) << "unplugged while held: released";
   EXPECT_EQ(monitor.openPedals().size(), 1);
+}
+
+// A monitor of the stand-in input devices, and the key tab that shows their problems.
+class PedalReaderTest : public ::testing::Test {
+protected:
+  int plugPedal(const std::string &node, const std::string &keyBitmap = kThreeButtons) {
+    return input.plug(node, "05f3", "00ff", "VEC VEC USB Footpedal", keyBitmap);
+  }
+  void startMonitor() {
+    monitor = std::make_unique<PedalMonitor>(input.devices(), input.sysfs());
+    switches = std::make_unique<QSignalSpy>(monitor.get(), &PedalMonitor::switchChanged);
+  }
+  bool switchesReach(qsizetype count) {
+    return QTest::qWaitFor([&] { return switches->size() >= count; }, 5000);
+  }
+  QLabel *shownPedalNote() {
+    tab = std::make_unique<KeyBindingTab>();
+    tab->show();
+    return tab->PedalNote;
+  }
+  InputDevices input;
+  std::unique_ptr<PedalMonitor> monitor;
+  std::unique_ptr<QSignalSpy> switches;
+  std::unique_ptr<KeyBindingTab> tab;
+};
+
+TEST_F(PedalReaderTest, ASwitchTwoPedalsSendIsHeldWhileEitherHoldsIt) {
+  const int left = plugPedal("event1"), right = plugPedal("event2");
+  startMonitor();
+  writeKey(left, BTN_0, 1);
+  writeKey(right, BTN_0, 1);
+  ASSERT_TRUE(switchesReach(2));
+  writeKey(left, BTN_0, 0);
+  writeKey(left, BTN_1, 1); // comes after the release
+  ASSERT_TRUE(switchesReach(3));
+  EXPECT_EQ(switches->at(2), (QVariantList{0x89u, true})) << "the first switch is still held by the other pedal";
+  writeKey(right, BTN_0, 0);
+  ASSERT_TRUE(switchesReach(4));
+  EXPECT_EQ(switches->at(3), (QVariantList{0x88u, false}));
+}
+
+TEST_F(PedalReaderTest, AfterLostEventsTheSwitchesFollowTheDevice) {
+  const int pedal = plugPedal("event1");
+  startMonitor();
+  writeKey(pedal, BTN_0, 1);
+  ASSERT_TRUE(switchesReach(1));
+  // The first switch was let go and the second pressed while the kernel's buffer was full.
+  fakeevdev::setKeysDown(input.path("event1"), {BTN_1});
+  writeEvent(pedal, EV_SYN, SYN_DROPPED, 0);
+  ASSERT_TRUE(switchesReach(3));
+  EXPECT_EQ(switches->at(1), (QVariantList{0x88u, false}));
+  EXPECT_EQ(switches->at(2), (QVariantList{0x89u, true}));
+}
+
+TEST_F(PedalReaderTest, AFailedReadIsTriedAgainAndAPedalIsGivenUpOnlyWhenGoneOrFailingOn) {
+  const int kept = plugPedal("event1"), failing = plugPedal("event2"), unplugged = plugPedal("event3");
+  startMonitor();
+  fakeevdev::failReads(input.path("event1"), EIO, 1);
+  writeKey(kept, BTN_0, 1);
+  ASSERT_TRUE(switchesReach(1)) << "read on the next try";
+  fakeevdev::failReads(input.path("event2"), EIO, 1000);
+  fakeevdev::failReads(input.path("event3"), ENODEV, 1);
+  writeKey(failing, BTN_0, 1);
+  writeKey(unplugged, BTN_0, 1);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return monitor->openPedals().size() == 1; }, 5000));
+  EXPECT_EQ(monitor->openPedals(), QStringList{QString::fromStdString(input.path("event1"))});
+  const QList<PedalProblem> problems = monitor->problems();
+  ASSERT_EQ(problems.size(), 1) << "an unplugged pedal is no problem";
+  EXPECT_EQ(problems[0].kind, PedalProblem::Kind::ReadFailed);
+  EXPECT_EQ(problems[0].device, QString::fromStdString(input.path("event2")));
+  EXPECT_EQ(problems[0].detail, EIO);
+}
+
+TEST_F(PedalReaderTest, APedalPluggedWhileFolderChangesOverflowIsFound) {
+  startMonitor();
+  int queued = 16384;
+  std::ifstream("/proc/sys/fs/inotify/max_queued_events") >> queued;
+  const std::string other = input.path("other");
+  for (int i = 0; i <= queued / 2; ++i) {
+    ::close(::creat(other.c_str(), 0600));
+    ::unlink(other.c_str());
+  }
+  plugPedal("event1"); // its creation is not among the changes kept
+  EXPECT_TRUE(QTest::qWaitFor([&] { return monitor->openPedals().size() == 1; }, 5000));
+}
+
+TEST_F(PedalReaderTest, APedalAnotherProgramHoldsIsShownAndTakenWhenLetGo) {
+  const int pedal = plugPedal("event1");
+  const int otherReader = ::open(input.path("event1").c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  ASSERT_EQ(::ioctl(otherReader, EVIOCGRAB, 1), 0);
+  startMonitor();
+  QLabel *note = shownPedalNote();
+  EXPECT_TRUE(monitor->openPedals().isEmpty());
+  EXPECT_TRUE(note->isVisible());
+  EXPECT_TRUE(note->toolTip().contains(QString::fromStdString(input.path("event1"))));
+  EXPECT_TRUE(note->toolTip().contains(QStringLiteral("他のプログラムが使用中"))) << note->toolTip().toStdString();
+  ASSERT_EQ(::ioctl(otherReader, EVIOCGRAB, 0), 0);
+  EXPECT_TRUE(QTest::qWaitFor([&] { return !note->isVisible(); }, 5000)) << "taken once let go";
+  writeKey(pedal, BTN_0, 1);
+  EXPECT_TRUE(switchesReach(1));
+  ::close(otherReader);
+}
+
+TEST_F(PedalReaderTest, TheSwitchesAreTheFirstFourButtonsAndMoreAreShown) {
+  // KEY_ESC, and BTN_0 .. BTN_5.
+  const int pedal = plugPedal("event1", "3f 0 0 0 2");
+  startMonitor();
+  QLabel *note = shownPedalNote();
+  writeKey(pedal, KEY_ESC, 1);
+  writeKey(pedal, BTN_4, 1);
+  writeKey(pedal, BTN_0, 1);
+  writeKey(pedal, BTN_3, 1);
+  ASSERT_TRUE(switchesReach(2));
+  EXPECT_EQ(*switches, (QList<QVariantList>{{0x88u, true}, {0x8Bu, true}}));
+  const QList<PedalProblem> problems = monitor->problems();
+  ASSERT_EQ(problems.size(), 1);
+  EXPECT_EQ(problems[0].kind, PedalProblem::Kind::TooManySwitches);
+  EXPECT_EQ(problems[0].detail, 6);
+  EXPECT_TRUE(note->isVisible());
+  EXPECT_TRUE(note->toolTip().contains(QString::fromStdString(input.path("event1"))));
 }
 
 // File permissions hold for this thread as they do for the user at the seat, root or not.
@@ -185,7 +314,7 @@ TEST_F(PedalKeys, TheKeyTabSaysWhenAPedalCannotBeOpenedUntilItCan) {
   bool told = false, clearedOnAccess = false;
   QTimer::singleShot(0, [&] {
     frmAudioProp->PageControl1->setCurrentIndex(1);
-    QLabel *note = frmAudioProp->TabSheet6->PedalAccessNote;
+    QLabel *note = frmAudioProp->TabSheet6->PedalNote;
     told = note->isVisible() && note->toolTip().contains(node) &&
            note->toolTip().contains(QStringLiteral("70-lystrel2-pedals.rules"));
     ::chmod(node.toUtf8().constData(), 0600); // as the udev rule grants access
