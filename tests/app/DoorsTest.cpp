@@ -5,6 +5,7 @@
 #include "FakePortal.h"
 #include "KeyBindingTab.h"
 #include "MainWindowFixture.h"
+#include "Mpris.h"
 #include "PortalShortcuts.h"
 #include "SpeedButton.h"
 #include "TrackBar.h"
@@ -213,6 +214,39 @@ TEST_F(Mpris, PlayPauseGoesThroughThePlayButtonWithItsRewind) {
   player(QStringLiteral("Stop"));
   runPosted();
   EXPECT_EQ(window->hsPosition->Position(), 32) << "stopping when stopped changes nothing";
+}
+
+TEST_F(Mpris, EveryJumpOfThePlayerIsSeekedAndEdgeValuesDoWhatTheStandardSays) {
+  QList<qlonglong> seeked;
+  QObject::connect(window->Mpris, &MprisService::Seeked, [&](qlonglong at) { seeked.append(at); });
+  window->hsPosition->setPosition(20);
+  window->SpdBtn_PlayStop->setDown(true);
+  window->SpdBtn_PlayStopClick();
+  window->SpdBtn_PlayStop->setDown(false);
+  window->SpdBtn_PlayStopClick();
+  ASSERT_FALSE(seeked.isEmpty());
+  EXPECT_EQ(seeked.last(), 17'000'000) << "the rewind of a stop";
+
+  const QDBusObjectPath track =
+      qdbus_cast<QDBusObjectPath>(qdbus_cast<QVariantMap>(get(QStringLiteral("Metadata"))).value(QStringLiteral("mpris:trackid")));
+  player(QStringLiteral("SetPosition"), {QVariant::fromValue(track), static_cast<qlonglong>(12'700'000)});
+  runPosted();
+  player(QStringLiteral("Seek"), {static_cast<qlonglong>(5'000'000)});
+  runPosted();
+  EXPECT_NEAR(get(QStringLiteral("Position")).toLongLong() / 1e6, 17.7, 0.001) << "by the exact offset";
+  EXPECT_NEAR(seeked.last(), 17'700'000, 1000);
+  for (qlonglong outside : {qlonglong{-1}, qlonglong{91'000'000}}) {
+    player(QStringLiteral("SetPosition"), {QVariant::fromValue(track), outside});
+    runPosted();
+    EXPECT_NEAR(get(QStringLiteral("Position")).toLongLong() / 1e6, 17.7, 0.001) << "outside the track: ignored";
+  }
+  player(QStringLiteral("Play"));
+  runPosted();
+  ASSERT_EQ(window->Playing, 1);
+  set(QStringLiteral("Rate"), 0.0);
+  runPosted();
+  EXPECT_EQ(window->Playing, 0) << "a rate of 0 pauses";
+  EXPECT_EQ(window->tbTempo->Position(), 0) << "and leaves the speed";
 }
 
 TEST_F(Mpris, RateAndVolumeAreTheSliders) {

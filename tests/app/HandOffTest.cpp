@@ -10,7 +10,9 @@
 #include <csignal>
 #include <filesystem>
 #include <fstream>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/un.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -174,6 +176,48 @@ TEST_F(HandOff, ACommandWithoutARunningInstanceSaysSo) {
   EXPECT_EQ(ran.code, 1);
   EXPECT_NE(ran.err.find("no running player"), std::string::npos) << ran.err;
   EXPECT_FALSE(std::filesystem::exists(runtime_ + "/lystrel2/instance.sock")) << "it did not become the player";
+}
+
+// The hand-off of a file that cannot be opened shows its error box, which waits for the user.
+TEST_F(HandOff, ACommandWhileABoxIsOpenIsRefusedAtOnceAsBusy) {
+  const pid_t first = launch({fixture("pcm16.wav").path});
+  ASSERT_TRUE(waitForSocket());
+  const pid_t handOff = launch({scratchPath("no-such-recording.wav")});
+  Ran ran{};
+  ASSERT_TRUE(waitUntil([&] { return (ran = run({"--command", "volume-up"})).code == 3; }));
+  EXPECT_NE(ran.err.find("busy"), std::string::npos) << ran.err;
+  kill(first, SIGKILL);
+  waitFor(first, std::chrono::seconds(20));
+  waitFor(handOff, std::chrono::seconds(20));
+}
+
+TEST_F(HandOff, ACommandToAPlayerThatDoesNotAnswerGivesUpAfterTwoSeconds) {
+  const std::string folder = runtime_ + "/lystrel2";
+  mkdir(folder.c_str(), 0700);
+  const int silent = socket(AF_UNIX, SOCK_STREAM, 0);
+  sockaddr_un address{};
+  address.sun_family = AF_UNIX;
+  std::snprintf(address.sun_path, sizeof address.sun_path, "%s/instance.sock", folder.c_str());
+  ASSERT_EQ(bind(silent, reinterpret_cast<sockaddr *>(&address), sizeof address), 0);
+  ASSERT_EQ(listen(silent, 4), 0);
+  const Ran ran = run({"--command", "play-stop"});
+  close(silent);
+  EXPECT_EQ(ran.code, 1);
+  EXPECT_NE(ran.err.find("did not answer"), std::string::npos) << ran.err;
+}
+
+// Without the lock a second window would run, and the two would overwrite each other's settings.
+TEST_F(HandOff, ALockThatCannotBeOpenedEndsTheStartNamingIt) {
+  const std::string folder = runtime_ + "/lystrel2";
+  mkdir(folder.c_str(), 0700);
+  std::filesystem::create_directory(folder + "/instance.lock"); // not a file: it cannot be opened
+  const std::string err = runtime_ + "/err.txt";
+  const pid_t start = launch({fixture("pcm16.wav").path}, "", err);
+  // Its box waits for the user; what it says is on standard error as well.
+  EXPECT_TRUE(waitUntil([&] { return text(err).find(folder + "/instance.lock") != std::string::npos; })) << text(err);
+  EXPECT_FALSE(std::filesystem::exists(folder + "/instance.sock")) << "no window runs";
+  kill(start, SIGKILL);
+  waitFor(start, std::chrono::seconds(20));
 }
 
 TEST_F(HandOff, OptionsAnswerWithoutAWindow) {

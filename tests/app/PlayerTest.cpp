@@ -141,7 +141,8 @@ TEST_F(Announcements, EveryJumpIsAnnouncedWhoeverMadeIt) {
   spy.clear();
   window->SpdBtn_PlayStop->setDown(true);
   window->SpdBtn_PlayStopClick();
-  window->hsPosition->setPosition(40);
+  window->PositionSource(40);
+  spy.clear();
   window->Timer_PosTimer();
   EXPECT_DOUBLE_EQ(last(), 30) << "the A-B section's loop";
 }
