@@ -278,6 +278,24 @@ BOOL LYT_DeviceAsleep(void) {
   return guarded(gLastError, BOOL(FALSE), [] { return Engine::instance().deviceAsleep() ? TRUE : FALSE; });
 }
 
+BOOL LYT_SetClarity(DWORD handle, const LYT_CLARITY *clarity) {
+  return plain([&] {
+    if (!clarity || clarity->Channel < LYT_CHANNEL_BOTH || clarity->Channel > LYT_CHANNEL_RIGHT)
+      throw EngineError(BASS_ERROR_ILLPARAM);
+    Engine::instance().setClarity(handle, {clarity->Denoise != FALSE, clarity->Level != FALSE,
+                                           static_cast<lyt::ChannelChoice>(clarity->Channel)});
+  });
+}
+
+BOOL LYT_GetClarity(DWORD handle, LYT_CLARITY *clarity) {
+  return plain([&] {
+    if (!clarity)
+      throw EngineError(BASS_ERROR_ILLPARAM);
+    const lyt::ClarityConfig config = Engine::instance().clarity(handle);
+    *clarity = {config.denoise ? TRUE : FALSE, config.level ? TRUE : FALSE, static_cast<int>(config.channel)};
+  });
+}
+
 DWORD LYT_OutputBufferFrames(void) {
   return guarded(gLastError, DWORD(0), [] { return Engine::instance().deviceBufferFrames(); });
 }

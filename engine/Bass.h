@@ -156,6 +156,21 @@ BOOL BASS_FX_DSP_Remove(DWORD chan, int dsp);
 static const float LYT_EQ_CENTRES_HZ[LYT_EQ_BANDS] = {120, 200, 400, 1213, 4000, 10000};
 static const int LYT_EQ_GAIN_OFFSETS_DB[LYT_EQ_BANDS] = {11, 11, 12, 12, 11, 11};
 
+// Making a poor recording clearer, on a source or its output: which channel is heard (both, or
+// the left or the right one on both ears), noise reduction for steady noise, and an automatic
+// level that brings quiet speakers up. They work at the recording's own rate, after the equaliser
+// and before the tempo, and a change is heard at once.
+#define LYT_CHANNEL_BOTH 0
+#define LYT_CHANNEL_LEFT 1
+#define LYT_CHANNEL_RIGHT 2
+typedef struct LYT_CLARITY {
+  BOOL Denoise;
+  BOOL Level;
+  int Channel;
+} LYT_CLARITY;
+BOOL LYT_SetClarity(DWORD handle, const LYT_CLARITY *clarity);
+BOOL LYT_GetClarity(DWORD handle, LYT_CLARITY *clarity);
+
 // Offline rendering, for tools, tests and benchmarks: LYT_InitOffline stands in for BASS_Init
 // and opens no device; LYT_RenderOffline then pulls the next `frames` stereo float frames at the
 // engine's rate from a playing output, as fast as the CPU allows. It returns the frames written,

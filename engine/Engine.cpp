@@ -428,6 +428,20 @@ void Engine::removeEqualiser(DWORD handle) {
   wakeFeeder();
 }
 
+void Engine::setClarity(DWORD handle, const ClarityConfig &config) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  Channel &channel = channelOf(handle);
+  channel.core->source.setClarity(config);
+  if (channel.core->tempo)
+    channel.core->tempo->soundChanged();
+  wakeFeeder();
+}
+
+ClarityConfig Engine::clarity(DWORD handle) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return channelOf(handle).core->source.clarity();
+}
+
 int Engine::renderStep(std::unique_lock<std::mutex> &lock) {
   const std::shared_ptr<Core> core = current_;
   if (!core || !core->tempo->wantsAudio())

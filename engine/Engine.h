@@ -59,6 +59,8 @@ public:
   void setEqBand(DWORD handle, const BASS_FXPEAKEQ &params);
   void eqBand(DWORD handle, BASS_FXPEAKEQ &params);
   void removeEqualiser(DWORD handle);
+  void setClarity(DWORD handle, const ClarityConfig &config);
+  ClarityConfig clarity(DWORD handle);
 
   DWORD renderOffline(DWORD output, float *stereo, DWORD frames);
   // Plays a sound file (or, when it cannot be read, a short tone) on the device and returns when

@@ -8,7 +8,7 @@ namespace lyt {
 SourceChannel::SourceChannel(std::unique_ptr<Decoder> decoder, bool isModule)
     : decoder_(std::move(decoder)), isModule_(isModule), sampleRate_(decoder_->sampleRate()),
       channels_(decoder_->channels()), lengthFrames_(decoder_->lengthFrames()), equaliser_(sampleRate_),
-      renderEqualiser_(sampleRate_) {}
+      renderEqualiser_(sampleRate_), renderClarity_(sampleRate_, channels_) {}
 
 void SourceChannel::setPosition(int64_t frame) {
   position_ = frame;
@@ -33,13 +33,17 @@ void SourceChannel::seekDecoder(int64_t frame) {
 int64_t SourceChannel::pull(float *out, int64_t frames) {
   if (reachedEnd_)
     return 0;
-  const int64_t got = decoder_->read(out, frames);
+  frames -= frames % frameQuantum();
+  int64_t got = 0;
+  for (int64_t n; got < frames && (n = decoder_->read(out + got * channels_, frames - got)) > 0;)
+    got += n;
   if (got <= 0) {
     reachedEnd_ = true;
     return 0;
   }
   readFrame_ += got;
   renderEqualiser_.process(out, got, channels_);
+  renderClarity_.process(out, got);
   return got;
 }
 

@@ -1,9 +1,10 @@
-// A decode-only source: a decoder, its position, its active state, the equaliser and the end
-// notifications.
+// A decode-only source: a decoder, its position, its active state, the equaliser, what makes it
+// clearer, and the end notifications.
 #pragma once
 
 #include "Bass.h"
 #include "decoders/Decoder.h"
+#include "dsp/Clarity.h"
 #include "dsp/Equaliser.h"
 
 #include <memory>
@@ -37,6 +38,9 @@ public:
   void markEnded();
   // The equaliser as configured; the render side works on a copy of it.
   Equaliser &equaliser() { return equaliser_; }
+  // Channel choice, noise reduction and automatic level as configured.
+  const ClarityConfig &clarity() const { return clarity_; }
+  void setClarity(const ClarityConfig &config) { clarity_ = config; }
 
   struct EndSync {
     HSYNC handle;
@@ -49,12 +53,15 @@ public:
   // --- render side
   // Throws EngineError(BASS_ERROR_POSITION) when the decoder cannot get there.
   void seekDecoder(int64_t frame);
-  // Reads up to `frames` frames of channels() interleaved samples, through the equaliser.
-  // Returns 0 at the end, and from then on until the next seek.
+  // Reads up to `frames` frames of channels() interleaved samples, through the equaliser and what
+  // makes it clearer, in whole multiples of frameQuantum() (`frames` must hold one) but at the
+  // end. Returns 0 at the end, and from then on until the next seek.
   int64_t pull(float *out, int64_t frames);
+  int frameQuantum() const { return renderClarity_.quantum(); }
   int64_t readFrame() const { return readFrame_; }
   bool reachedEnd() const { return reachedEnd_; }
   void adoptEqualiser(const Equaliser &configured) { renderEqualiser_ = configured; }
+  void adoptClarity(const ClarityConfig &configured) { renderClarity_.configure(configured); }
 
 private:
   std::unique_ptr<Decoder> decoder_;
@@ -67,11 +74,13 @@ private:
   bool ended_ = false;
   int64_t position_ = 0;
   Equaliser equaliser_;
+  ClarityConfig clarity_;
   std::vector<EndSync> endSyncs_;
 
   int64_t readFrame_ = 0;
   bool reachedEnd_ = false;
   Equaliser renderEqualiser_;
+  Clarity renderClarity_;
 };
 
 } // namespace lyt

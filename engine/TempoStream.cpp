@@ -129,8 +129,10 @@ TempoStream::Job TempoStream::takeJob() {
   job.tempoPercent = tempoPercent_;
   job.rateHz = rateHz_;
   job.pitchSemitones = pitchSemitones_;
-  if (job.generation != renderGeneration_ || job.configSerial != renderConfig_)
+  if (job.generation != renderGeneration_ || job.configSerial != renderConfig_) {
     job.equaliser = source_.equaliser();
+    job.clarity = source_.clarity();
+  }
   return job;
 }
 
@@ -220,6 +222,8 @@ void TempoStream::applyConfig(const Job &job) {
   sourcePerOutputFrame_ = tempo * job.rateHz / deviceRate_;
   if (job.equaliser)
     source_.adoptEqualiser(*job.equaliser);
+  if (job.clarity)
+    source_.adoptClarity(*job.clarity);
 }
 
 bool TempoStream::bypassesStretch() const {
@@ -229,7 +233,8 @@ bool TempoStream::bypassesStretch() const {
 bool TempoStream::pump(Outcome &outcome) {
   // About two blocks' worth: a slow recording must not turn one read into minutes of output.
   const double wanted = std::ceil(2.0 * AudioBlock::kFrames * sourcePerOutputFrame_);
-  const auto chunk = static_cast<int64_t>(std::clamp(wanted, 64.0, double(kSourceChunk)));
+  const auto chunk = std::max<int64_t>(static_cast<int64_t>(std::clamp(wanted, 64.0, double(kSourceChunk))),
+                                       source_.frameQuantum());
   const int64_t got = source_.pull(input_.data(), chunk);
   if (got > 0) {
     if (bypassesStretch()) {

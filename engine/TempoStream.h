@@ -83,6 +83,7 @@ public:
     int rateHz = 0;
     float pitchSemitones = 0;
     std::optional<Equaliser> equaliser;
+    std::optional<ClarityConfig> clarity;
   };
   struct Outcome {
     int frames = 0;

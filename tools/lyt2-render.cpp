@@ -31,6 +31,9 @@ const char kUsage[] =
     "  --eq p0,..,p5    equaliser slider positions 0 to 19 for 120, 200, 400, 1213, 4000 and\n"
     "                   10000 Hz; gain in dB = 11, 11, 12, 12, 11, 11 minus the position.\n"
     "                   Missing positions are 10. Without --eq the sound is not equalised.\n"
+    "  --denoise        reduce steady noise (a fan, hum, hiss) in the pauses of speech\n"
+    "  --level          bring quiet speakers up to the loud ones (automatic level)\n"
+    "  --channel C      both (default), left or right: the left or the right channel on both ears\n"
     "  --help           show this text\n"
     "\n"
     "Prints 'length SECONDS' (the recording) and 'time SECONDS' (the processing time).\n"
@@ -45,6 +48,7 @@ struct Options {
   double pitchSemitones = 0;
   long volume = 100;
   std::optional<std::array<long, kEqBands>> eqPositions;
+  LYT_CLARITY clarity{FALSE, FALSE, LYT_CHANNEL_BOTH};
 };
 
 [[noreturn]] void usageError(const std::string &message) {
@@ -86,6 +90,27 @@ std::array<long, kEqBands> eqPositions(const char *text) {
   return positions;
 }
 
+int channelChoice(const std::string &text) {
+  if (text == "both")
+    return LYT_CHANNEL_BOTH;
+  if (text == "left")
+    return LYT_CHANNEL_LEFT;
+  if (text == "right")
+    return LYT_CHANNEL_RIGHT;
+  usageError("--channel wants both, left or right, not '" + text + "'");
+}
+
+// The options without a value; false when `arg` is not one of them.
+bool takeFlag(const std::string &arg, Options &options) {
+  if (arg == "--denoise")
+    options.clarity.Denoise = TRUE;
+  else if (arg == "--level")
+    options.clarity.Level = TRUE;
+  else
+    return false;
+  return true;
+}
+
 Options parse(int argc, char **argv) {
   Options options;
   std::vector<const char *> files;
@@ -99,6 +124,8 @@ Options parse(int argc, char **argv) {
       files.push_back(argv[i]);
       continue;
     }
+    if (takeFlag(arg, options))
+      continue;
     if (i + 1 >= argc)
       usageError(arg + " wants a value");
     const char *value = argv[++i];
@@ -114,6 +141,8 @@ Options parse(int argc, char **argv) {
       options.volume = std::lround(number(value, "--volume", 0, 100));
     else if (arg == "--eq")
       options.eqPositions = eqPositions(value);
+    else if (arg == "--channel")
+      options.clarity.Channel = channelChoice(value);
     else
       usageError("unknown option " + arg);
   }
@@ -202,6 +231,7 @@ int main(int argc, char **argv) {
   std::printf("length %.3f\n", BASS_ChannelBytes2Seconds(source, lengthBytes));
   if (options.eqPositions)
     applyEqualiser(source, *options.eqPositions);
+  LYT_SetClarity(source, &options.clarity);
   BASS_FX_TempoSet(source, static_cast<float>(options.tempoPercent), -1,
                    static_cast<float>(options.pitchSemitones));
   const DWORD output = BASS_FX_TempoGetResampledHandle(source);
