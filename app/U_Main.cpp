@@ -112,6 +112,7 @@ void TfrmMain::createMenus() {
   ItemDspCntMode = PopupMenu1->addAction(tr("カウンタ表示モード"));
   for (QAction *item : {ItemTopMost, ItemFullMode, ItemDspCntMode})
     item->setCheckable(true);
+  createClarityItems();
 }
 
 void TfrmMain::createControls() {
@@ -132,6 +133,11 @@ void TfrmMain::createControls() {
   black.setColor(QPalette::Window, Qt::black);
   Shape1->setPalette(black);
   PaintFrame = place(new PaintBox(Panel1), 1, 1, 99, 45);
+  // Over the spectrum's corner, while something makes the sound clearer.
+  lblClarity = place(new QLabel(Panel1), 2, 34, 97, 11);
+  lblClarity->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+  lblClarity->setStyleSheet(QStringLiteral("color: #00ffff; background: transparent;"));
+  lblClarity->hide();
 
   SpdBtn_PlayStop = place(new SpeedButton(true, c), 122, 58, 28, 22);
   SpdBtn_PlayStop->setToolTip(tr("再生／停止"));

@@ -139,6 +139,13 @@ public:
   void UpdateFX(int band, int position);
   void tbEQBandChange(int band);
   void EqLabelClick(int band);
+  // Noise reduction, automatic level and the channel heard, as Settings has them.
+  QMenu *ClarityMenu = nullptr;
+  QAction *ItemDenoise, *ItemAutoLevel, *ItemChannelBoth, *ItemChannelLeft, *ItemChannelRight;
+  QLabel *lblClarity;
+  void ClarityItemClick();
+  void ApplyClarity();
+  void ShowClarity();
 
   // --- display
   void UpdatePositionLabel(int32_t t);
@@ -205,6 +212,7 @@ private:
   void createMenus();
   void createControls();
   void createEffectControls();
+  void createClarityItems();
   void connectHandlers();
   void connectCheckItem(QAction *item, void (TfrmMain::*handler)());
   void setNativeFlag(Qt::WindowType flag, bool on);

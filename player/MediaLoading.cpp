@@ -146,6 +146,7 @@ void TfrmMain::OpenMediaFile(const std::string &path) {
   }
   SetDSP_EQ(0, LYT_EQ_BANDWIDTH_OCTAVES, 0, LYT_EQ_CENTRES_HZ[0], LYT_EQ_CENTRES_HZ[1], LYT_EQ_CENTRES_HZ[2],
             LYT_EQ_CENTRES_HZ[3], LYT_EQ_CENTRES_HZ[4], LYT_EQ_CENTRES_HZ[5]);
+  ApplyClarity();
 
   const QWORD lengthBytes = IsMusic ? BASS_MusicGetLength(Channel, TRUE) : BASS_StreamGetLength(Channel);
   hsPosition->setMax(wholeSecondsOfLength(BASS_ChannelBytes2Seconds(Channel, lengthBytes)));

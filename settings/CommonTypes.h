@@ -54,6 +54,10 @@ struct TIniInfo {
   int32_t SelfWidth = 320;
   int32_t lblPosition2Left = 186;
   int32_t lblPosition2Top = 56;
+  // [Clarity]: what makes a poor recording clearer; ChannelChoice 0 both, 1 left, 2 right.
+  bool Denoise = false;
+  bool AutoLevel = false;
+  int32_t ChannelChoice = 0;
 };
 
 extern TIniInfo Settings;

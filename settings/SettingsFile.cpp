@@ -14,6 +14,7 @@ const char kEqualizer[] = "Equalizer";
 const char kPosition[] = "Position";
 const char kKeyMap[] = "KeyMap";
 const char kWindow[] = "Window";
+const char kClarity[] = "Clarity";
 const char kEmptyBinding[] = "000,000,00";
 
 std::string executableDir() {
@@ -105,6 +106,10 @@ void readSettingsFile(const IniFile &file, TIniInfo &s, TKeyMap &keyMap, LoadedE
   s.SelfWidth = low32(file.readInteger(kWindow, "SelfWidth", 320));
   s.lblPosition2Left = low32(file.readInteger(kWindow, "lblPosition2Left", 186));
   s.lblPosition2Top = low32(file.readInteger(kWindow, "lblPosition2Top", 56));
+  s.Denoise = file.readBool(kClarity, "Denoise", false);
+  s.AutoLevel = file.readBool(kClarity, "Level", false);
+  const int64_t channel = file.readInteger(kClarity, "Channel", 0);
+  s.ChannelChoice = channel >= 0 && channel <= 2 ? static_cast<int32_t>(channel) : 0;
 }
 
 void writeSettingsFile(IniFile &f, const TIniInfo &s, const TKeyMap &keyMap, const LiveValues &live) {
@@ -136,4 +141,7 @@ void writeSettingsFile(IniFile &f, const TIniInfo &s, const TKeyMap &keyMap, con
   f.writeInteger(kWindow, "SelfWidth", s.SelfWidth);
   f.writeInteger(kWindow, "lblPosition2Left", s.lblPosition2Left);
   f.writeInteger(kWindow, "lblPosition2Top", s.lblPosition2Top);
+  f.writeBool(kClarity, "Denoise", s.Denoise);
+  f.writeBool(kClarity, "Level", s.AutoLevel);
+  f.writeInteger(kClarity, "Channel", s.ChannelChoice);
 }

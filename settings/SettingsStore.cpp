@@ -66,6 +66,7 @@ void TfrmMain::LoadSettings() {
   for (int band = 0; band < EqBands; ++band)
     EqBandSliders[band]->setPosition(
         static_cast<int>(std::clamp<int64_t>(extras.eqPositions[band], INT32_MIN, INT32_MAX)));
+  ShowClarity();
 }
 
 void TfrmMain::LoadWindowPosition() {

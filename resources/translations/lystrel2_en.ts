@@ -490,6 +490,46 @@
         <source>音声出力</source>
         <translation>Sound output</translation>
     </message>
+    <message>
+        <source>聞き取りやすく(&amp;L)</source>
+        <translation>C&amp;larity</translation>
+    </message>
+    <message>
+        <source>ノイズ除去(&amp;N)</source>
+        <translation>&amp;Noise reduction</translation>
+    </message>
+    <message>
+        <source>音量の自動調整(&amp;A)</source>
+        <translation>&amp;Automatic level</translation>
+    </message>
+    <message>
+        <source>両方のチャンネル(&amp;B)</source>
+        <translation>&amp;Both channels</translation>
+    </message>
+    <message>
+        <source>左チャンネルのみ(&amp;L)</source>
+        <translation>&amp;Left channel only</translation>
+    </message>
+    <message>
+        <source>右チャンネルのみ(&amp;R)</source>
+        <translation>&amp;Right channel only</translation>
+    </message>
+    <message>
+        <source>除去</source>
+        <translation>NR</translation>
+    </message>
+    <message>
+        <source>自動</source>
+        <translation>AL</translation>
+    </message>
+    <message>
+        <source>左</source>
+        <translation>L</translation>
+    </message>
+    <message>
+        <source>右</source>
+        <translation>R</translation>
+    </message>
 </context>
 <context>
     <name>TfrmSetCounter</name>

@@ -8,6 +8,7 @@
 #include "support/Fixtures.h"
 
 #include <QLabel>
+#include <QMenu>
 #include <QTest>
 
 using namespace lyt::test;
@@ -140,6 +141,32 @@ TEST_F(Effects, TheSlidersKeepTheirPositionsForTheNextFile) {
   window->OpenMediaFile(fixture("tone.flac").path);
   EXPECT_EQ(window->tbEQBand5->Position(), 3);
   EXPECT_FLOAT_EQ(bandGain(5), 8);
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(Effects, ClarityItemsReachTheEngineShowOnTheSpectrumAndAreRememberedInTheirOwnSection) {
+  EXPECT_FALSE(window->lblClarity->isVisible());
+  window->ItemDenoise->trigger();
+  window->ItemChannelRight->trigger();
+  LYT_CLARITY clarity{};
+  ASSERT_TRUE(LYT_GetClarity(window->Channel, &clarity));
+  EXPECT_TRUE(clarity.Denoise);
+  EXPECT_FALSE(clarity.Level);
+  EXPECT_EQ(clarity.Channel, LYT_CHANNEL_RIGHT);
+  EXPECT_TRUE(window->lblClarity->isVisibleTo(window));
+  EXPECT_EQ(window->lblClarity->text(), QStringLiteral("除去 右"));
+  EXPECT_TRUE(window->PopupMenu1->actions().contains(window->ClarityMenu->menuAction())) << "in the right-click menu too";
+  close();
+  EXPECT_NE(settingsText().find("[Clarity]\nDenoise=1\nLevel=0\nChannel=2\n"), std::string::npos) << settingsText();
+  start(fixture("pcm16.wav").path);
+  EXPECT_TRUE(window->ItemDenoise->isChecked());
+  EXPECT_TRUE(window->ItemChannelRight->isChecked());
+  ASSERT_TRUE(LYT_GetClarity(window->Channel, &clarity));
+  EXPECT_TRUE(clarity.Denoise) << "the remembered choice is applied to the file opened";
+  EXPECT_EQ(clarity.Channel, LYT_CHANNEL_RIGHT);
 }
 
 } // namespace

@@ -60,6 +60,18 @@ TEST(RenderTool, LengthOptionAndEqualiserPositions) {
   EXPECT_NEAR(decodeWithSndfile(out, channels).size() / 2.0 / 44100, 1.5, 1e-3);
 }
 
+TEST(RenderTool, ClarityOptionsCombineWithTheOthers) {
+  std::vector<float> stereo = sine(440, 2, 44100, 2, 0.3f);
+  for (size_t i = 1; i < stereo.size(); i += 2)
+    stereo[i] = 0; // nothing on the right
+  const std::string in = writeWav("left-only.wav", stereo, 44100, 2), out = scratchPath("right.wav");
+  const ToolRun r = run(quoted(in) + " " + quoted(out) + " --channel right --level --denoise --volume 50 --length 1");
+  ASSERT_EQ(r.status, 0) << r.out;
+  int channels = 0;
+  const std::vector<float> written = decodeWithSndfile(out, channels);
+  EXPECT_LT(rms(channel(written, 2, 0)), 1e-3) << "the silent right channel, on both ears";
+}
+
 TEST(RenderTool, ABadFileOrBadArgumentsSayWhy) {
   const ToolRun missing = run(quoted(scratchPath("nothing.mp3")) + " " + quoted(scratchPath("x.wav")));
   EXPECT_EQ(missing.status, 2);
@@ -68,6 +80,10 @@ TEST(RenderTool, ABadFileOrBadArgumentsSayWhy) {
       run(quoted(fixture("pcm16.wav").path) + " " + quoted(scratchPath("y.wav")) + " --tempo 500");
   EXPECT_EQ(bad.status, 1);
   EXPECT_NE(bad.out.find("--tempo wants a number from -50 to 300, not '500'"), std::string::npos) << bad.out;
+  const ToolRun channel =
+      run(quoted(fixture("pcm16.wav").path) + " " + quoted(scratchPath("y.wav")) + " --denoise --channel middle");
+  EXPECT_EQ(channel.status, 1) << "a bad argument, as the others";
+  EXPECT_NE(channel.out.find("--channel wants both, left or right, not 'middle'"), std::string::npos) << channel.out;
   const ToolRun help = run("--help");
   EXPECT_EQ(help.status, 0);
   EXPECT_NE(help.out.find("usage: lyt2-render"), std::string::npos);
