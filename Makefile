@@ -88,6 +88,7 @@ test-fuzz: fuzz
 bench: build
 	$(BUILD)/bench/engine_bench
 	$(BUILD)/bench/sound_server_bench
+	$(BUILD)/bench/clarity_bench
 	$(BUILD)/bench/mpeg_bench
 	$(XVFB) $(BUILD)/bench/ui_bench
 	$(XVFB) $(BUILD)/bench/hotkey_bench

@@ -11,8 +11,8 @@ constexpr double kMostGainDb = 30;      // a speaker 24 dB under the other still
 constexpr double kLeastGainDb = -12;
 constexpr double kSpeechAboveFloorDb = 10;
 constexpr double kFloorRiseDbPerSecond = 3;
-constexpr double kSpeechSeconds = 0.15; // how fast the speech level follows a new speaker
-constexpr double kPauseSeconds = 0.1;   // how fast a boost falls away in a pause
+constexpr double kSpeechSeconds = 0.06; // how fast the speech level follows a new speaker
+constexpr double kPauseSeconds = 0.05;  // how fast a boost falls away in a pause
 // 1 dB under full scale: the resampling after the tempo may overshoot a little.
 constexpr double kCeiling = 0.89;
 constexpr double kSilentDb = -90;
@@ -61,12 +61,13 @@ void LevelControl::process(float *interleaved, int frames, int channels) {
     // level is kept, and the next word gets its gain back at once.
     wanted = gain_ + (1 - gain_) * (1 - std::exp(-frameSeconds_ / kPauseSeconds));
   }
+  // A loud frame takes its gain down from its first sample on, not by the end of a ramp.
   const double peak = peakOf(interleaved, samples);
-  if (peak > 0)
-    wanted = std::min(wanted, kCeiling / peak);
-  // From the last frame's gain to this one's across the frame; no sample above the ceiling.
+  const double most = peak > 0 ? kCeiling / peak : wanted;
+  wanted = std::min(wanted, most);
+  const double start = std::min(gain_, most);
   for (int i = 0; i < frames; ++i) {
-    const double g = gain_ + (wanted - gain_) * (i + 1) / frames;
+    const double g = start + (wanted - start) * (i + 1) / frames;
     for (int c = 0; c < channels; ++c) {
       float &x = interleaved[i * channels + c];
       x = static_cast<float>(std::clamp(x * g, -kCeiling, kCeiling));

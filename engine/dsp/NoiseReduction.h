@@ -1,6 +1,8 @@
 // Steady noise (a fan, hum, hiss, traffic) pushed down in the pauses of speech, on speexdsp's
 // preprocessor: a spectral gain from a running noise estimate, frame by frame at the recording's
-// own rate.
+// own rate; then what is left of the noise where nobody speaks is taken down further, by a gain
+// that closes on frames near the noise floor and opens at once on speech. The preprocessor
+// delays the sound by one frame.
 #pragma once
 
 #include <cstdint>
@@ -23,6 +25,8 @@ public:
   void process(float *interleaved, int frames);
 
 private:
+  void closeInPauses(float *interleaved, int frames);
+
   struct StateFree {
     void operator()(SpeexPreprocessState_ *state) const;
   };
@@ -30,6 +34,10 @@ private:
   const int frameSize_;
   std::vector<std::unique_ptr<SpeexPreprocessState_, StateFree>> states_;
   std::vector<int16_t> samples_;
+  const double frameSeconds_;
+  double floorDb_ = -60;
+  double smoothDb_ = -60;
+  double gapGain_ = 1;
 };
 
 } // namespace lyt
