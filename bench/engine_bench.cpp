@@ -3,7 +3,7 @@
 // three-hour 16 kHz mono MP3 against mpg123 | soundstretch, command-to-audible latency, and the
 // memory held while playing a three-hour file.
 //
-//   engine_bench [throughput|open|wait|cpu|latency|memory FILE]   (no argument: all, memory in a child)
+//   engine_bench [throughput|open|wait|cpu|clarity|latency|memory FILE]   (no argument: all, memory in a child)
 #include "Audible.h"
 #include "Bass.h"
 #include "support/AudioFiles.h"
@@ -211,6 +211,17 @@ void renderCpu(const std::string &self) {
               ours / theirs);
 }
 
+// What noise reduction and the automatic level add to the chain at 1.0x, on the same file.
+void clarityCpu(const std::string &self) {
+  std::printf("== CPU seconds to render a three-hour 16 kHz mono MP3 at 1.0x, with and without --denoise --level\n");
+  const std::string path = longMp3(16000, 1);
+  const std::string tool = self.substr(0, self.rfind('/') + 1) + "../lyt2-render '" + path + "' /dev/null";
+  const double plain = childCpuSeconds(tool + " > /dev/null");
+  const double clearer = childCpuSeconds(tool + " --denoise --level > /dev/null");
+  std::printf("plain %.1f s, --denoise --level %.1f s: %+.0f %% (aim: at most +50 %%)\n", plain, clearer,
+              100 * (clearer / plain - 1));
+}
+
 // From the facade call on this thread to the first new frame handed to the device.
 template <typename Command> std::vector<double> latencies(DWORD source, DWORD output, Command command) {
   std::vector<double> ms;
@@ -325,6 +336,8 @@ int main(int argc, char **argv) {
     callerWait(longMp3());
   if (only.empty() || only == "cpu")
     renderCpu(argv[0]);
+  if (only.empty() || only == "clarity")
+    clarityCpu(argv[0]);
   if (only.empty() || only == "latency")
     latency();
   return 0;
