@@ -69,7 +69,7 @@ test-asan: deps
 # two starts) with the thread sanitizer; LD_LIBRARY_PATH as in the address-sanitizer stage.
 test-tsan: deps
 	cmake -S . -B $(BUILD)-tsan $(SANITIZED) -DLYT_WERROR=ON -DLYT_ENGINE_ONLY=OFF -DLYT_SANITIZE=thread
-	cmake --build $(BUILD)-tsan -j $(JOBS) --target engine_tests pulse_tests hooklib_tests handoff_tests
+	cmake --build $(BUILD)-tsan -j $(JOBS) --target engine_tests hooklib_tests handoff_tests
 	cd $(BUILD)-tsan && LD_LIBRARY_PATH=$(CURDIR)/$(BUILD)-tsan $(SANITIZER_ENV) $(XVFB) \
 	  ctest --output-on-failure -j $(JOBS) -L threads
 
