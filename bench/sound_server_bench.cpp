@@ -69,6 +69,7 @@ private:
 struct Gaps {
   int count = 0;
   double longestMs = 0;
+  double firstAtSeconds = -1; // from the first sound
 };
 
 Gaps gapsIn(const std::vector<float> &left) {
@@ -83,6 +84,8 @@ Gaps gapsIn(const std::vector<float> &left) {
       continue;
     }
     if (run >= static_cast<size_t>(kRate / 1000)) {
+      if (gaps.count == 0)
+        gaps.firstAtSeconds = static_cast<double>(it - first) / kRate;
       ++gaps.count;
       gaps.longestMs = std::max(gaps.longestMs, 1000.0 * static_cast<double>(run) / kRate);
     }
@@ -177,8 +180,9 @@ void measureGaps(const PulseServer &server, const std::string &tone, int seconds
     stopChild(mpv);
     mpvs = gapsIn(monitor.left());
   }
-  std::printf("  gaps in %d s of a tone, four busy loops: lystrel2 %d (longest %.1f ms), mpv %d (longest %.1f ms)\n",
-              seconds, ours.count, ours.longestMs, mpvs.count, mpvs.longestMs);
+  std::printf("  gaps in %d s of a tone, four busy loops: lystrel2 %d (longest %.1f ms, first at %.2f s), "
+              "mpv %d (longest %.1f ms)\n",
+              seconds, ours.count, ours.longestMs, ours.firstAtSeconds, mpvs.count, mpvs.longestMs);
 }
 
 void measureLatency(const PulseServer &server) {

@@ -233,7 +233,9 @@ private:
     pa_buffer_attr attributes;
     attributes.maxlength = static_cast<uint32_t>(-1);
     attributes.tlength = static_cast<uint32_t>(bufferFrames_.load()) * frameBytes;
-    attributes.prebuf = static_cast<uint32_t>(rate_ * kRequestSeconds) * frameBytes;
+    // Half the buffer before the server starts: a start or a jump after which the feed is slow to
+    // come does not run dry at once.
+    attributes.prebuf = attributes.tlength / 2;
     attributes.minreq = static_cast<uint32_t>(rate_ * kRequestSeconds) * frameBytes;
     attributes.fragsize = static_cast<uint32_t>(-1);
     return attributes;
