@@ -38,10 +38,9 @@ TEST_P(Seeking, LandsOnTheSampleOfALinearDecode) {
 
 INSTANTIATE_TEST_SUITE_P(SeekableFormats, Seeking,
                          ::testing::Values("pcm16.wav", "tone.flac", "tone.ogg", "cbr.mp3", "vbr.mp3",
-                                           "noinfo.mp3", "tone.mp2", "v2.wma", "tone.m4a"),
-                         [](const auto &info) {
-                           return std::string(info.param).replace(info.param.find('.'), 1, "_");
-                         });
+                                           "noinfo.mp3", "joined.mp3", "joined-big-tag.mp3", "tone.mp2",
+                                           "v2.wma", "tone.m4a"),
+                         [](const auto &info) { return testNameOf(info.param); });
 
 // Without a Xing header the length cannot be read from the start; every frame counts.
 TEST_F(OfflineEngine, AVbrMp3WithoutAnInfoFramePlaysWholeAndStartsNearItsEnd) {

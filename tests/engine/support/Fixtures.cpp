@@ -6,6 +6,8 @@
 
 #include <sndfile.h>
 
+#include <algorithm>
+#include <cctype>
 #include <map>
 #include <stdexcept>
 
@@ -35,6 +37,43 @@ Fixture ffmpegFixture(const std::string &name, const char *codec, Fixture::Opene
   return f;
 }
 
+// An ID3v2 tag of `size` bytes whose picture is a copy of `frames`, over and over: a walk that
+// does not step over the tag finds a stream in it.
+std::vector<unsigned char> id3v2TagFullOf(const std::vector<unsigned char> &frames, size_t size) {
+  const size_t body = size - 10;
+  std::vector<unsigned char> tag = {'I', 'D', '3', 3, 0, 0};
+  for (const int shift : {21, 14, 7, 0})
+    tag.push_back(static_cast<unsigned char>((body >> shift) & 0x7F));
+  tag.insert(tag.end(), {'A', 'P', 'I', 'C'});
+  for (const int shift : {24, 16, 8, 0})
+    tag.push_back(static_cast<unsigned char>((body - 10) >> shift));
+  tag.insert(tag.end(), {0, 0});
+  while (tag.size() < size)
+    tag.insert(tag.end(), frames.begin(), frames.begin() + long(std::min(frames.size(), size - tag.size())));
+  return tag;
+}
+
+// Two MP3 recordings (each with its own Info frame and LAME tag) joined end to end, as recorders
+// that append and users who join dictations make them, the second part with a tag of `tagBytes`
+// in front of it when that is not 0.
+Fixture joinedMp3Fixture(const std::string &name, size_t tagBytes) {
+  Fixture f{name, scratchPath(name), 44100, 1, kSeconds, Decoded::Lossy, Fixture::Opener::Stream};
+  const std::vector<float> signal = toneWithNoise(f.rate, 1);
+  const auto half = signal.begin() + long(signal.size() / 2);
+  const std::string first = scratchPath("first-" + name), second = scratchPath("second-" + name);
+  const int mp3 = SF_FORMAT_MPEG | SF_FORMAT_MPEG_LAYER_III;
+  writeSndfile(first, mp3, std::vector<float>(signal.begin(), half), f.rate, 1);
+  writeSndfile(second, mp3, std::vector<float>(half, signal.end()), f.rate, 1);
+  std::vector<unsigned char> bytes = readBytes(first);
+  const std::vector<unsigned char> tag =
+      tagBytes ? id3v2TagFullOf(bytes, tagBytes) : std::vector<unsigned char>{};
+  bytes.insert(bytes.end(), tag.begin(), tag.end());
+  const std::vector<unsigned char> rest = readBytes(second);
+  bytes.insert(bytes.end(), rest.begin(), rest.end());
+  writeBytes(f.path, bytes);
+  return f;
+}
+
 std::vector<Fixture> writeAll() {
   std::vector<Fixture> all;
   const int wav = SF_FORMAT_WAV;
@@ -59,6 +98,8 @@ std::vector<Fixture> writeAll() {
   bare.path = scratchPath(bare.name);
   stripInfoFrame(all[all.size() - 3].path, bare.path);
   all.push_back(bare);
+  all.push_back(joinedMp3Fixture("joined.mp3", 0));
+  all.push_back(joinedMp3Fixture("joined-big-tag.mp3", 100000));
   all.push_back(ffmpegFixture("tone.mp2", "mp2", Fixture::Opener::Stream, 192000));
   all.push_back(ffmpegFixture("v1.wma", "wmav1", Fixture::Opener::Wma, 128000));
   all.push_back(ffmpegFixture("v2.wma", "wmav2", Fixture::Opener::Wma, 128000));
@@ -85,6 +126,13 @@ const Fixture &fixture(const std::string &name) {
     if (f.name == name)
       return f;
   throw std::runtime_error("no fixture " + name);
+}
+
+std::string testNameOf(std::string fixtureName) {
+  for (char &c : fixtureName)
+    if (!std::isalnum(static_cast<unsigned char>(c)))
+      c = '_';
+  return fixtureName;
 }
 
 std::string writeWav(const std::string &name, const std::vector<float> &interleaved, int rate, int channels) {
