@@ -102,8 +102,9 @@ TEST_F(HostileFiles, AWavHeaderClaimingGigabytesOpensWithTheRealLength) {
 // passes, `release` is called (to let go of a reader that waits); work that does not finish
 // within the limit once more ends the test's process, failed, since no thread can be stopped.
 template <typename Result>
-Result finishedWithin(std::chrono::milliseconds limit, const std::string &what,
-                      std::function<Result()> work, std::function<void()> release = [] {}) {
+Result finishedWithin(
+    std::chrono::milliseconds limit, const std::string &what, std::function<Result()> work,
+    std::function<void()> release = [] {}) {
   struct Shared {
     std::mutex mutex;
     std::condition_variable done;
@@ -137,7 +138,8 @@ Opened openWithin(const std::string &path, std::chrono::milliseconds limit) {
     if (writer >= 0)
       ::close(writer);
   };
-  return finishedWithin<Opened>(limit, path, [path] { return openLikeThePlayer(path); }, releasePipeReader);
+  return finishedWithin<Opened>(
+      limit, path, [path] { return openLikeThePlayer(path); }, releasePipeReader);
 }
 
 TEST_F(HostileFiles, WhatIsNotARegularFileIsRefusedAtOnce) {
@@ -177,7 +179,8 @@ PlayedThrough playThrough(const std::string &path) {
     return position != QWORD(-1) && position <= length;
   };
   played.positionsWithinLength = BASS_ChannelSetPosition(source, length / 2) && withinLength(source) &&
-                                 !BASS_ChannelSetPosition(source, length + 1) && BASS_FX_TempoCreate(source, 0);
+                                 !BASS_ChannelSetPosition(source, length + 1) &&
+                                 BASS_FX_TempoCreate(source, 0);
   const DWORD output = BASS_FX_TempoGetResampledHandle(source);
   for (const QWORD from : {length / 3, QWORD(0)}) {
     if (!played.positionsWithinLength || !BASS_ChannelSetPosition(source, from) ||
@@ -195,8 +198,9 @@ PlayedThrough playThrough(const std::string &path) {
 // Damaged headers found by fuzzing, kept as the decoder harness's seeds: a chunk length near 4 GiB,
 // absurd rates and sample sizes, a data chunk far larger than the file.
 TEST_F(HostileFiles, DamagedWavHeadersAreRefusedAtOnceOrPlayToTheirEnd) {
-  for (const char *name : {"wav-20-bytes-chunk-walk-never-ends.wav", "wav-rate-2762219328-never-ends.wav",
-                           "wav-63479-bit-never-ends.wav", "wav-data-size-past-file-position-beyond-end.wav"}) {
+  for (const char *name :
+       {"wav-20-bytes-chunk-walk-never-ends.wav", "wav-rate-2762219328-never-ends.wav",
+        "wav-63479-bit-never-ends.wav", "wav-data-size-past-file-position-beyond-end.wav"}) {
     const std::string path = std::string(LYT_DECODER_SEEDS) + "/" + name;
     const PlayedThrough played =
         finishedWithin<PlayedThrough>(std::chrono::seconds(10), path, [path] { return playThrough(path); });
