@@ -235,6 +235,14 @@ TEST_F(HostileFiles, RatesAndChannelCountsNoRecordingHasAreAnUnsupportedFormat) 
   EXPECT_NE(low.source, 0u) << "the lowest rate that opens";
 }
 
+// Above 192 kHz, SoundTouch's limit, a recording plays at its rate divided by a whole factor; a
+// rate that none divides is refused at the open, with the code that names a rate.
+TEST_F(HostileFiles, ARateAboveWhatTheChainTakesThatNoFactorBringsWithinIsRefusedAsARate) {
+  const std::string path = wavWithFormat("192001hz.wav", 192001, 2);
+  EXPECT_EQ(BASS_StreamCreateFile(FALSE, path.c_str(), 0, 0, BASS_STREAM_DECODE), 0u);
+  EXPECT_EQ(BASS_ErrorGetCode(), BASS_ERROR_FREQ);
+}
+
 TEST_F(HostileFiles, NonFiniteSamplesPlayAsSilenceAndLeaveTheEqualiserSound) {
   std::vector<float> signal = sine(440, 2, kRate, 2, 0.4f);
   signal[2 * kRate / 2] = std::nanf("");

@@ -4,6 +4,8 @@
 #include "support/Fixtures.h"
 #include "support/Signals.h"
 
+#include "decoders/Opening.h"
+
 #include <libopenmpt/libopenmpt.h>
 #include <sndfile.h>
 
@@ -62,6 +64,22 @@ TEST_F(OfflineEngine, AVbrMp3WithoutAnInfoFramePlaysWholeAndStartsNearItsEnd) {
   const std::vector<float> tail = render(output);
   EXPECT_NEAR(tail.size() / 2.0 / kRate, 1.5, 1e-3);
   EXPECT_GT(rms(channel(tail, 2, 0)), 0.1);
+}
+
+// Brought down to 192 kHz, a 384 kHz recording seeks to the sample of a linear read. (Through the
+// chain the device's 44.1 kHz grid falls between its frames, so the comparison is made here.)
+TEST(RateDivider, ASeekLandsOnTheSampleOfALinearRead) {
+  const std::unique_ptr<Decoder> linear = openPlainStream(fixture("mono384k.wav").path.c_str());
+  ASSERT_EQ(linear->sampleRate(), 192000);
+  std::vector<float> all(static_cast<size_t>(linear->lengthFrames()));
+  ASSERT_EQ(linear->read(all.data(), linear->lengthFrames()), linear->lengthFrames());
+  const std::unique_ptr<Decoder> seeking = openPlainStream(fixture("mono384k.wav").path.c_str());
+  for (const int64_t frame : {int64_t(237025), int64_t(5), linear->lengthFrames() - 100}) {
+    ASSERT_EQ(seeking->seek(frame), frame);
+    std::vector<float> heard(100);
+    ASSERT_EQ(seeking->read(heard.data(), 100), 100);
+    EXPECT_TRUE(std::equal(heard.begin(), heard.end(), all.begin() + frame)) << "at " << frame;
+  }
 }
 
 TEST_F(OfflineEngine, ModuleSecondsFormSeeksToThatSecond) {

@@ -85,6 +85,8 @@ std::vector<Fixture> writeAll() {
   all.push_back(sndfileFixture("ulaw.wav", wav | SF_FORMAT_ULAW, 8000, 1, Decoded::Exactly));
   all.push_back(sndfileFixture("alaw.wav", wav | SF_FORMAT_ALAW, 8000, 1, Decoded::Exactly));
   all.push_back(sndfileFixture("mono22k.wav", wav | SF_FORMAT_PCM_16, 22050, 1, Decoded::Exactly));
+  // Above the chain's 192 kHz: played at half its rate through a low-pass filter.
+  all.push_back(sndfileFixture("mono384k.wav", wav | SF_FORMAT_PCM_16, 384000, 1, Decoded::Lossy));
   all.push_back(sndfileFixture("pcm16.aiff", SF_FORMAT_AIFF | SF_FORMAT_PCM_16, 44100, 2, Decoded::Exactly));
   all.push_back(sndfileFixture("tone.flac", SF_FORMAT_FLAC | SF_FORMAT_PCM_16, 44100, 2, Decoded::Exactly));
   all.push_back(sndfileFixture("tone.ogg", SF_FORMAT_OGG | SF_FORMAT_VORBIS, 44100, 2, Decoded::Lossy));
