@@ -66,21 +66,28 @@ TEST_F(OfflineEngine, AVbrMp3WithoutAnInfoFramePlaysWholeAndStartsNearItsEnd) {
   EXPECT_GT(rms(channel(tail, 2, 0)), 0.1);
 }
 
-// Brought down to 192 kHz, a 384 kHz recording seeks to the sample of a linear read. (Through the
-// chain the device's 44.1 kHz grid falls between its frames, so the comparison is made here.)
-TEST(RateDivider, ASeekLandsOnTheSampleOfALinearRead) {
-  const std::unique_ptr<Decoder> linear = openPlainStream(fixture("mono384k.wav").path.c_str());
-  ASSERT_EQ(linear->sampleRate(), 192000);
-  std::vector<float> all(static_cast<size_t>(linear->lengthFrames()));
-  ASSERT_EQ(linear->read(all.data(), linear->lengthFrames()), linear->lengthFrames());
-  const std::unique_ptr<Decoder> seeking = openPlainStream(fixture("mono384k.wav").path.c_str());
-  for (const int64_t frame : {int64_t(237025), int64_t(5), linear->lengthFrames() - 100}) {
+// Recordings away from the device's rate, whose frames the device's grid falls between, compared
+// at the decoder: a 384 kHz one brought down to 192 kHz, and GSM 6.10, in which libsndfile cannot
+// seek, read from the start (again, for a frame behind).
+class DecoderSeeking : public ::testing::TestWithParam<std::string> {};
+
+TEST_P(DecoderSeeking, LandsOnTheSampleOfALinearRead) {
+  const std::unique_ptr<Decoder> linear = openPlainStream(fixture(GetParam()).path.c_str());
+  const int64_t length = linear->lengthFrames();
+  std::vector<float> all(static_cast<size_t>(length));
+  ASSERT_EQ(linear->read(all.data(), length), length);
+  const std::unique_ptr<Decoder> seeking = openPlainStream(fixture(GetParam()).path.c_str());
+  for (const int64_t frame : {length * 3 / 5 + 1, length / 100, length - 100}) {
     ASSERT_EQ(seeking->seek(frame), frame);
     std::vector<float> heard(100);
     ASSERT_EQ(seeking->read(heard.data(), 100), 100);
     EXPECT_TRUE(std::equal(heard.begin(), heard.end(), all.begin() + frame)) << "at " << frame;
   }
 }
+
+INSTANTIATE_TEST_SUITE_P(AwayFromTheDeviceRate, DecoderSeeking,
+                         ::testing::Values("mono384k.wav", "gsm610.wav"),
+                         [](const auto &info) { return testNameOf(info.param); });
 
 TEST_F(OfflineEngine, ModuleSecondsFormSeeksToThatSecond) {
   const Fixture &f = fixture("song.xm");
