@@ -7,7 +7,10 @@
 
 #include <sndfile.h>
 
+#include <unistd.h>
+
 #include <cmath>
+#include <fstream>
 
 namespace lyt::test {
 namespace {
@@ -139,6 +142,28 @@ TEST_F(OfflineEngine, AnAmrCallPlaysEveryFrameIncludingItsPauses) {
     }
     BASS_FX_TempoFree(opened.source);
   }
+}
+
+long residentBytes() {
+  long pages = 0, resident = 0;
+  std::ifstream("/proc/self/statm") >> pages >> resident;
+  return resident * ::sysconf(_SC_PAGESIZE);
+}
+
+// 32 MiB of 1-byte no-data frames: the frame walk keeps one place per 64 frames, where one 8-byte
+// place per frame took eight times the file's size.
+TEST_F(OfflineEngine, AnAmrFileOfOneByteFramesTakesLessMemoryThanItsSize) {
+  const std::string path = scratchPath("no-data.amr");
+  const size_t frames = 32u << 20;
+  std::vector<unsigned char> bytes = {'#', '!', 'A', 'M', 'R', '\n'};
+  bytes.resize(bytes.size() + frames, 15 << 3 | 0x04);
+  writeBytes(path, bytes);
+  bytes = {};
+  const long before = residentBytes();
+  const Opened opened = openLikeThePlayer(path);
+  ASSERT_NE(opened.source, 0u) << "error " << opened.error;
+  EXPECT_LT(residentBytes() - before, long(frames));
+  EXPECT_DOUBLE_EQ(lengthSeconds(opened), float(frames * 0.02));
 }
 
 } // namespace
