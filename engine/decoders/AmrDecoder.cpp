@@ -2,6 +2,7 @@
 #include "decoders/AmrDecoder.h"
 
 #include "Bass.h"
+#include "decoders/AmrContainer.h"
 #include "decoders/AmrFrames.h"
 #include "decoders/FfmpegHandles.h"
 #include "decoders/FileBytes.h"
@@ -121,6 +122,9 @@ std::unique_ptr<Decoder> openAmrDecoder(const char *path) {
     const auto start = static_cast<int64_t>(std::strlen(variant->magic));
     return std::make_unique<AmrDecoder>(std::move(file), *variant, start);
   }
+  bool wideBand = false;
+  if (std::unique_ptr<ByteSource> frames = amrFramesInContainer(path, wideBand))
+    return std::make_unique<AmrDecoder>(std::move(frames), wideBand ? amrWideBand() : amrNarrowBand(), 0);
   return nullptr;
 }
 
