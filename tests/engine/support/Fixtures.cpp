@@ -54,9 +54,10 @@ std::vector<unsigned char> id3v2TagFullOf(const std::vector<unsigned char> &fram
 }
 
 // Two MP3 recordings (each with its own Info frame and LAME tag) joined end to end, as recorders
-// that append and users who join dictations make them, the second part with a tag of `tagBytes`
-// in front of it when that is not 0.
-Fixture joinedMp3Fixture(const std::string &name, size_t tagBytes) {
+// that append and users who join dictations make them; with `junkBetween`, 80 KB of zeros (space a
+// recorder left unwritten) and a 100 KB tag lie between them, each more than a resync used to
+// search.
+Fixture joinedMp3Fixture(const std::string &name, bool junkBetween) {
   Fixture f{name, scratchPath(name), 44100, 1, kSeconds, Decoded::Lossy, Fixture::Opener::Stream};
   const std::vector<float> signal = toneWithNoise(f.rate, 1);
   const auto half = signal.begin() + long(signal.size() / 2);
@@ -65,9 +66,11 @@ Fixture joinedMp3Fixture(const std::string &name, size_t tagBytes) {
   writeSndfile(first, mp3, std::vector<float>(signal.begin(), half), f.rate, 1);
   writeSndfile(second, mp3, std::vector<float>(half, signal.end()), f.rate, 1);
   std::vector<unsigned char> bytes = readBytes(first);
-  const std::vector<unsigned char> tag =
-      tagBytes ? id3v2TagFullOf(bytes, tagBytes) : std::vector<unsigned char>{};
-  bytes.insert(bytes.end(), tag.begin(), tag.end());
+  if (junkBetween) {
+    const std::vector<unsigned char> tag = id3v2TagFullOf(bytes, 100000);
+    bytes.resize(bytes.size() + 80000, 0);
+    bytes.insert(bytes.end(), tag.begin(), tag.end());
+  }
   const std::vector<unsigned char> rest = readBytes(second);
   bytes.insert(bytes.end(), rest.begin(), rest.end());
   writeBytes(f.path, bytes);
@@ -102,8 +105,8 @@ std::vector<Fixture> writeAll() {
   bare.path = scratchPath(bare.name);
   stripInfoFrame(all[all.size() - 3].path, bare.path);
   all.push_back(bare);
-  all.push_back(joinedMp3Fixture("joined.mp3", 0));
-  all.push_back(joinedMp3Fixture("joined-big-tag.mp3", 100000));
+  all.push_back(joinedMp3Fixture("joined.mp3", false));
+  all.push_back(joinedMp3Fixture("joined-junk-between.mp3", true));
   all.push_back(ffmpegFixture("tone.mp2", "mp2", Fixture::Opener::Stream, 192000));
   all.push_back(ffmpegFixture("v1.wma", "wmav1", Fixture::Opener::Wma, 128000));
   all.push_back(ffmpegFixture("v2.wma", "wmav2", Fixture::Opener::Wma, 128000));
