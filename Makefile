@@ -3,7 +3,7 @@ BUILD ?= build
 JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?= -DCMAKE_BUILD_TYPE=RelWithDebInfo
 
-.PHONY: all deps build run translations test test-main test-asan test-tsan fuzz test-fuzz bench package clean
+.PHONY: all deps build run translations test test-main test-asan test-tsan fuzz test-fuzz fuzz-long bench package clean
 
 all: build
 
@@ -84,6 +84,14 @@ fuzz: deps
 FUZZ_SECONDS ?= 30
 test-fuzz: fuzz
 	tests/fuzz/run.sh $(BUILD)-fuzz $(FUZZ_SECONDS)
+
+# Each harness for FUZZ_SECONDS (ten minutes unless set) with a random seed, to search where the
+# fixed seed of test-fuzz never goes. The inputs it finds that reach new code are kept, git-ignored,
+# in tests/fuzz/found/<name>/ (each run starts from them too); a failing input in $(BUILD)-fuzz/fuzz-artifacts/.
+# Worth a seed: copy it into tests/fuzz/corpus/<name>/ under a name that says what it shows.
+fuzz-long: fuzz
+	FUZZ_SEED=random FUZZ_FOUND=$(CURDIR)/tests/fuzz/found \
+	  tests/fuzz/run.sh $(BUILD)-fuzz $(if $(filter file,$(origin FUZZ_SECONDS)),600,$(FUZZ_SECONDS))
 
 bench: build
 	$(BUILD)/bench/engine_bench

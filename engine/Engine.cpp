@@ -210,7 +210,9 @@ QWORD Engine::lengthBytes(DWORD handle, Kind kind) {
 QWORD Engine::position(DWORD handle) {
   std::lock_guard<std::mutex> lock(mutex_);
   const Core &core = *channelOf(handle).core;
-  const int64_t frame = core.tempo ? core.tempo->heardFrame() : core.source.position();
+  // The heard frame is counted back from the output's rate: its rounding may land past the end.
+  const int64_t frame =
+      core.tempo ? std::min(core.tempo->heardFrame(), core.source.lengthFrames()) : core.source.position();
   return static_cast<QWORD>(frame) * core.source.bytesPerFrame();
 }
 

@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <vector>
 
 namespace lyt {
 
@@ -30,6 +31,19 @@ public:
 private:
   const uint8_t *data_;
   int64_t size_;
+};
+
+// Bytes held in memory by the source itself.
+class OwnedBytes final : public ByteSource {
+public:
+  explicit OwnedBytes(std::vector<uint8_t> data)
+      : data_(std::move(data)), view_(data_.data(), data_.size()) {}
+  int64_t size() const override { return view_.size(); }
+  bool read(int64_t offset, uint8_t *out, int n) override { return view_.read(offset, out, n); }
+
+private:
+  std::vector<uint8_t> data_;
+  MemoryBytes view_;
 };
 
 } // namespace lyt

@@ -2,12 +2,10 @@
 #include "decoders/FfmpegDecoder.h"
 
 #include "Bass.h"
+#include "decoders/FfmpegHandles.h"
 
 extern "C" {
-#include <libavcodec/avcodec.h>
-#include <libavformat/avformat.h>
 #include <libavutil/opt.h>
-#include <libswresample/swresample.h>
 }
 
 #include <algorithm>
@@ -17,22 +15,6 @@ extern "C" {
 
 namespace lyt {
 namespace {
-
-struct FormatCloser {
-  void operator()(AVFormatContext *f) const { avformat_close_input(&f); }
-};
-struct CodecCloser {
-  void operator()(AVCodecContext *c) const { avcodec_free_context(&c); }
-};
-struct SwrCloser {
-  void operator()(SwrContext *s) const { swr_free(&s); }
-};
-struct PacketCloser {
-  void operator()(AVPacket *p) const { av_packet_free(&p); }
-};
-struct FrameCloser {
-  void operator()(AVFrame *f) const { av_frame_free(&f); }
-};
 
 // Demuxers that would take files meant for the module decoder, or that guess from a name alone.
 bool isRefusedFormat(const char *name) {
@@ -258,11 +240,11 @@ private:
     }
   }
 
-  std::unique_ptr<AVFormatContext, FormatCloser> format_;
-  std::unique_ptr<AVCodecContext, CodecCloser> codec_;
-  std::unique_ptr<SwrContext, SwrCloser> mixer_;
-  std::unique_ptr<AVPacket, PacketCloser> packet_;
-  std::unique_ptr<AVFrame, FrameCloser> frame_;
+  FormatHandle format_;
+  CodecHandle codec_;
+  SwrHandle mixer_;
+  PacketHandle packet_;
+  FrameHandle frame_;
   int stream_ = -1;
   int channels_ = 0;
   int rate_ = 0;

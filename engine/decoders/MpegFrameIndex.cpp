@@ -18,9 +18,13 @@ constexpr std::array<std::array<int, 16>, 5> kBitratesKbps{{
 
 // What a layer III decoder's filter banks add in front of the first sample.
 constexpr int64_t kLayer3DecoderDelay = 529;
+// How far past the leading ID3v2 tag the first frames may start: further on, a file is not MPEG.
 constexpr int64_t kSyncWindowBytes = 64 * 1024;
+constexpr int kScanBlockBytes = 4096;
 constexpr int kChainAtStart = 4;
 constexpr int kChainAtResync = 2;
+// Encoders differ on whether the Info frame counts itself: a frame or two more is the same stream.
+constexpr int64_t kCountSlackFrames = 2;
 
 bool headerAt(ByteSource &bytes, int64_t offset, MpegFrameHeader &out) {
   uint8_t h[4];
@@ -44,21 +48,41 @@ bool chainAt(ByteSource &bytes, int64_t offset, int chain, MpegFrameHeader &firs
   return true;
 }
 
-int64_t findChain(ByteSource &bytes, int64_t from, int chain, MpegFrameHeader &first,
-                  const MpegFrameHeader *sameAs = nullptr) {
-  for (int64_t off = from; off < from + kSyncWindowBytes && off + 4 <= bytes.size(); ++off)
-    if (chainAt(bytes, off, chain, first) && (!sameAs || first.sameStream(*sameAs)))
-      return off;
-  return -1;
+// Where an ID3v2 tag that starts at `at` ends; `at` itself when none starts there.
+int64_t id3v2End(ByteSource &bytes, int64_t at) {
+  uint8_t tag[10];
+  if (!bytes.read(at, tag, 10) || std::memcmp(tag, "ID3", 3) != 0 || tag[3] == 0xFF || tag[4] == 0xFF ||
+      ((tag[6] | tag[7] | tag[8] | tag[9]) & 0x80))
+    return at;
+  const int64_t size = (int64_t(tag[6]) << 21) | (int64_t(tag[7]) << 14) | (int64_t(tag[8]) << 7) | tag[9];
+  return at + 10 + size + ((tag[5] & 0x10) ? 10 : 0);
 }
 
-int64_t skipId3v2(ByteSource &bytes) {
-  uint8_t tag[10];
-  if (!bytes.read(0, tag, 10) || std::memcmp(tag, "ID3", 3) != 0)
-    return 0;
-  const int64_t size = (int64_t(tag[6] & 0x7F) << 21) | (int64_t(tag[7] & 0x7F) << 14) |
-                       (int64_t(tag[8] & 0x7F) << 7) | int64_t(tag[9] & 0x7F);
-  return 10 + size + ((tag[5] & 0x10) ? 10 : 0);
+// The first offset in [from, until) where `chain` frames chain up (of the stream of `sameAs` when
+// given); -1 when there is none. ID3v2 tags on the way are stepped over whole: the pictures in them
+// hold byte runs that look like frames.
+int64_t findChain(ByteSource &bytes, int64_t from, int64_t until, int chain, MpegFrameHeader &first,
+                  const MpegFrameHeader *sameAs = nullptr) {
+  until = std::min(until, bytes.size() - 3);
+  std::array<uint8_t, kScanBlockBytes> block;
+  for (int64_t base = from; base < until;) {
+    const int n = static_cast<int>(std::min<int64_t>(kScanBlockBytes, bytes.size() - base));
+    if (!bytes.read(base, block.data(), n))
+      return -1;
+    int64_t next = base + n;
+    for (int i = 0; i < n && base + i < until; ++i) {
+      const int64_t off = base + i;
+      const uint8_t byte = block[static_cast<size_t>(i)];
+      if (byte == 'I' && id3v2End(bytes, off) > off) {
+        next = id3v2End(bytes, off);
+        break;
+      }
+      if (byte == 0xFF && chainAt(bytes, off, chain, first) && (!sameAs || first.sameStream(*sameAs)))
+        return off;
+    }
+    base = next;
+  }
+  return -1;
 }
 
 uint32_t bigEndian32(const uint8_t *p) {
@@ -113,18 +137,22 @@ InfoFrame readInfoFrame(ByteSource &bytes, int64_t offset, const MpegFrameHeader
 }
 
 // Which decoded samples are the recording: a LAME tag names the encoder's delay and padding, to
-// which a layer III decoder adds its own delay. A cut-off file keeps what it has.
+// which a layer III decoder adds its own delay. A cut-off file keeps what it has. Where the frames
+// clearly outnumber the tag's count, parts were joined after the first: its padding lies inside
+// the stream, not at its end, and everything after the start's delay is heard.
 void applyGaplessTrim(const InfoFrame &info, MpegFrameIndex &index) {
   const int64_t decoded = index.decodedSamples();
   index.skipSamples = 0;
   index.lengthSamples = decoded;
   if (!info.gapless)
     return;
-  const int64_t encoded = info.frames > 0 ? info.frames * index.first.samples : decoded;
+  const int64_t found = static_cast<int64_t>(index.offsets.size());
+  const bool joined = info.frames > 0 && found > info.frames + kCountSlackFrames;
+  const int64_t encoded = info.frames > 0 && !joined ? info.frames * index.first.samples : decoded;
   if (info.encoderDelay + info.padding >= encoded)
     return; // not a tag that describes this stream
   const int64_t begin = info.encoderDelay + kLayer3DecoderDelay;
-  const int64_t end = std::min(decoded, encoded - info.padding + kLayer3DecoderDelay);
+  const int64_t end = joined ? decoded : std::min(decoded, encoded - info.padding + kLayer3DecoderDelay);
   index.skipSamples = std::min(begin, decoded);
   index.lengthSamples = std::max<int64_t>(0, end - index.skipSamples);
 }
@@ -165,7 +193,8 @@ bool parseMpegHeader(const uint8_t h[4], MpegFrameHeader &out) {
 
 MpegFrameIndex indexMpegFrames(ByteSource &bytes) {
   MpegFrameIndex index;
-  int64_t offset = findChain(bytes, skipId3v2(bytes), kChainAtStart, index.first);
+  const int64_t start = id3v2End(bytes, 0);
+  int64_t offset = findChain(bytes, start, start + kSyncWindowBytes, kChainAtStart, index.first);
   if (offset < 0)
     return index;
   const InfoFrame info = readInfoFrame(bytes, offset, index.first);
@@ -196,7 +225,7 @@ MpegFrameIndex indexMpegFrames(ByteSource &bytes) {
       seenHeader = {h, seenHeader[0]};
     } else {
       MpegFrameHeader resync;
-      offset = findChain(bytes, offset + 1, kChainAtResync, resync, &index.first);
+      offset = findChain(bytes, offset, bytes.size(), kChainAtResync, resync, &index.first);
       if (offset < 0)
         break;
       continue;

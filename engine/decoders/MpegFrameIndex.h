@@ -43,8 +43,9 @@ struct MpegFrameIndex {
 };
 
 // Indexes the stream that starts (after an ID3v2 tag and up to 64 KiB of other bytes) with at
-// least four chained frames; an empty index when there is none. Frames of another stream and
-// damaged stretches in between are skipped, as a decoder would resynchronise past them.
+// least four chained frames; an empty index when there is none. Frames of another stream, tags and
+// damaged stretches of any size in between are skipped, as a decoder would resynchronise past them.
+// The Info frame of a part joined after the first stays a frame, as libmpg123 decodes it.
 MpegFrameIndex indexMpegFrames(ByteSource &bytes);
 
 } // namespace lyt

@@ -6,6 +6,7 @@
 #include "decoders/FfmpegDecoder.h"
 #include "decoders/MpegDecoder.h"
 #include "decoders/OpenmptDecoder.h"
+#include "decoders/RateDivider.h"
 #include "decoders/SndfileDecoder.h"
 
 #include <cmath>
@@ -37,8 +38,11 @@ private:
   std::unique_ptr<Decoder> inner_;
 };
 
+// SoundTouch, which every output's tempo and pitch go through, takes rates up to 192 kHz.
+constexpr int kHighestServedRate = 192000;
+
 std::unique_ptr<Decoder> guarded(std::unique_ptr<Decoder> decoder) {
-  return std::make_unique<FiniteSamples>(std::move(decoder));
+  return withinRate(std::make_unique<FiniteSamples>(std::move(decoder)), kHighestServedRate);
 }
 
 // The start of an MPEG stream: an ID3v2 tag or a frame sync. Other files go to libsndfile first,

@@ -7,8 +7,9 @@
 namespace lyt {
 
 // Each throws EngineError: BASS_ERROR_FILEOPEN when the path is not a readable regular file,
-// BASS_ERROR_FILEFORM when the kind does not decode it. What they return plays silence where the
-// file holds non-finite samples.
+// BASS_ERROR_FILEFORM when the kind does not decode it, BASS_ERROR_FREQ when its rate is above what
+// the tempo stream takes (192 kHz) and no whole factor brings it within. What they return plays silence where
+// the file holds non-finite samples; a recording above 192 kHz plays at its rate divided by 2 to 4.
 
 // MPEG audio through libmpg123, else what libsndfile reads (WAV, AIFF, FLAC, Ogg Vorbis, Opus).
 std::unique_ptr<Decoder> openPlainStream(const char *path);

@@ -26,7 +26,7 @@ public:
                  int64_t lengthFrames)
       : source_(std::move(source)), file_(std::move(file)), fileChannels_(info.channels),
         rate_(info.samplerate), length_(lengthFrames),
-        needsPreroll_((info.format & SF_FORMAT_TYPEMASK) == SF_FORMAT_OGG) {}
+        needsPreroll_((info.format & SF_FORMAT_TYPEMASK) == SF_FORMAT_OGG), seekable_(info.seekable != 0) {}
 
   int channels() const override { return std::min(fileChannels_, 2); }
   int sampleRate() const override { return rate_; }
@@ -46,7 +46,7 @@ public:
   }
 
   int64_t seek(int64_t frame) override {
-    if (!seekExactly(frame))
+    if (!(seekable_ ? seekExactly(frame) : readOnTo(frame)))
       return -1;
     position_ = frame;
     return frame;
@@ -55,15 +55,38 @@ public:
 private:
   int64_t readFile(float *out, int64_t frames) {
     if (fileChannels_ <= 2)
-      return sf_readf_float(file_.get(), out, frames);
+      return readFileFrames(out, frames);
     // Wider files: keep the first two channels.
     wide_.resize(static_cast<size_t>(frames) * fileChannels_);
-    const int64_t got = sf_readf_float(file_.get(), wide_.data(), frames);
+    const int64_t got = readFileFrames(wide_.data(), frames);
     for (int64_t i = 0; i < got; ++i) {
       out[2 * i] = wide_[i * fileChannels_];
       out[2 * i + 1] = wide_[i * fileChannels_ + 1];
     }
     return got;
+  }
+
+  int64_t readFileFrames(float *out, int64_t frames) {
+    const int64_t got = sf_readf_float(file_.get(), out, frames);
+    fileFrame_ += std::max<int64_t>(got, 0);
+    return got;
+  }
+
+  // libsndfile cannot seek in some encodings (GSM 6.10 in WAV): the file is read from its start,
+  // opened again when the frame lies behind, up to the frame.
+  bool readOnTo(int64_t frame) {
+    if (frame < fileFrame_) {
+      SF_INFO info{};
+      file_.reset(source_->open(info));
+      fileFrame_ = 0;
+      if (!file_)
+        return false;
+    }
+    skipped_.resize(static_cast<size_t>(kSkipFrames) * fileChannels_);
+    while (fileFrame_ < frame)
+      if (readFileFrames(skipped_.data(), std::min(frame - fileFrame_, kSkipFrames)) <= 0)
+        break; // the file ends early: read() makes up the rest with silence
+    return true;
   }
 
   bool seekExactly(int64_t frame) {
@@ -93,6 +116,10 @@ private:
   int64_t length_;
   int64_t position_ = 0;
   bool needsPreroll_;
+  bool seekable_;
+  static constexpr int64_t kSkipFrames = 4096;
+  int64_t fileFrame_ = 0; // where libsndfile reads next, when it cannot seek
+  std::vector<float> skipped_;
   std::vector<float> wide_;
   std::vector<float> preroll_;
 };

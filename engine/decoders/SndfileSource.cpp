@@ -16,6 +16,10 @@ std::array<uint8_t, 4> asLittleEndian32(uint32_t v) {
   return {uint8_t(v), uint8_t(v >> 8), uint8_t(v >> 16), uint8_t(v >> 24)};
 }
 
+// A recorder writes a handful of chunks before its data; a header of more is not one to patch,
+// and walking millions of tiny chunks would hold the open up.
+constexpr int kMostChunksBeforeData = 1024;
+
 bool isUnset(uint32_t size) {
   return size == 0 || size == 0xFFFFFFFFu;
 }
@@ -34,7 +38,10 @@ void SndfileSource::patchUnsetWavSizes() {
     return;
   const bool riffUnset = isUnset(littleEndian32(riff + 4));
   uint8_t chunk[8];
-  for (int64_t at = 12; at + 8 <= size && bytes_.read(at, chunk, 8);) {
+  int64_t at = 12;
+  for (int walked = 0; walked < kMostChunksBeforeData; ++walked) {
+    if (at + 8 > size || !bytes_.read(at, chunk, 8))
+      return;
     const uint32_t length = littleEndian32(chunk + 4);
     if (std::memcmp(chunk, "data", 4) == 0) {
       if (!riffUnset && !isUnset(length))
@@ -43,7 +50,8 @@ void SndfileSource::patchUnsetWavSizes() {
       patches_.push_back({at + 4, asLittleEndian32(static_cast<uint32_t>(size - at - 8))});
       return;
     }
-    at += 8 + length + (length & 1);
+    // In 64 bits: a length near 4 GiB added in 32 wraps round to the same chunk for ever.
+    at += 8 + int64_t{length} + (length & 1);
   }
 }
 

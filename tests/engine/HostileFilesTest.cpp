@@ -10,9 +10,12 @@
 #include <chrono>
 #include <cmath>
 #include <condition_variable>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
 #include <fstream>
+#include <functional>
 #include <mutex>
 #include <thread>
 #include <unistd.h>
@@ -95,32 +98,48 @@ TEST_F(HostileFiles, AWavHeaderClaimingGigabytesOpensWithTheRealLength) {
   expectSafe(path);
 }
 
-// Opens on another thread: a regression must fail the test, not hang it.
-Opened openWithin(const std::string &path, std::chrono::milliseconds limit) {
+// Runs `work` on another thread: a regression must fail the test, not hang it. When the limit
+// passes, `release` is called (to let go of a reader that waits); work that does not finish
+// within the limit once more ends the test's process, failed, since no thread can be stopped.
+template <typename Result>
+Result finishedWithin(
+    std::chrono::milliseconds limit, const std::string &what, std::function<Result()> work,
+    std::function<void()> release = [] {}) {
   struct Shared {
     std::mutex mutex;
     std::condition_variable done;
     bool finished = false;
-    Opened opened;
+    Result result{};
   };
   auto shared = std::make_shared<Shared>();
-  std::thread([shared, path] {
-    const Opened opened = openLikeThePlayer(path);
+  std::thread([shared, work] {
+    Result result = work();
     std::lock_guard<std::mutex> lock(shared->mutex);
-    shared->opened = opened;
+    shared->result = result;
     shared->finished = true;
     shared->done.notify_all();
   }).detach();
   std::unique_lock<std::mutex> lock(shared->mutex);
   if (!shared->done.wait_for(lock, limit, [&] { return shared->finished; })) {
-    // Let a reader that waits on a pipe go: a writer that opens and closes gives it the end.
+    ADD_FAILURE() << what << " held the open up";
+    release();
+    if (!shared->done.wait_for(lock, limit, [&] { return shared->finished; })) {
+      std::fprintf(stderr, "%s never finished\n", what.c_str());
+      std::_Exit(EXIT_FAILURE);
+    }
+  }
+  return shared->result;
+}
+
+Opened openWithin(const std::string &path, std::chrono::milliseconds limit) {
+  // A writer that opens and closes gives a reader waiting on a pipe its end.
+  const auto releasePipeReader = [path] {
     const int writer = ::open(path.c_str(), O_WRONLY | O_NONBLOCK);
     if (writer >= 0)
       ::close(writer);
-    shared->done.wait(lock, [&] { return shared->finished; });
-    ADD_FAILURE() << path << " held the open up";
-  }
-  return shared->opened;
+  };
+  return finishedWithin<Opened>(
+      limit, path, [path] { return openLikeThePlayer(path); }, releasePipeReader);
 }
 
 TEST_F(HostileFiles, WhatIsNotARegularFileIsRefusedAtOnce) {
@@ -130,6 +149,68 @@ TEST_F(HostileFiles, WhatIsNotARegularFileIsRefusedAtOnce) {
     const Opened opened = openWithin(path, std::chrono::seconds(5));
     EXPECT_EQ(opened.source, 0u) << path;
     EXPECT_EQ(opened.error, BASS_ERROR_FILEOPEN) << path;
+  }
+}
+
+// What opening a recording and playing it to its end showed.
+struct PlayedThrough {
+  Opened opened;
+  double openMilliseconds = 0;
+  double lengthSeconds = 0;
+  double heardSeconds = 0;
+  bool positionsWithinLength = true;
+};
+
+// Opens as the player does, seeks to the middle and beyond the end, then plays from a third of
+// the way and from the start.
+PlayedThrough playThrough(const std::string &path) {
+  PlayedThrough played;
+  const auto start = std::chrono::steady_clock::now();
+  played.opened = openLikeThePlayer(path);
+  played.openMilliseconds =
+      std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+  const DWORD source = played.opened.source;
+  if (!source)
+    return played;
+  played.lengthSeconds = lengthSeconds(played.opened);
+  const QWORD length = BASS_StreamGetLength(source);
+  const auto withinLength = [length](DWORD channel) {
+    const QWORD position = BASS_ChannelGetPosition(channel);
+    return position != QWORD(-1) && position <= length;
+  };
+  played.positionsWithinLength = BASS_ChannelSetPosition(source, length / 2) && withinLength(source) &&
+                                 !BASS_ChannelSetPosition(source, length + 1) &&
+                                 BASS_FX_TempoCreate(source, 0);
+  const DWORD output = BASS_FX_TempoGetResampledHandle(source);
+  for (const QWORD from : {length / 3, QWORD(0)}) {
+    if (!played.positionsWithinLength || !BASS_ChannelSetPosition(source, from) ||
+        !BASS_StreamPlay(output, FALSE, 0)) {
+      played.positionsWithinLength = false;
+      break;
+    }
+    played.heardSeconds = renderOutput(output).size() / 2.0 / kRate;
+    played.positionsWithinLength = withinLength(output);
+  }
+  BASS_FX_TempoFree(source);
+  return played;
+}
+
+// Damaged headers found by fuzzing, kept as the decoder harness's seeds: a chunk length near 4 GiB,
+// absurd rates and sample sizes, a data chunk far larger than the file.
+TEST_F(HostileFiles, DamagedWavHeadersAreRefusedAtOnceOrPlayToTheirEnd) {
+  for (const char *name :
+       {"wav-20-bytes-chunk-walk-never-ends.wav", "wav-rate-2762219328-never-ends.wav",
+        "wav-63479-bit-never-ends.wav", "wav-data-size-past-file-position-beyond-end.wav"}) {
+    const std::string path = std::string(LYT_DECODER_SEEDS) + "/" + name;
+    const PlayedThrough played =
+        finishedWithin<PlayedThrough>(std::chrono::seconds(10), path, [path] { return playThrough(path); });
+    EXPECT_LT(played.openMilliseconds, 100) << name;
+    if (!played.opened.source) {
+      EXPECT_EQ(played.opened.error, BASS_ERROR_FILEFORM) << name;
+      continue;
+    }
+    EXPECT_TRUE(played.positionsWithinLength) << name;
+    EXPECT_NEAR(played.heardSeconds, played.lengthSeconds, 0.01) << name;
   }
 }
 
@@ -152,6 +233,14 @@ TEST_F(HostileFiles, RatesAndChannelCountsNoRecordingHasAreAnUnsupportedFormat) 
   expectRefused(nine, BASS_ERROR_FILEFORM);
   const Opened low = openLikeThePlayer(wavWithFormat("1000hz.wav", 1000, 2));
   EXPECT_NE(low.source, 0u) << "the lowest rate that opens";
+}
+
+// Above 192 kHz, SoundTouch's limit, a recording plays at its rate divided by a whole factor; a
+// rate that none divides is refused at the open, with the code that names a rate.
+TEST_F(HostileFiles, ARateAboveWhatTheChainTakesThatNoFactorBringsWithinIsRefusedAsARate) {
+  const std::string path = wavWithFormat("192001hz.wav", 192001, 2);
+  EXPECT_EQ(BASS_StreamCreateFile(FALSE, path.c_str(), 0, 0, BASS_STREAM_DECODE), 0u);
+  EXPECT_EQ(BASS_ErrorGetCode(), BASS_ERROR_FREQ);
 }
 
 TEST_F(HostileFiles, NonFiniteSamplesPlayAsSilenceAndLeaveTheEqualiserSound) {

@@ -4,6 +4,8 @@
 #include "support/Fixtures.h"
 #include "support/Signals.h"
 
+#include "decoders/Opening.h"
+
 #include <libopenmpt/libopenmpt.h>
 #include <sndfile.h>
 
@@ -38,10 +40,9 @@ TEST_P(Seeking, LandsOnTheSampleOfALinearDecode) {
 
 INSTANTIATE_TEST_SUITE_P(SeekableFormats, Seeking,
                          ::testing::Values("pcm16.wav", "tone.flac", "tone.ogg", "cbr.mp3", "vbr.mp3",
-                                           "noinfo.mp3", "tone.mp2", "v2.wma", "tone.m4a"),
-                         [](const auto &info) {
-                           return std::string(info.param).replace(info.param.find('.'), 1, "_");
-                         });
+                                           "noinfo.mp3", "joined.mp3", "joined-junk-between.mp3", "tone.mp2",
+                                           "v2.wma", "tone.m4a"),
+                         [](const auto &info) { return testNameOf(info.param); });
 
 // Without a Xing header the length cannot be read from the start; every frame counts.
 TEST_F(OfflineEngine, AVbrMp3WithoutAnInfoFramePlaysWholeAndStartsNearItsEnd) {
@@ -64,6 +65,29 @@ TEST_F(OfflineEngine, AVbrMp3WithoutAnInfoFramePlaysWholeAndStartsNearItsEnd) {
   EXPECT_NEAR(tail.size() / 2.0 / kRate, 1.5, 1e-3);
   EXPECT_GT(rms(channel(tail, 2, 0)), 0.1);
 }
+
+// Recordings away from the device's rate, whose frames the device's grid falls between, compared
+// at the decoder: a 384 kHz one brought down to 192 kHz, and GSM 6.10, in which libsndfile cannot
+// seek, read from the start (again, for a frame behind).
+class DecoderSeeking : public ::testing::TestWithParam<std::string> {};
+
+TEST_P(DecoderSeeking, LandsOnTheSampleOfALinearRead) {
+  const std::unique_ptr<Decoder> linear = openPlainStream(fixture(GetParam()).path.c_str());
+  const int64_t length = linear->lengthFrames();
+  std::vector<float> all(static_cast<size_t>(length));
+  ASSERT_EQ(linear->read(all.data(), length), length);
+  const std::unique_ptr<Decoder> seeking = openPlainStream(fixture(GetParam()).path.c_str());
+  for (const int64_t frame : {length * 3 / 5 + 1, length / 100, length - 100}) {
+    ASSERT_EQ(seeking->seek(frame), frame);
+    std::vector<float> heard(100);
+    ASSERT_EQ(seeking->read(heard.data(), 100), 100);
+    EXPECT_TRUE(std::equal(heard.begin(), heard.end(), all.begin() + frame)) << "at " << frame;
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(AwayFromTheDeviceRate, DecoderSeeking,
+                         ::testing::Values("mono384k.wav", "gsm610.wav"),
+                         [](const auto &info) { return testNameOf(info.param); });
 
 TEST_F(OfflineEngine, ModuleSecondsFormSeeksToThatSecond) {
   const Fixture &f = fixture("song.xm");

@@ -200,6 +200,27 @@ void writeWithFfmpeg(const std::string &path, const char *codecName, const std::
   check(av_write_trailer(e.format) >= 0, "cannot finish " + path);
 }
 
+void remuxWithFfmpeg(const std::string &from, const std::string &to) {
+  AVFormatContext *input = nullptr;
+  check(avformat_open_input(&input, from.c_str(), nullptr, nullptr) >= 0, "FFmpeg cannot read " + from);
+  std::unique_ptr<AVFormatContext, void (*)(AVFormatContext *)> in(
+      input, [](AVFormatContext *f) { avformat_close_input(&f); });
+  check(avformat_find_stream_info(input, nullptr) >= 0 && input->nb_streams == 1, "one stream in " + from);
+  Encoder e; // only its muxer and packet
+  check(avformat_alloc_output_context2(&e.format, nullptr, nullptr, to.c_str()) >= 0, "no muxer for " + to);
+  e.stream = avformat_new_stream(e.format, nullptr);
+  avcodec_parameters_copy(e.stream->codecpar, input->streams[0]->codecpar);
+  e.stream->codecpar->codec_tag = 0;
+  check(avio_open(&e.format->pb, to.c_str(), AVIO_FLAG_WRITE) >= 0, "cannot write " + to);
+  check(avformat_write_header(e.format, nullptr) >= 0, "cannot write the header of " + to);
+  while (av_read_frame(input, e.packet) >= 0) {
+    av_packet_rescale_ts(e.packet, input->streams[0]->time_base, e.stream->time_base);
+    e.packet->stream_index = 0;
+    check(av_interleaved_write_frame(e.format, e.packet) >= 0, "muxer refused a packet");
+  }
+  check(av_write_trailer(e.format) >= 0, "cannot finish " + to);
+}
+
 std::vector<float> decodeWithSndfile(const std::string &path, int &channels) {
   SF_INFO info{};
   SNDFILE *file = sf_open(path.c_str(), SFM_READ, &info);

@@ -19,6 +19,8 @@ void stripInfoFrame(const std::string &from, const std::string &to);
 // FFmpeg's encoder `codec` ("wmav1", "wmav2", "aac", "mp2"), container chosen by the file name.
 void writeWithFfmpeg(const std::string &path, const char *codec, const std::vector<float> &interleaved,
                      int rate, int channels, int bitRate);
+// The one stream of `from` in the container that `to`'s name picks, packets copied as they are.
+void remuxWithFfmpeg(const std::string &from, const std::string &to);
 // A quiet 200 Hz tone of `seconds`, 8 kHz mono 16-bit WAV: quick to open, long enough for the
 // places a test visits. Written once per length in a test process.
 const std::string &quietTone(int seconds);

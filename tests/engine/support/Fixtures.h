@@ -23,6 +23,8 @@ struct Fixture {
 // A 440 Hz tone with noise under it, 3 seconds, in every format the player opens.
 const std::vector<Fixture> &allFixtures();
 const Fixture &fixture(const std::string &name);
+// A fixture's name as a test's name: letters and digits, the rest made underscores.
+std::string testNameOf(std::string fixtureName);
 // A plain 16-bit WAV of the given signal.
 std::string writeWav(const std::string &name, const std::vector<float> &interleaved, int rate, int channels);
 
