@@ -142,6 +142,8 @@ public:
   void seek(double seconds) { BASS_ChannelSetPosition(source_, BASS_ChannelSeconds2Bytes(source_, float(seconds))); }
   void play() { BASS_StreamPlay(output_, FALSE, 0); }
   void stop() { BASS_ChannelStop(output_); }
+  DWORD source() const { return source_; }
+  DWORD output() const { return output_; }
 
 private:
   DWORD source_ = 0;
@@ -239,6 +241,31 @@ void measureCpu(const PulseServer &server, const std::string &tone) {
               playingOurs, playingServer, playingMpv, mpvServer, mpvServer > 0 ? playingServer / mpvServer : 0.0);
 }
 
+// The longest a command call took while the server answered nothing (stopped by SIGSTOP).
+void measureStalledCalls(PulseServer &server, const std::string &tone) {
+  Player player(tone);
+  player.play();
+  std::this_thread::sleep_for(500ms);
+  server.stall(true);
+  double longest = 0;
+  const auto timed = [&](auto call) {
+    const auto start = Clock::now();
+    call();
+    longest = std::max(longest, std::chrono::duration<double, std::micro>(Clock::now() - start).count());
+  };
+  for (int i = 0; i < 50; ++i) {
+    timed([&] { player.stop(); });
+    timed([&] { player.play(); });
+    timed([&] { player.seek(i % 10); });
+    timed([&] { BASS_ChannelGetPosition(player.source()); });
+    timed([&] { BASS_ChannelSetAttributes(player.output(), -1, 50 + i % 50, -101); });
+  }
+  server.stall(false);
+  player.stop();
+  std::printf("  the longest play, stop, seek, position or volume call while the server is stalled: %.0f us "
+              "(aim: under 1000)\n", longest);
+}
+
 } // namespace
 
 int main() {
@@ -259,6 +286,7 @@ int main() {
   measureGaps(server, tone, seconds);
   measureLatency(server);
   measureCpu(server, tone);
+  measureStalledCalls(server, tone);
   BASS_Free();
   return 0;
 }
