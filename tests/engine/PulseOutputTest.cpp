@@ -78,6 +78,9 @@ TEST_F(AtTheSoundServer, AStopCorksTheStreamAndAPlayUncorksIt) {
   open(levelSteps("corks.wav", 10));
   playFrom(0);
   ASSERT_TRUE(waitUntil([&] { return server_.hasStream() && !server_.streamCorked(); }));
+  const std::string inputs = server_.pactl("list sink-inputs");
+  EXPECT_NE(inputs.find("media.name = \"corks.wav\""), std::string::npos) << "named for the recording";
+  EXPECT_NE(inputs.find("application.icon_name = \"lystrel2\""), std::string::npos) << inputs;
   ASSERT_TRUE(BASS_ChannelStop(output_));
   EXPECT_TRUE(waitUntil([&] { return server_.streamCorked(); }, 2s)) << "at once, not after a while of silence";
   ASSERT_TRUE(BASS_StreamPlay(output_, FALSE, 0));
