@@ -32,7 +32,8 @@ public:
   void writeBool(const std::string &section, const std::string &key, bool value);
 
   // Writes a file beside `path` and renames it over `path`, so the old file stays whole when
-  // anything fails. False when the file could not be written.
+  // anything fails; a link is followed to its target, and a read-only file is left as it is.
+  // False when the file could not be written.
   bool save(const std::string &path) const;
   const std::vector<std::string> &lines() const { return lines_; }
 

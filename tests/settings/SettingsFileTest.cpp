@@ -1,12 +1,14 @@
 // The settings file: the INI rules, the keys' forms and defaults, and the order of the first save.
 #include "IniFile.h"
 #include "SettingsFile.h"
+#include "support/WithoutPermissionOverride.h"
 
 #include <gtest/gtest.h>
 
 #include <csignal>
 #include <cstdio>
 #include <sys/resource.h>
+#include <filesystem>
 #include <fstream>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -120,6 +122,30 @@ TEST(IniFile, AWriteThatRunsOutOfRoomLeavesTheOldFileIntact) {
   EXPECT_EQ(IniFile::load(path).readString("S", "K", ""), "old");
   std::remove(path.c_str());
   rmdir(dir);
+}
+
+TEST(IniFile, SavingThroughALinkReplacesItsTargetAndAReadOnlyFileIsLeftAsItIs) {
+  char dir[] = "/tmp/lyt-link-XXXXXX";
+  ASSERT_NE(mkdtemp(dir), nullptr);
+  const std::string target = std::string(dir) + "/dotfiles/Lyt2.ini";
+  const std::string link = std::string(dir) + "/Lyt2.ini";
+  std::filesystem::create_directory(std::string(dir) + "/dotfiles");
+  std::filesystem::create_symlink("dotfiles/Lyt2.ini", link);
+  IniFile file;
+  file.writeString("S", "K", "1");
+  ASSERT_TRUE(file.save(link));
+  EXPECT_TRUE(std::filesystem::is_symlink(link));
+  EXPECT_EQ(IniFile::load(target).readString("S", "K", ""), "1");
+  chmod(target.c_str(), 0444);
+  file.writeString("S", "K", "2");
+  {
+    lyt::test::WithoutPermissionOverride asTheUser;
+    EXPECT_FALSE(file.save(link));
+  }
+  EXPECT_EQ(IniFile::load(target).readString("S", "K", ""), "1");
+  EXPECT_EQ(std::filesystem::status(target).permissions() & std::filesystem::perms::all,
+            std::filesystem::perms(0444));
+  std::filesystem::remove_all(dir);
 }
 
 TEST(KeyMapEntries, AreTenCharactersByFixedColumns) {
