@@ -2,11 +2,13 @@
 #include "IniFile.h"
 
 #include "FileReplacement.h"
+#include "Utf16Text.h"
 
 #include <cerrno>
 #include <cstdint>
 #include <cstdlib>
 #include <fstream>
+#include <sstream>
 
 namespace {
 
@@ -73,7 +75,10 @@ bool startsWithByteOrderMark(const std::string &line) {
 
 IniFile IniFile::load(const std::string &path) {
   IniFile file;
-  std::ifstream in(path, std::ios::binary);
+  std::ifstream raw(path, std::ios::binary);
+  std::stringstream bytes;
+  bytes << raw.rdbuf();
+  std::istringstream in(utf8FromUtf16WithMark(bytes.str()));
   std::string text;
   while (std::getline(in, text)) {
     if (!text.empty() && text.back() == '\r')

@@ -14,7 +14,8 @@ public:
   static constexpr size_t kMaxValueLength = 2047;
 
   IniFile() = default;
-  // Reads the file; a missing or unreadable file is an empty one.
+  // Reads the file, UTF-8 or UTF-16 with its byte-order mark; a missing or unreadable file is an
+  // empty one. A save writes UTF-8.
   static IniFile load(const std::string &path);
 
   // The value, at most kMaxValueLength bytes, or `fallback` when the key is missing. One pair of
