@@ -3,23 +3,35 @@
 
 #include "CommandNames.h"
 
+#include <QCoreApplication>
+
 #include <string_view>
 
 namespace {
 
+// In the language installed with useLanguage(); the Japanese text while none is.
+std::string translated(const char *text, const std::string &program, const std::string &argument = {}) {
+  QString result = QCoreApplication::translate("CommandLine", text).arg(QString::fromStdString(program));
+  if (!argument.empty())
+    result = result.arg(QString::fromLocal8Bit(argument.c_str()));
+  return result.toStdString();
+}
+
 std::string usage(const std::string &program) {
-  std::string text = "Usage: " + program + " [FILE]\n"
-                     "       " + program + " --command NAME\n"
-                     "\n"
-                     "Plays FILE, or the file of the last run, in the running player or a new one.\n"
-                     "\n"
-                     "  --command NAME  run one command in the running player, e.g. from a desktop\n"
-                     "                  shortcut; NAME is one of the names below or its number 1-22\n"
-                     "  --help          show this text\n"
-                     "  --version       show the version\n"
-                     "  --              end of the options\n"
-                     "\n"
-                     "Commands:";
+  std::string text = translated(QT_TRANSLATE_NOOP("CommandLine",
+                                                  "使い方: %1 [FILE]\n"
+                                "        %1 --command NAME\n"
+                                "\n"
+                                "FILE (なければ前回のファイル) を、起動中のプレーヤーか新しいプレーヤーで再生します.\n"
+                                "\n"
+                                "  --command NAME  起動中のプレーヤーで機能を一つ実行します (デスクトップの\n"
+                                "                  ショートカットなどから). NAME は下の名前か、その番号 1-22\n"
+                                "  --help          この説明を表示します\n"
+                                "  --version       バージョンを表示します\n"
+                                "  --              オプションの終わり\n"
+                                "\n"
+                                "コマンド:"),
+                                program);
   for (size_t i = 0; i < CommandNames.size(); ++i)
     text += (i % 6 == 0 ? "\n  " : " ") + std::string(CommandNames[i]);
   return text + "\n";
@@ -37,7 +49,7 @@ CommandLine commandNamed(std::string_view name, const std::string &program) {
   CommandLine line;
   line.command = commandByName(name);
   if (line.command == 0)
-    return refuse(program + ": unknown command '" + std::string(name) + "'\n\n" + usage(program));
+    return refuse(translated(QT_TRANSLATE_NOOP("CommandLine", "%1: 不明なコマンド '%2'\n\n"), program, std::string(name)) + usage(program));
   line.action = CommandLine::Action::Command;
   return line;
 }
@@ -73,10 +85,10 @@ CommandLine parseCommandLine(int argc, const char *const *argv) {
     else if (arg.starts_with("--command="))
       return commandNamed(arg.substr(10), program);
     else if (arg == "--command")
-      return refuse(program + ": --command needs a NAME\n\n" + usage(program));
+      return refuse(translated(QT_TRANSLATE_NOOP("CommandLine", "%1: --command には NAME が必要です\n\n"), program) + usage(program));
     else
-      return refuse(program + ": unknown option '" + std::string(arg) + "'\nTry '" + program +
-                    " --help'.\n");
+      return refuse(translated(QT_TRANSLATE_NOOP("CommandLine", "%1: 不明なオプション '%2'\n'%1 --help' で使い方を表示します.\n"),
+                               program, std::string(arg)));
   }
   return line;
 }

@@ -19,4 +19,5 @@ struct CommandLine {
 
 // argv[0] is the program's name. Options: --help, --version, --command NAME (or --command=NAME),
 // and "--", after which every argument is a file. The first file is kept; later ones are ignored.
+// The texts are in the language installed with useLanguage(), Japanese while there is none.
 CommandLine parseCommandLine(int argc, const char *const *argv);

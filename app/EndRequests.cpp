@@ -20,6 +20,14 @@ int gSignalPipe[2] = {-1, -1};
 
 bool gEndRequestedWhileStarting = false;
 
+// From a termination signal or the loss of the display on, nobody may be there to close a box:
+// what a box would say goes to standard error, which the session's journal keeps.
+void tellBoxesOnStandardError() {
+  setMessageBoxRecorder([](const ShownBox &box) {
+    std::fprintf(stderr, "lystrel2: %s\n", box.text.toLocal8Bit().constData());
+  });
+}
+
 void onTerminate(int) {
   const char byte = 1;
   [[maybe_unused]] const ssize_t ignored = ::write(gSignalPipe[1], &byte, 1);
@@ -44,6 +52,7 @@ void closeOnTerminationSignals() {
   QObject::connect(notifier, &QSocketNotifier::activated, qApp, [] {
     char byte;
     [[maybe_unused]] const ssize_t ignored = ::read(gSignalPipe[0], &byte, 1);
+    tellBoxesOnStandardError();
     if (frmMain && frmMain->StartUpFinished()) {
       frmMain->close();
       return;
@@ -58,15 +67,12 @@ bool endRequestedWhileStarting() {
   return gEndRequestedWhileStarting;
 }
 
-// Qt ends the process with exit() when the X server goes away: the settings are saved then, and
-// a failure can only be told on the terminal.
+// Qt ends the process with exit() when the X server goes away: the settings are saved then.
 void saveOnLogoutAndDisplayLoss() {
   std::atexit([] {
     if (!frmMain)
       return;
-    setMessageBoxRecorder([](const ShownBox &box) {
-      std::fprintf(stderr, "lystrel2: %s\n", box.text.toLocal8Bit().constData());
-    });
+    tellBoxesOnStandardError();
     frmMain->SaveSettings();
   });
   QObject::connect(qApp, &QGuiApplication::commitDataRequest, frmMain, [] { frmMain->SaveSettings(); });

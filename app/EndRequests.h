@@ -6,7 +6,8 @@
 void catchTerminationSignals();
 // Call once the application object exists: a noted signal closes the main window once it is up;
 // one that comes while it is being built asks the start-up to end (endRequestedWhileStarting())
-// and closes a box of the start-up that waits for the user.
+// and closes a box of the start-up that waits for the user. From a signal on, a box (a failed
+// save of the settings) is told on standard error instead of waiting for the user.
 void closeOnTerminationSignals();
 bool endRequestedWhileStarting();
 // Call once the main window is up: the logout request and the loss of the X server save the

@@ -9,6 +9,8 @@
 #include "SingleInstance.h"
 #include "U_Main.h"
 
+#include <QCoreApplication>
+
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -51,25 +53,34 @@ void refuseLock(const std::string &lock) {
              .arg(QString::fromLocal8Bit(lock.c_str())));
 }
 
+// Said on the terminal, in the language installed with useLanguage().
+void tell(const char *text) {
+  std::fprintf(stderr, "lystrel2: %s\n", QCoreApplication::translate("main", text).toLocal8Bit().constData());
+}
+
 int sendCommand(int command) {
   switch (SingleInstance::sendCommand(command)) {
   case SingleInstance::Answer::Taken:
     return 0;
   case SingleInstance::Answer::Busy:
-    std::fputs("lystrel2: the player is busy: a dialog or a message box is open; close it and try again.\n", stderr);
+    tell(QT_TRANSLATE_NOOP("main", "プレーヤーはダイアログかメッセージを開いています. 閉じてからやり直して下さい."));
     return 3;
   case SingleInstance::Answer::Silent:
-    std::fputs("lystrel2: the running player did not answer within 2 seconds.\n", stderr);
+    tell(QT_TRANSLATE_NOOP("main", "起動中のプレーヤーが 2 秒以内に応答しませんでした."));
     return 1;
   case SingleInstance::Answer::NoInstance:
     break;
   }
-  std::fputs("lystrel2: no running player answered; start it first.\n", stderr);
+  tell(QT_TRANSLATE_NOOP("main", "起動中のプレーヤーがありません. 先に起動して下さい."));
   return 1;
 }
 
-// --help, --version and --command end here, without a window, with the exit code; -1 to go on.
-int answerWithoutWindow(const CommandLine &line) {
+// --help, --version and --command end here, without a window, with the exit code. The command
+// line is read again once the user's language is in place, for its texts.
+int answerWithoutWindow(int argc, char **argv) {
+  QCoreApplication app(argc, argv);
+  useLanguage(chosenLanguage());
+  const CommandLine line = parseCommandLine(argc, argv);
   switch (line.action) {
   case CommandLine::Action::Print:
     std::fputs(line.text.c_str(), stdout);
@@ -82,7 +93,7 @@ int answerWithoutWindow(const CommandLine &line) {
   case CommandLine::Action::Start:
     break;
   }
-  return -1;
+  return 0;
 }
 
 } // namespace
@@ -91,8 +102,8 @@ int main(int argc, char **argv) {
   // The engine's sound library would take the termination signals for itself.
   setenv("SDL_NO_SIGNAL_HANDLERS", "1", 1);
   const CommandLine line = parseCommandLine(argc, argv);
-  if (const int code = answerWithoutWindow(line); code >= 0)
-    return code;
+  if (line.action != CommandLine::Action::Start)
+    return answerWithoutWindow(argc, argv);
   // The hot keys and always-on-top need X11; under Wayland this runs through XWayland.
   if (!std::getenv("QT_QPA_PLATFORM"))
     setenv("QT_QPA_PLATFORM", "xcb", 1);
@@ -113,9 +124,12 @@ int main(int argc, char **argv) {
     return EXIT_FAILURE;
   }
   if (!instance) {
-    if (!handedOff)
-      std::fprintf(stderr, "lystrel2: the running instance did not answer.\n");
-    return handedOff ? 0 : EXIT_FAILURE;
+    if (handedOff)
+      return 0;
+    QCoreApplication app(argc, argv);
+    useLanguage(chosenLanguage());
+    tell(QT_TRANSLATE_NOOP("main", "起動中のプレーヤーが応答しませんでした."));
+    return EXIT_FAILURE;
   }
   catchTerminationSignals();
   GuardedApplication app(argc, argv);

@@ -351,8 +351,8 @@ AudioFeed::Rendered TempoStream::consume(float *stereo, int frames, int64_t unhe
   }
   if (tailInRing && endHandedAt_ < 0 && !ring_.front())
     endHandedAt_ = handed_ + done;
-  spectrum_.push(stereo, done);
   applyVolume(stereo, done);
+  spectrum_.push(stereo, done); // what is heard: after the volume
   std::fill(stereo + 2 * done, stereo + 2 * frames, 0.0f);
   handed_ += padded ? frames : done;
   publishHeard(generation, handed_ - unheard);

@@ -56,7 +56,7 @@ public:
 private:
   Hook() = default;
   bool listenForRawKeys();
-  void watch(std::promise<void> started);
+  void watch(std::promise<bool> started);
   void takeAll(const std::vector<xcb_key_press_event_t> &events);
   bool isRepeatRelease(const xcb_key_press_event_t &release, const xcb_key_press_event_t *next);
   void readOwnEvents();
@@ -110,11 +110,12 @@ std::unique_ptr<Hook> Hook::start(unsigned long window) {
   }
   hook->aimAt(window);
   // Keys are watched from the server's start-of-data reply on: wait for it, so that the first key
-  // after SetHook is seen.
-  std::promise<void> started;
-  std::future<void> ready = started.get_future();
+  // after SetHook is seen. Without it in time the hook is not installed.
+  std::promise<bool> started;
+  std::future<bool> recording = started.get_future();
   hook->thread_ = std::thread(&Hook::watch, hook.get(), std::move(started));
-  ready.wait_for(std::chrono::seconds(2));
+  if (recording.wait_for(std::chrono::seconds(2)) != std::future_status::ready || !recording.get())
+    return nullptr;
   return hook;
 }
 
@@ -159,14 +160,14 @@ bool Hook::listenForRawKeys() {
 }
 
 // Runs on the hook's thread until the context is disabled.
-void Hook::watch(std::promise<void> started) {
+void Hook::watch(std::promise<bool> started) {
   const xcb_record_enable_context_cookie_t cookie = xcb_record_enable_context(data_.get(), context_);
   bool announced = false;
   std::vector<xcb_key_press_event_t> keys;
   while (true) {
     xcb_record_enable_context_reply_t *reply = xcb_record_enable_context_reply(data_.get(), cookie, nullptr);
     if (!announced) {
-      started.set_value();
+      started.set_value(reply != nullptr);
       announced = true;
     }
     if (!reply)
@@ -263,6 +264,7 @@ std::unique_ptr<Hook> gHook;
 
 } // namespace
 
+// No exception may leave a C entry point: the caller cannot catch it.
 extern "C" {
 
 const char *GetHookMsgString(void) {
@@ -270,18 +272,26 @@ const char *GetHookMsgString(void) {
 }
 
 int SetHook(unsigned long window) {
-  std::lock_guard<std::mutex> lock(gMutex);
-  if (gHook) {
-    gHook->aimAt(window);
-    return 1;
+  try {
+    std::lock_guard<std::mutex> lock(gMutex);
+    if (gHook) {
+      gHook->aimAt(window);
+      return 1;
+    }
+    gHook = Hook::start(window);
+    return gHook ? 1 : 0;
+  } catch (...) {
+    return 0; // no thread or no memory for the hook: it is not installed
   }
-  gHook = Hook::start(window);
-  return gHook ? 1 : 0;
 }
 
 void FreeHook(void) {
-  std::lock_guard<std::mutex> lock(gMutex);
-  gHook.reset();
+  try {
+    std::lock_guard<std::mutex> lock(gMutex);
+    gHook.reset();
+  } catch (...) {
+    // the lock could not be taken: the hook is left as it is
+  }
 }
 
 } // extern "C"

@@ -85,10 +85,12 @@ int KeyBindingTab::selectedIndex() const {
   return std::max(ListBoxFunc->currentRow(), 0);
 }
 
-// Showing the tab shows the command that is selected, the one the buttons act on.
+// Showing the tab shows the command that is selected, the one the buttons act on, and puts the
+// focus where its key is set or released.
 void KeyBindingTab::showEvent(QShowEvent *event) {
   QWidget::showEvent(event);
   ShowCurrentBinding(selectedIndex());
+  focusIfShown(BtnRelise->isEnabled() ? static_cast<QWidget *>(BtnRelise) : EditKeyDef);
   ShowPedalProblems();
 }
 
@@ -182,6 +184,7 @@ void KeyBindingTab::focusIfShown(QWidget *widget) {
     widget->setFocus();
 }
 
+// The focus stays where it is: in the list, the next arrow key moves the row again.
 void KeyBindingTab::ShowCurrentBinding(int index) {
   showDesktopLine(index);
   EditKeyDef->clear();
@@ -199,12 +202,10 @@ void KeyBindingTab::ShowCurrentBinding(int index) {
   }
   if (bound) {
     setToolTip(boundHint());
-    focusIfShown(BtnRelise);
   } else {
     setToolTip(unboundHint());
     setFieldEnabled(true);
     BtnRelise->setEnabled(false);
-    focusIfShown(EditKeyDef);
   }
 }
 

@@ -158,12 +158,14 @@ QVariantMap MprisService::metadata() const {
     trackFile_ = Settings.AudioFileName;
     ++trackNumber_;
   }
-  const QString path = QFile::decodeName(QByteArray::fromStdString(Settings.AudioFileName));
+  // The name's bytes, whatever their encoding, percent-encoded: a name that is not UTF-8 stays itself.
+  const QString url = QStringLiteral("file://") +
+                      QString::fromLatin1(QByteArray::fromStdString(Settings.AudioFileName).toPercentEncoding("/"));
   return {{QStringLiteral("mpris:trackid"),
            QVariant::fromValue(QDBusObjectPath(QStringLiteral("/org/lystrel2/track/%1").arg(trackNumber_)))},
           {QStringLiteral("mpris:length"), lengthMicroseconds()},
           {QStringLiteral("xesam:title"), window_->FileInformation->text()},
-          {QStringLiteral("xesam:url"), QUrl::fromLocalFile(path).toString(QUrl::FullyEncoded)}};
+          {QStringLiteral("xesam:url"), url}};
 }
 
 QVariantMap MprisService::properties() const {

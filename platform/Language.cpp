@@ -2,6 +2,7 @@
 #include "Language.h"
 
 #include <QCoreApplication>
+#include <QLibraryInfo>
 #include <QTranslator>
 
 #include <cstdlib>
@@ -11,7 +12,8 @@
 namespace {
 
 Language gCurrent = Language::Japanese;
-std::unique_ptr<QTranslator> gTranslator;
+std::unique_ptr<QTranslator> gTranslator;   // our texts, when they are not the Japanese ones
+std::unique_ptr<QTranslator> gQtTranslator; // Qt's own texts, when they are not the English ones
 
 std::string variable(const char *name) {
   const char *value = std::getenv(name);
@@ -20,6 +22,20 @@ std::string variable(const char *name) {
 
 bool isCLocale(const std::string &locale) {
   return locale.empty() || locale == "C" || locale == "POSIX" || locale.rfind("C.", 0) == 0;
+}
+
+// The catalogue `name` (in `folder` unless the name says where), installed; null when there is none.
+std::unique_ptr<QTranslator> installed(const QString &name, const QString &folder = QString()) {
+  auto translator = std::make_unique<QTranslator>();
+  if (translator->load(name, folder) && QCoreApplication::installTranslator(translator.get()))
+    return translator;
+  return nullptr;
+}
+
+void uninstall(std::unique_ptr<QTranslator> &translator) {
+  if (translator)
+    QCoreApplication::removeTranslator(translator.get());
+  translator.reset();
 }
 
 } // namespace
@@ -42,18 +58,16 @@ Language chosenLanguage() {
   return decisive.rfind("ja", 0) == 0 ? Language::Japanese : Language::English;
 }
 
+// The texts in the code are the Japanese ones; Qt's own (the standard buttons, the file dialog) are
+// English, and Japanese from the Qt translations package (qt6-translations-l10n) where it is installed.
 void useLanguage(Language language) {
-  if (gTranslator) {
-    QCoreApplication::removeTranslator(gTranslator.get());
-    gTranslator.reset();
-  }
+  uninstall(gTranslator);
+  uninstall(gQtTranslator);
   gCurrent = language;
   if (language == Language::Japanese)
-    return; // the texts in the code are the Japanese ones
-  auto translator = std::make_unique<QTranslator>();
-  if (translator->load(QStringLiteral(":/i18n/lystrel2_en.qm")) &&
-      QCoreApplication::installTranslator(translator.get()))
-    gTranslator = std::move(translator);
+    gQtTranslator = installed(QStringLiteral("qt_ja"), QLibraryInfo::path(QLibraryInfo::TranslationsPath));
+  else
+    gTranslator = installed(QStringLiteral(":/i18n/lystrel2_en.qm"));
 }
 
 Language currentLanguage() {

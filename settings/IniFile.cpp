@@ -1,13 +1,14 @@
 // Reading and writing INI lines with the profile-file rules.
 #include "IniFile.h"
 
+#include "FileReplacement.h"
+#include "Utf16Text.h"
+
 #include <cerrno>
 #include <cstdint>
-#include <cstdio>
 #include <cstdlib>
-#include <fcntl.h>
 #include <fstream>
-#include <unistd.h>
+#include <sstream>
 
 namespace {
 
@@ -74,7 +75,10 @@ bool startsWithByteOrderMark(const std::string &line) {
 
 IniFile IniFile::load(const std::string &path) {
   IniFile file;
-  std::ifstream in(path, std::ios::binary);
+  std::ifstream raw(path, std::ios::binary);
+  std::stringstream bytes;
+  bytes << raw.rdbuf();
+  std::istringstream in(utf8FromUtf16WithMark(bytes.str()));
   std::string text;
   while (std::getline(in, text)) {
     if (!text.empty() && text.back() == '\r')
@@ -178,24 +182,5 @@ bool IniFile::save(const std::string &path) const {
   std::string text;
   for (const std::string &line : lines_)
     text += line + '\n';
-  const std::string temporary = path + ".new";
-  const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-  if (fd < 0)
-    return false;
-  size_t written = 0;
-  while (written < text.size()) {
-    const ssize_t n = ::write(fd, text.data() + written, text.size() - written);
-    if (n < 0 && errno == EINTR)
-      continue;
-    if (n <= 0)
-      break;
-    written += static_cast<size_t>(n);
-  }
-  // On disk before it replaces the old file, so a crash leaves one whole file or the other.
-  const bool complete = written == text.size() && ::fsync(fd) == 0;
-  if (::close(fd) != 0 || !complete || std::rename(temporary.c_str(), path.c_str()) != 0) {
-    std::remove(temporary.c_str());
-    return false;
-  }
-  return true;
+  return replaceFile(path, text);
 }

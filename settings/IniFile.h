@@ -14,7 +14,8 @@ public:
   static constexpr size_t kMaxValueLength = 2047;
 
   IniFile() = default;
-  // Reads the file; a missing or unreadable file is an empty one.
+  // Reads the file, UTF-8 or UTF-16 with its byte-order mark; a missing or unreadable file is an
+  // empty one. A save writes UTF-8.
   static IniFile load(const std::string &path);
 
   // The value, at most kMaxValueLength bytes, or `fallback` when the key is missing. One pair of
@@ -32,7 +33,8 @@ public:
   void writeBool(const std::string &section, const std::string &key, bool value);
 
   // Writes a file beside `path` and renames it over `path`, so the old file stays whole when
-  // anything fails. False when the file could not be written.
+  // anything fails; a link is followed to its target, and a read-only file is left as it is.
+  // False when the file could not be written.
   bool save(const std::string &path) const;
   const std::vector<std::string> &lines() const { return lines_; }
 

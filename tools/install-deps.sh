@@ -12,7 +12,7 @@ packages=(
   xvfb xauth openbox xclip xdg-utils dpkg-dev fonts-noto-cjk espeak-ng ffmpeg
   mpg123 soundstretch
   clang libclang-rt-14-dev llvm
-  qt6-tools-dev qt6-l10n-tools libqt6svg6 appstream lintian
+  qt6-tools-dev qt6-l10n-tools qt6-translations-l10n libqt6svg6 appstream lintian
   libxcb-xinput-dev libevdev-dev udev
   pulseaudio pulseaudio-utils mpv
   dbus-daemon dbus-session-bus-common

@@ -2,6 +2,59 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="en" sourcelanguage="ja">
 <context>
+    <name>CommandLine</name>
+    <message>
+        <source>使い方: %1 [FILE]
+        %1 --command NAME
+
+FILE (なければ前回のファイル) を、起動中のプレーヤーか新しいプレーヤーで再生します.
+
+  --command NAME  起動中のプレーヤーで機能を一つ実行します (デスクトップの
+                  ショートカットなどから). NAME は下の名前か、その番号 1-22
+  --help          この説明を表示します
+  --version       バージョンを表示します
+  --              オプションの終わり
+
+コマンド:</source>
+        <translation>Usage: %1 [FILE]
+       %1 --command NAME
+
+Plays FILE, or the file of the last run, in the running player or a new one.
+
+  --command NAME  run one command in the running player, e.g. from a desktop
+                  shortcut; NAME is one of the names below or its number 1-22
+  --help          show this text
+  --version       show the version
+  --              end of the options
+
+Commands:</translation>
+    </message>
+    <message>
+        <source>%1: 不明なコマンド &apos;%2&apos;
+
+</source>
+        <translation>%1: unknown command &apos;%2&apos;
+
+</translation>
+    </message>
+    <message>
+        <source>%1: --command には NAME が必要です
+
+</source>
+        <translation>%1: --command needs a NAME
+
+</translation>
+    </message>
+    <message>
+        <source>%1: 不明なオプション &apos;%2&apos;
+&apos;%1 --help&apos; で使い方を表示します.
+</source>
+        <translation>%1: unknown option &apos;%2&apos;
+Try &apos;%1 --help&apos;.
+</translation>
+    </message>
+</context>
+<context>
     <name>Error</name>
     <message>
         <source>ファイル読み込み時にエラーが発生しました</source>
@@ -547,6 +600,22 @@
     <message>
         <source>起動中かどうかを確かめるロックファイルを開けません: %1</source>
         <translation>The lock file that tells whether the player is already running cannot be opened: %1</translation>
+    </message>
+    <message>
+        <source>プレーヤーはダイアログかメッセージを開いています. 閉じてからやり直して下さい.</source>
+        <translation>the player is busy: a dialog or a message box is open; close it and try again.</translation>
+    </message>
+    <message>
+        <source>起動中のプレーヤーが 2 秒以内に応答しませんでした.</source>
+        <translation>the running player did not answer within 2 seconds.</translation>
+    </message>
+    <message>
+        <source>起動中のプレーヤーがありません. 先に起動して下さい.</source>
+        <translation>no running player answered; start it first.</translation>
+    </message>
+    <message>
+        <source>起動中のプレーヤーが応答しませんでした.</source>
+        <translation>the running instance did not answer.</translation>
     </message>
 </context>
 </TS>

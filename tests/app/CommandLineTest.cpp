@@ -4,7 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
 #include <initializer_list>
+#include <iterator>
 #include <vector>
 
 namespace {
@@ -60,6 +62,26 @@ TEST(CommandLine, EveryCommandByNameAndByNumber) {
   EXPECT_EQ(CommandNames[0], "play-stop");
   EXPECT_EQ(CommandNames[9], "eq-1200");
   EXPECT_EQ(CommandNames[21], "tempo-down");
+}
+
+// Each way in from outside the window is named where a user looks for it: both help pages and the
+// manual page (whose dashes are escaped).
+TEST(CommandLine, TheHelpAndManPagesNameEveryWayIn) {
+  for (const std::string page : {"resources/Lyt2Help.html", "resources/Lyt2Help-en.html", "resources/man/lystrel2.1"}) {
+    std::ifstream in(std::string(LYT_SOURCE_DIR) + "/" + page);
+    std::string text{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    for (size_t at; (at = text.find("\\-")) != std::string::npos;)
+      text.erase(at, 1);
+    for (const char *door : {"GlobalShortcuts", "--command", "MPRIS", "70-lystrel2-pedals.rules"})
+      EXPECT_NE(text.find(door), std::string::npos) << page << " says nothing of " << door;
+  }
+  std::ifstream man(std::string(LYT_SOURCE_DIR) + "/resources/man/lystrel2.1");
+  const std::string manual{std::istreambuf_iterator<char>(man), std::istreambuf_iterator<char>()};
+  const size_t options = manual.find(".SH OPTIONS");
+  ASSERT_NE(options, std::string::npos);
+  const std::string listed = manual.substr(options, manual.find(".SH", options + 1) - options);
+  for (const char *option : {"\\-\\-command", "\\-\\-help", "\\-\\-version"})
+    EXPECT_NE(listed.find(option), std::string::npos) << option;
 }
 
 } // namespace

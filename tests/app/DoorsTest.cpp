@@ -216,6 +216,16 @@ TEST_F(Mpris, PlayPauseGoesThroughThePlayButtonWithItsRewind) {
   EXPECT_EQ(window->hsPosition->Position(), 32) << "stopping when stopped changes nothing";
 }
 
+TEST_F(Mpris, TheUrlOfANameThatIsNotUtf8SpellsItsBytes) {
+  const std::string file = scratchPath("d\xe9part 1.wav");
+  writeBytes(file, readBytes(quietTone(90)));
+  window->OpenMediaFile(file);
+  const QVariantMap metadata = qdbus_cast<QVariantMap>(get(QStringLiteral("Metadata")));
+  const QString url = metadata.value(QStringLiteral("xesam:url")).toString();
+  EXPECT_TRUE(url.startsWith(QStringLiteral("file:///"))) << url.toStdString();
+  EXPECT_TRUE(url.endsWith(QStringLiteral("/d%E9part%201.wav"))) << url.toStdString();
+}
+
 TEST_F(Mpris, EveryJumpOfThePlayerIsSeekedAndEdgeValuesDoWhatTheStandardSays) {
   QList<qlonglong> seeked;
   QObject::connect(window->Mpris, &MprisService::Seeked, [&](qlonglong at) { seeked.append(at); });

@@ -31,6 +31,8 @@ protected:
     setenv("LYSTREL2_INI", ini_.c_str(), 1);
     setenv("QT_QPA_PLATFORM", "offscreen", 1);
     setenv("SDL_AUDIODRIVER", "dummy", 1);
+    // The texts these tests look for are the English ones.
+    setenv("LYSTREL2_LANG", "en", 1);
   }
 
   // Standard output and error go to the named files when given; the program starts in `folder`.
@@ -218,6 +220,23 @@ TEST_F(HandOff, ALockThatCannotBeOpenedEndsTheStartNamingIt) {
   EXPECT_FALSE(std::filesystem::exists(folder + "/instance.sock")) << "no window runs";
   kill(start, SIGKILL);
   waitFor(start, std::chrono::seconds(20));
+}
+
+TEST_F(HandOff, TheCommandLineSpeaksTheLanguageOfTheLocale) {
+  unsetenv("LYSTREL2_LANG");
+  unsetenv("LC_ALL");
+  unsetenv("LC_MESSAGES");
+  unsetenv("LANGUAGE");
+  setenv("LANG", "ja_JP.UTF-8", 1);
+  const Ran help = run({"--help"});
+  const Ran unknown = run({"--bogus"});
+  const Ran absent = run({"--command", "play-stop"});
+  setenv("LANG", "en_US.UTF-8", 1);
+  const Ran english = run({"--help"});
+  EXPECT_NE(help.out.find("使い方: lystrel2"), std::string::npos) << help.out;
+  EXPECT_NE(unknown.err.find("不明なオプション '--bogus'"), std::string::npos) << unknown.err;
+  EXPECT_NE(absent.err.find("起動中のプレーヤーがありません"), std::string::npos) << absent.err;
+  EXPECT_NE(english.out.find("Usage: lystrel2"), std::string::npos) << english.out;
 }
 
 TEST_F(HandOff, OptionsAnswerWithoutAWindow) {

@@ -10,6 +10,7 @@
 #include "support/AudioFiles.h"
 #include "support/Fixtures.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFileDialog>
 #include <QLabel>
@@ -63,6 +64,16 @@ TEST(Language, TheLocaleChoosesJapaneseOrEnglishAndTheVariableOverridesIt) {
   }
   for (const char *name : {"LC_ALL", "LANG", "LANGUAGE", "LYSTREL2_LANG"})
     unsetenv(name);
+}
+
+// The standard buttons and the open dialog are Qt's own: they follow the player's language too.
+TEST(Language, QtsOwnTextsFollowThePlayersLanguage) {
+  const auto cancel = [] { return QCoreApplication::translate("QPlatformTheme", "Cancel"); };
+  useLanguage(Language::English);
+  EXPECT_EQ(cancel(), QStringLiteral("Cancel"));
+  useLanguage(Language::Japanese);
+  EXPECT_EQ(cancel(), QStringLiteral("キャンセル")) << "needs the package qt6-translations-l10n";
+  EXPECT_EQ(QCoreApplication::translate("QFileDialog", "Open"), QStringLiteral("開く"));
 }
 
 class InLanguage : public MainWindowTest {

@@ -10,6 +10,7 @@
 #include "FakeEvdev.h"
 #include "support/AudioFiles.h"
 #include "support/Signals.h"
+#include "support/WithoutPermissionOverride.h"
 
 #include <QApplication>
 #include <QLabel>
@@ -22,10 +23,8 @@
 #include <QTimer>
 
 #include <libevdev/libevdev.h>
-#include <linux/capability.h>
 #include <linux/input.h>
 #include <sys/ioctl.h>
-#include <sys/syscall.h>
 #include <sndfile.h>
 #include <sys/stat.h>
 #include <fcntl.h>
@@ -235,22 +234,6 @@ TEST_F(PedalReaderTest, TheSwitchesAreTheFirstFourButtonsAndMoreAreShown) {
   EXPECT_TRUE(note->isVisible());
   EXPECT_TRUE(note->toolTip().contains(QString::fromStdString(input.path("event1"))));
 }
-
-// File permissions hold for this thread as they do for the user at the seat, root or not.
-class WithoutPermissionOverride {
-public:
-  WithoutPermissionOverride() {
-    ::syscall(SYS_capget, &header_, saved_);
-    __user_cap_data_struct reduced[2] = {saved_[0], saved_[1]};
-    reduced[0].effective &= ~((1u << CAP_DAC_OVERRIDE) | (1u << CAP_DAC_READ_SEARCH));
-    ::syscall(SYS_capset, &header_, reduced);
-  }
-  ~WithoutPermissionOverride() { ::syscall(SYS_capset, &header_, saved_); }
-
-private:
-  __user_cap_header_struct header_{_LINUX_CAPABILITY_VERSION_3, 0};
-  __user_cap_data_struct saved_[2]{};
-};
 
 class PedalKeys : public MainWindowTest {
 protected:

@@ -148,7 +148,7 @@ TEST_F(SettingsDialog, CancelDropsEveryChangeKeyBindingsIncluded) {
            false);
 }
 
-TEST_F(SettingsDialog, TheArrowKeysInTheCommandListMoveTheFieldsWithTheRow) {
+TEST_F(SettingsDialog, TheArrowKeysInTheCommandListMoveTheFieldsWithTheRowAndKeepTheFocus) {
   inDialog(
       [this](TfrmAudioProp *d) {
         d->PageControl1->setCurrentIndex(1);
@@ -158,9 +158,11 @@ TEST_F(SettingsDialog, TheArrowKeysInTheCommandListMoveTheFieldsWithTheRow) {
         ASSERT_EQ(k->ListBoxFunc->currentRow(), 1);
         EXPECT_FALSE(k->StaticTextCurrentKeyDef->text().isEmpty()) << "command 2 is bound";
         EXPECT_TRUE(k->BtnRelise->isEnabled());
+        EXPECT_EQ(d->focusWidget(), k->ListBoxFunc) << "the next arrow key moves the row again";
         QTest::keyClick(k->ListBoxFunc, Qt::Key_Down);
         EXPECT_TRUE(k->StaticTextCurrentKeyDef->text().isEmpty());
         EXPECT_FALSE(k->BtnRelise->isEnabled());
+        EXPECT_EQ(d->focusWidget(), k->ListBoxFunc) << "not the field, where it would be captured";
       },
       false);
 }

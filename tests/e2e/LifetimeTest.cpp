@@ -15,6 +15,7 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <optional>
 #include <sstream>
 #include <fcntl.h>
 #include <sys/file.h>
@@ -71,6 +72,39 @@ TEST_F(Lifetime, TerminationSignalsSaveTheSettingsEvenDuringStartUp) {
   ASSERT_TRUE(waitForExit(pid, status)) << "the signal was swallowed";
   EXPECT_TRUE(WIFEXITED(status)) << "ended by the signal itself, nothing saved";
   EXPECT_NE(textOf(folder + "/Lyt2.ini").find("Version=ver0.1"), std::string::npos);
+}
+
+// Standard error of the programs started while it lives goes to a file.
+class StandardErrorTo {
+public:
+  explicit StandardErrorTo(const std::string &path) : saved_(dup(STDERR_FILENO)) {
+    const int file = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    dup2(file, STDERR_FILENO);
+    close(file);
+  }
+  ~StandardErrorTo() {
+    dup2(saved_, STDERR_FILENO);
+    close(saved_);
+  }
+
+private:
+  int saved_;
+};
+
+TEST_F(Lifetime, ASaveThatFailsAfterASignalIsToldOnStandardErrorAndTheProgramEnds) {
+  const std::string errors = scratchPath("failed-save.err");
+  std::optional<ProgramUnderX> program;
+  {
+    StandardErrorTo file(errors);
+    program.emplace("[WaveFile]\nVolume=33\n", recording("failed-save.wav"));
+  }
+  ASSERT_TRUE(program->started());
+  // A folder where the new file would be written: the save fails, root or not.
+  std::filesystem::create_directory(program->settingsPath() + ".new");
+  kill(program->pid(), SIGTERM);
+  EXPECT_TRUE(program->ended()) << "no box waits for a user who has gone";
+  EXPECT_NE(textOf(errors).find(program->settingsPath()), std::string::npos) << textOf(errors);
+  std::filesystem::remove(program->settingsPath() + ".new");
 }
 
 TEST_F(Lifetime, TheLossOfTheXServerSavesTheSettings) {

@@ -78,6 +78,7 @@ public:
   // A click of `button` at a point of the main window.
   void click(int button, int x, int y);
   IniFile settings() const;
+  const std::string &settingsPath() const { return ini_; }
 
 private:
   xcb_window_t findWindow(const char *title) const;

@@ -157,6 +157,10 @@ TEST_F(Shaping, SpectrumShowsASineAtItsBin) {
   EXPECT_NEAR(magnitudes[kBin + 1], 0.25f, 0.01f) << "the Hann window's neighbour";
   EXPECT_LT(magnitudes[kBin + 5], 1e-3f);
   EXPECT_EQ(magnitudes[512], 0.0f) << "only 512 values are written";
+  ASSERT_TRUE(BASS_ChannelSetAttributes(output, -1, 50, -101));
+  render(output, kRate / 4);
+  ASSERT_EQ(BASS_ChannelGetData(output, magnitudes, BASS_DATA_FFT1024), 4096u) << "still playing";
+  EXPECT_NEAR(magnitudes[kBin], 0.25f, 0.01f) << "the volume is heard, so it is shown";
   EXPECT_EQ(BASS_ChannelGetData(source, magnitudes, BASS_DATA_FFT1024), DWORD(-1)) << "a source is not heard";
 }
 

@@ -1,5 +1,6 @@
 // The hook library on a real X server: keys typed into another client arrive at our window as
 // messages with the right key code, modifiers and release bit.
+#include "RefusedCalls.h"
 #include "Tarvix2.h"
 #include "support/WaitUntil.h"
 
@@ -210,6 +211,19 @@ TEST_F(HookLibrary, CanBeAimedAtANewWindowAndStopsWhenFreed) {
   key(XK_F1, true);
   key(XK_F1, false);
   EXPECT_TRUE(receive(1).empty()) << "nothing after FreeHook";
+}
+
+TEST_F(HookLibrary, AStartThatFailsIsReportedAndNothingEscapesTheEntryPoints) {
+  int installed = -1;
+  lyt::test::refuseThreads = true;
+  EXPECT_NO_THROW(installed = setHook_(window_));
+  lyt::test::refuseThreads = false;
+  EXPECT_EQ(installed, 0) << "no thread to watch the keys";
+  lyt::test::refuseRecording = true;
+  installed = setHook_(window_);
+  lyt::test::refuseRecording = false;
+  EXPECT_EQ(installed, 0) << "the server never began to record";
+  EXPECT_EQ(setHook_(window_), 1);
 }
 
 TEST_F(HookLibrary, AHeldKeyRepeatsItsPressButIsReleasedOnce) {

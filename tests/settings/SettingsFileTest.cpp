@@ -1,13 +1,16 @@
 // The settings file: the INI rules, the keys' forms and defaults, and the order of the first save.
 #include "IniFile.h"
 #include "SettingsFile.h"
+#include "support/WithoutPermissionOverride.h"
 
 #include <gtest/gtest.h>
 
 #include <csignal>
 #include <cstdio>
 #include <sys/resource.h>
+#include <filesystem>
 #include <fstream>
+#include <sstream>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -120,6 +123,59 @@ TEST(IniFile, AWriteThatRunsOutOfRoomLeavesTheOldFileIntact) {
   EXPECT_EQ(IniFile::load(path).readString("S", "K", ""), "old");
   std::remove(path.c_str());
   rmdir(dir);
+}
+
+std::string textOf(const std::string &path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+TEST(IniFile, SavingThroughALinkReplacesItsTargetAndAReadOnlyFileIsLeftAsItIs) {
+  char dir[] = "/tmp/lyt-link-XXXXXX";
+  ASSERT_NE(mkdtemp(dir), nullptr);
+  const std::string target = std::string(dir) + "/dotfiles/Lyt2.ini";
+  const std::string link = std::string(dir) + "/Lyt2.ini";
+  std::filesystem::create_directory(std::string(dir) + "/dotfiles");
+  std::filesystem::create_symlink("dotfiles/Lyt2.ini", link);
+  IniFile file;
+  file.writeString("S", "K", "1");
+  ASSERT_TRUE(file.save(link));
+  EXPECT_TRUE(std::filesystem::is_symlink(link));
+  EXPECT_EQ(IniFile::load(target).readString("S", "K", ""), "1");
+  chmod(target.c_str(), 0444);
+  file.writeString("S", "K", "2");
+  {
+    lyt::test::WithoutPermissionOverride asTheUser;
+    EXPECT_FALSE(file.save(link));
+  }
+  EXPECT_EQ(IniFile::load(target).readString("S", "K", ""), "1");
+  EXPECT_EQ(std::filesystem::status(target).permissions() & std::filesystem::perms::all,
+            std::filesystem::perms(0444));
+  std::filesystem::remove_all(dir);
+}
+
+// Some editors save with UTF-16 and its byte-order mark.
+TEST(IniFile, Utf16WithAByteOrderMarkIsReadAndSavedAsUtf8KeepingEveryLine) {
+  const std::u16string text = u"; メモ\r\n[WaveFile]\r\nAudioFileName=/録音/🎙.mp3\r\nVolume=33\r\n";
+  const std::string utf8 = "; メモ\n[WaveFile]\nAudioFileName=/録音/🎙.mp3\nVolume=50\n";
+  for (const bool bigEndian : {false, true}) {
+    std::string bytes = bigEndian ? "\xFE\xFF" : "\xFF\xFE";
+    for (const char16_t unit : text) {
+      const char high = static_cast<char>(unit >> 8), low = static_cast<char>(unit & 0xFF);
+      bytes += bigEndian ? std::string{high, low} : std::string{low, high};
+    }
+    IniFile file = fromText(bytes);
+    EXPECT_EQ(file.readString("WaveFile", "AudioFileName", ""), "/録音/🎙.mp3") << bigEndian;
+    EXPECT_EQ(file.readInteger("WaveFile", "Volume", 0), 33) << bigEndian;
+    file.writeInteger("WaveFile", "Volume", 50);
+    char name[] = "/tmp/lyt-ini-XXXXXX";
+    close(mkstemp(name));
+    ASSERT_TRUE(file.save(name));
+    EXPECT_EQ(textOf(name), utf8) << bigEndian;
+    std::remove(name);
+  }
 }
 
 TEST(KeyMapEntries, AreTenCharactersByFixedColumns) {
