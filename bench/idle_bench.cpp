@@ -2,6 +2,7 @@
 // the same generated 3-hour MP3, and their processes' CPU is read from /proc while stopped and while
 // playing at 1.0x and 2.0x, with the X server's share and the wake-ups per second of each.
 #include "PrivateBus.h"
+#include "ProcessCpu.h"
 #include "ProgramUnderX.h"
 #include "support/WaitUntil.h"
 
@@ -39,17 +40,7 @@ struct Counters {
 // A process (/proc/PID) or one of its threads (/proc/PID/task/TID).
 Counters readOne(const std::filesystem::path &dir) {
   Counters c;
-  std::ifstream stat(dir / "stat");
-  std::string text((std::istreambuf_iterator<char>(stat)), {});
-  if (text.empty())
-    return c;
-  std::istringstream fields(text.substr(text.rfind(')') + 2));
-  std::string field;
-  long ticks = 0;
-  for (int i = 3; i <= 15 && fields >> field; ++i)
-    if (i >= 14)
-      ticks += std::stol(field);
-  c.cpuSeconds = static_cast<double>(ticks) / sysconf(_SC_CLK_TCK);
+  c.cpuSeconds = lyt::bench::cpuSecondsOf(dir);
   std::ifstream status(dir / "status");
   for (std::string line; std::getline(status, line);)
     if (line.find("ctxt_switches:") != std::string::npos)

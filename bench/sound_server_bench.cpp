@@ -8,6 +8,7 @@
 // - CPU of the player and of the server while stopped and while playing, and of mpv and the
 //   server while mpv plays.
 #include "Bass.h"
+#include "ProcessCpu.h"
 #include "EngineFixture.h"
 #include "support/Fixtures.h"
 #include "support/LevelSteps.h"
@@ -94,25 +95,12 @@ Gaps gapsIn(const std::vector<float> &left) {
   return gaps;
 }
 
-double cpuSecondsOf(pid_t pid) {
-  std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
-  std::string text((std::istreambuf_iterator<char>(stat)), {});
-  if (text.empty())
-    return 0;
-  std::istringstream fields(text.substr(text.rfind(')') + 2));
-  std::string field;
-  long ticks = 0;
-  for (int i = 3; i <= 15 && fields >> field; ++i)
-    if (i >= 14)
-      ticks += std::stol(field);
-  return static_cast<double>(ticks) / static_cast<double>(sysconf(_SC_CLK_TCK));
-}
-
 // Percent of one core that each process used over `seconds`.
 std::pair<double, double> cpuOver(pid_t a, pid_t b, int seconds) {
-  const double a0 = cpuSecondsOf(a), b0 = cpuSecondsOf(b);
+  const auto cpu = [](pid_t pid) { return lyt::bench::cpuSecondsOf("/proc/" + std::to_string(pid)); };
+  const double a0 = cpu(a), b0 = cpu(b);
   std::this_thread::sleep_for(std::chrono::seconds(seconds));
-  return {100 * (cpuSecondsOf(a) - a0) / seconds, 100 * (cpuSecondsOf(b) - b0) / seconds};
+  return {100 * (cpu(a) - a0) / seconds, 100 * (cpu(b) - b0) / seconds};
 }
 
 pid_t startMpv(const PulseServer &server, const std::string &file) {

@@ -4,6 +4,7 @@
 #include "CommonTypes.h"
 #include "KeyBindingTab.h"
 #include "MainWindowFixture.h"
+#include "PedalWindowFixture.h"
 #include "InputDevices.h"
 #include "PedalMonitor.h"
 #include "PedalStream.h"
@@ -235,22 +236,7 @@ TEST_F(PedalReaderTest, TheSwitchesAreTheFirstFourButtonsAndMoreAreShown) {
   EXPECT_TRUE(note->toolTip().contains(QString::fromStdString(input.path("event1"))));
 }
 
-class PedalKeys : public MainWindowTest {
-protected:
-  void SetUp() override {
-    MainWindowTest::SetUp();
-    setenv("LYSTREL2_INPUT_DIR", input.devices().toUtf8().constData(), 1);
-    setenv("LYSTREL2_SYSFS", input.sysfs().toUtf8().constData(), 1);
-    pedal = input.plug("event4", "05f3", "00ff", "VEC VEC USB Footpedal", kThreeButtons);
-  }
-  void TearDown() override {
-    MainWindowTest::TearDown();
-    unsetenv("LYSTREL2_INPUT_DIR");
-    unsetenv("LYSTREL2_SYSFS");
-  }
-  InputDevices input;
-  int pedal = -1;
-};
+class PedalKeys : public PedalWindow {};
 
 TEST_F(PedalKeys, TheNonLockModePlaysWhileThePedalIsHeld) {
   const std::string file = scratchPath("pedal-play.wav");

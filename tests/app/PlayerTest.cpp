@@ -2,8 +2,8 @@
 // start-up has finished; every jump is announced, and a jump drops an end noticed before it.
 #include "Bass.h"
 #include "CommonTypes.h"
-#include "InputDevices.h"
 #include "MainWindowFixture.h"
+#include "PedalWindowFixture.h"
 #include "PedalMonitor.h"
 #include "Player.h"
 #include "SetCounter.h"
@@ -26,19 +26,8 @@ namespace {
 constexpr uint32_t kFirstPedalSwitch = 0x88;
 constexpr int kEnterCounter = 6, kVolumeUp = 15;
 
-class OneWayIn : public MainWindowTest {
+class OneWayIn : public PedalWindow {
 protected:
-  void SetUp() override {
-    MainWindowTest::SetUp();
-    setenv("LYSTREL2_INPUT_DIR", input.devices().toUtf8().constData(), 1);
-    setenv("LYSTREL2_SYSFS", input.sysfs().toUtf8().constData(), 1);
-    pedal = input.plug("event4", "05f3", "00ff", "VEC VEC USB Footpedal", kThreeButtons);
-  }
-  void TearDown() override {
-    MainWindowTest::TearDown();
-    unsetenv("LYSTREL2_INPUT_DIR");
-    unsetenv("LYSTREL2_SYSFS");
-  }
   // Runs `whileOpen` once the counter dialog, opened by the pedal's first switch, is up; then
   // closes the dialog.
   void withCounterDialogFromThePedal(const std::function<void()> &whileOpen) {
@@ -59,8 +48,6 @@ protected:
     EXPECT_TRUE(QTest::qWaitFor([&] { return ran; }, 10000)) << "the pedal opened the counter dialog";
     delete watch;
   }
-  InputDevices input;
-  int pedal = -1;
 };
 
 // The pedal's reader is not on the stack while the dialog is open: freeing it is safe (the
@@ -71,7 +58,7 @@ TEST_F(OneWayIn, APedalUnpluggedOrStoppedWhileItsCounterDialogIsOpenFreesNothing
     input.unplug("event4");
     EXPECT_TRUE(QTest::qWaitFor([&] { return window->Pedals->openPedals().isEmpty(); }, 5000));
   });
-  pedal = input.plug("event4", "05f3", "00ff", "VEC VEC USB Footpedal", kThreeButtons);
+  pedal = plugPedal();
   ASSERT_TRUE(QTest::qWaitFor([&] { return !window->Pedals->openPedals().isEmpty(); }, 5000));
   withCounterDialogFromThePedal([&] { window->Pedals.reset(); }); // as the program's end does
   EXPECT_FALSE(window->Pedals);
