@@ -244,11 +244,11 @@ private:
   void openStream() {
     if (!context_ || stream_ || closing_)
       return;
-    const pa_sample_spec spec{PA_SAMPLE_FLOAT32NE, static_cast<uint32_t>(rate_), 2};
+    const pa_sample_spec format{PA_SAMPLE_FLOAT32NE, static_cast<uint32_t>(rate_), 2};
     pa_channel_map map;
     pa_channel_map_init_stereo(&map);
     pa_proplist *properties = applicationProperties();
-    stream_ = pa_stream_new_with_proplist(context_, titleForStream().c_str(), &spec, &map, properties);
+    stream_ = pa_stream_new_with_proplist(context_, titleForStream().c_str(), &format, &map, properties);
     pa_proplist_free(properties);
     if (!stream_) {
       lost();

@@ -71,10 +71,11 @@ TEST_F(OneWayIn, NothingRunsBeforeStartUpHasFinished) {
   window->FormCreate("");
   const int volume = window->tbVolume->Position();
   ASSERT_TRUE(QTest::qWaitFor([&] { return !window->Pedals->openPedals().isEmpty(); }, 5000));
+  QSignalSpy switched(window->Pedals.get(), &PedalMonitor::switchChanged);
   writeKey(pedal, BTN_0, 1);
   writeKey(pedal, BTN_0, 0);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return switched.count() == 2; }, 5000)) << "the pedal was read";
   window->ThePlayer->post(kVolumeUp, Player::Key::Sent);
-  QTest::qWait(0);
   runPosted();
   EXPECT_EQ(window->tbVolume->Position(), volume) << "neither the pedal nor a sent command";
   window->FinishStartUp();

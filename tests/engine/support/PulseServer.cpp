@@ -109,13 +109,13 @@ MonitorRecording::~MonitorRecording() {
 }
 
 void MonitorRecording::record(const std::string &server) {
-  const pa_sample_spec spec{PA_SAMPLE_FLOAT32NE, PulseServer::kRate, 2};
+  const pa_sample_spec format{PA_SAMPLE_FLOAT32NE, PulseServer::kRate, 2};
   pa_buffer_attr attributes{};
   attributes.maxlength = static_cast<uint32_t>(-1);
   attributes.fragsize = kChunkFrames * 2 * sizeof(float);
   int error = 0;
   pa_simple *monitor = pa_simple_new(server.substr(5).c_str(), "lystrel2-tests", PA_STREAM_RECORD, "out.monitor",
-                                     "monitor", &spec, nullptr, &attributes, &error);
+                                     "monitor", &format, nullptr, &attributes, &error);
   if (!monitor)
     return;
   open_ = true;
