@@ -67,8 +67,15 @@ std::string quotedIfNeeded(const std::string &value) {
   return value;
 }
 
-bool startsWithByteOrderMark(const std::string &line) {
-  return line.rfind("\xEF\xBB\xBF", 0) == 0;
+// The length of the byte-order mark that `line` begins with, UTF-8 or UTF-16, or 0. A UTF-16 mark
+// left after a UTF-8 one is dropped too: kept, it would begin the saved file and make it read as
+// UTF-16 the next time.
+size_t byteOrderMarkLength(const std::string &line) {
+  if (line.rfind("\xEF\xBB\xBF", 0) == 0)
+    return 3;
+  if (line.rfind("\xFE\xFF", 0) == 0 || line.rfind("\xFF\xFE", 0) == 0)
+    return 2;
+  return 0;
 }
 
 } // namespace
@@ -87,8 +94,8 @@ IniFile IniFile::load(const std::string &path) {
     for (size_t start = 0;;) {
       const size_t end = text.find('\r', start);
       std::string line = text.substr(start, end == std::string::npos ? std::string::npos : end - start);
-      while (file.lines_.empty() && startsWithByteOrderMark(line))
-        line.erase(0, 3); // marks written twice over by careless editors as well
+      for (size_t mark; file.lines_.empty() && (mark = byteOrderMarkLength(line)) > 0;)
+        line.erase(0, mark); // marks written twice over by careless editors as well
       file.lines_.push_back(line);
       if (end == std::string::npos)
         break;
