@@ -68,6 +68,16 @@ protected:
     return firstHeard(monitor, [step](int heard) { return heard == step; }, from);
   }
 
+  // Plays 20 s of level steps from `at`; once half a second has been heard the server dies.
+  void playThenLoseTheServer(const std::string &name, double at) {
+    init();
+    open(levelSteps(name, 20));
+    playFrom(at);
+    ASSERT_TRUE(waitUntil([&] { return seconds() > at + 0.5; }));
+    server_.kill();
+    ASSERT_TRUE(waitUntil([] { return LYT_DeviceAsleep() != FALSE; }));
+  }
+
   PulseServer server_;
   DWORD source_ = 0;
   DWORD output_ = 0;
@@ -141,12 +151,7 @@ TEST_F(AtTheSoundServer, NothingIsHeardAfterTheEndHasStoppedThePlayer) {
 }
 
 TEST_F(AtTheSoundServer, AfterTheServerRestartsTheSoundGoesOnFromWhereItWasHeard) {
-  init();
-  open(levelSteps("restart.wav", 20));
-  playFrom(2.0);
-  ASSERT_TRUE(waitUntil([&] { return seconds() > 2.5; }));
-  server_.kill();
-  ASSERT_TRUE(waitUntil([] { return LYT_DeviceAsleep() != FALSE; }));
+  ASSERT_NO_FATAL_FAILURE(playThenLoseTheServer("restart.wav", 2.0));
   const double heardBefore = seconds();
   ASSERT_TRUE(server_.start());
   MonitorRecording monitor(server_);
@@ -181,12 +186,7 @@ TEST_F(AtTheSoundServer, CommandsDoNotWaitForAStalledServer) {
 }
 
 TEST_F(AtTheSoundServer, TheFeederRestsWhileTheOutputIsGone) {
-  init();
-  open(levelSteps("gone.wav", 20));
-  playFrom(0);
-  ASSERT_TRUE(waitUntil([&] { return seconds() > 0.2; }));
-  server_.kill();
-  ASSERT_TRUE(waitUntil([] { return LYT_DeviceAsleep() != FALSE; }));
+  ASSERT_NO_FATAL_FAILURE(playThenLoseTheServer("gone.wav", 0));
   for (int press = 0; press < 3; ++press) {
     BASS_ChannelStop(output_);
     BASS_StreamPlay(output_, FALSE, 0);
