@@ -105,7 +105,7 @@ void TfrmMain::FormCreate(const std::string &commandLineFile) {
     EqBandSliders[band] = ClientArea->findChild<TrackBar *>(QStringLiteral("tbEQBand%1").arg(band));
   LoadSettings();
   setAcceptDrops(true);
-  hsPosition->scrollHook = [this](int code, int position) { return SubclassWndProc(code, position); };
+  hsPosition->scrollHook = [this](int code, int position) { return BarGesture(code, position); };
   LoadWindowPosition();
 
   const std::string &toOpen = !commandLineFile.empty() ? commandLineFile : Settings.AudioFileName;

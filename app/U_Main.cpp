@@ -20,7 +20,6 @@
 #include <QMenuBar>
 #include <QTimer>
 
-std::atomic<int32_t> EndReached{0};
 std::array<TrackBar *, 6> EqBandSliders{};
 TfrmMain *frmMain = nullptr;
 
@@ -62,13 +61,14 @@ static void loadImageResources() {
   Q_INIT_RESOURCE(lystrel2);
 }
 
-TfrmMain::TfrmMain(QWidget *parent) : QMainWindow(parent) {
+TfrmMain::TfrmMain(QWidget *parent)
+    : QMainWindow(parent), ThePlayer(new Player(*this, this)), Channel(ThePlayer->state.Channel),
+      IsMusic(ThePlayer->state.IsMusic), Playing(ThePlayer->state.Playing), RepeatState(ThePlayer->state.RepeatState) {
   loadImageResources();
   setWindowTitle(QStringLiteral("Lystrel2"));
   setWindowIcon(QIcon::fromTheme(QStringLiteral("lystrel2"), QIcon(QStringLiteral(":/lystrel2.svg"))));
   setFont(pixelFont(12)); // the four menus fit the narrow window
   setObjectName(QStringLiteral("TfrmMain"));
-  ThePlayer = new Player(*this);
   ClientArea = new QWidget(this);
   ClientArea->setFixedSize(kClientWidth, kClientHeight);
   ClientArea->setFont(pixelFont(11));
@@ -230,24 +230,30 @@ void TfrmMain::createEffectControls() {
 void TfrmMain::connectHandlers() {
   connect(Open1, &QAction::triggered, this, &TfrmMain::Open1Click);
   connect(Exit1, &QAction::triggered, this, &TfrmMain::Exit1Click);
-  connect(MnItmCopyCounter, &QAction::triggered, this, &TfrmMain::CopyCounter);
-  connect(MnItmSetCounter, &QAction::triggered, this, &TfrmMain::EnterCounter);
-  connectCheckItem(A1, &TfrmMain::A1Click);
-  connectCheckItem(B1, &TfrmMain::B1Click);
+  connect(MnItmCopyCounter, &QAction::triggered, this, posted(&TfrmMain::CopyCounter));
+  connect(MnItmSetCounter, &QAction::triggered, this, posted(&TfrmMain::EnterCounter));
+  connectCheckItem(A1, posted(&TfrmMain::A1Click));
+  connectCheckItem(B1, posted(&TfrmMain::B1Click));
   connect(N1, &QAction::triggered, this, &TfrmMain::N1Click);
   connect(HelpIndex1, &QAction::triggered, this, &TfrmMain::HelpIndex1Click);
   connect(About1, &QAction::triggered, this, &TfrmMain::About1Click);
-  connectCheckItem(ItemTopMost, &TfrmMain::ItemTopMostClick);
-  connectCheckItem(ItemFullMode, &TfrmMain::ItemFullModeClick);
-  connectCheckItem(ItemDspCntMode, &TfrmMain::ItemDspCntModeClick);
+  connectCheckItem(ItemTopMost, [this] { ItemTopMostClick(); });
+  connectCheckItem(ItemFullMode, [this] { ItemFullModeClick(); });
+  connectCheckItem(ItemDspCntMode, [this] { ItemDspCntModeClick(); });
   connect(Timer_Pos, &QTimer::timeout, this, &TfrmMain::Timer_PosTimer);
   connect(Timer_RenderTimer, &QTimer::timeout, this, &TfrmMain::Timer_RenderTimerTimer);
 
-  SpdBtn_PlayStop->onClick = [this] { SpdBtn_PlayStopClick(); };
-  SpdBtn_Reset->onClick = [this] { SpdBtn_ResetClick(); };
-  SpdBtn_RepStart->onClick = [this] { SpdBtn_RepStartClick(); };
-  SpdBtn_RepEnd->onClick = [this] { SpdBtn_RepEndClick(); };
+  SpdBtn_PlayStop->onClick = posted(&TfrmMain::SpdBtn_PlayStopClick);
+  SpdBtn_Reset->onClick = posted(&TfrmMain::SpdBtn_ResetClick);
+  SpdBtn_RepStart->onClick = posted(&TfrmMain::SpdBtn_RepStartClick);
+  SpdBtn_RepEnd->onClick = posted(&TfrmMain::SpdBtn_RepEndClick);
   hsPosition->onChange = [this] { hsPositionChange(); };
+  // The readout and the play button follow what the player announces, whichever door asked for it.
+  connect(ThePlayer, &Player::jumped, this, [this](qint64 microseconds) {
+    if (!ThumbTracking)
+      UpdatePositionLabel(static_cast<int32_t>(microseconds / 1000000));
+  });
+  connect(ThePlayer, &Player::stateChanged, this, [this](bool playing) { SpdBtn_PlayStop->setDown(playing); });
   tbTempo->onChange = [this] { tbTempoChange(); };
   tbPitch->onChange = [this] { tbPitchChange(); };
   tbVolume->onChange = [this] { tbVolumeChange(); };
@@ -267,11 +273,17 @@ void TfrmMain::connectHandlers() {
 }
 
 // A checkable menu item toggles its own mark when chosen; the handlers set the marks themselves.
-void TfrmMain::connectCheckItem(QAction *item, void (TfrmMain::*handler)()) {
-  connect(item, &QAction::triggered, this, [this, item, handler] {
+void TfrmMain::connectCheckItem(QAction *item, std::function<void()> handler) {
+  connect(item, &QAction::triggered, this, [item, handler = std::move(handler)] {
     item->setChecked(!item->isChecked());
-    (this->*handler)();
+    handler();
   });
+}
+
+// What a transport control asks runs from the player's queue, in order with the keys, the pedals
+// and MPRIS: the window's own controls are doors like the others.
+std::function<void()> TfrmMain::posted(void (TfrmMain::*handler)()) {
+  return [this, handler] { ThePlayer->post([this, handler] { (this->*handler)(); }); };
 }
 
 void TfrmMain::contextMenuEvent(QContextMenuEvent *event) {

@@ -3,12 +3,15 @@
 #pragma once
 
 #include "Bass.h"
+#include "CommandTarget.h"
+#include "Player.h"
 
 #include <QMainWindow>
 
 #include <array>
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -28,14 +31,11 @@ class PedalMonitor;
 class TfrmSetCounter;
 class PortalShortcuts;
 class MprisService;
-class Player;
 
-// Set to -1 by the engine's end notification, read and cleared by the position timer.
-extern std::atomic<int32_t> EndReached;
 // tbEQBand0 .. tbEQBand5, index = band.
 extern std::array<TrackBar *, 6> EqBandSliders;
 
-class TfrmMain : public QMainWindow {
+class TfrmMain : public QMainWindow, public CommandTarget {
   Q_OBJECT
 public:
   explicit TfrmMain(QWidget *parent = nullptr);
@@ -62,11 +62,14 @@ public:
   QLabel *lbl120Hz, *Lbl200Hz, *Lbl400Hz, *Lbl1200Hz, *Lbl4KHz, *Lbl10KHz, *lblEqualizer, *Label1;
   QTimer *Timer_Pos, *Timer_RenderTimer;
 
-  // --- player state
-  DWORD Channel = 0;
-  bool IsMusic = false;
-  uint8_t Playing = 0;
-  int32_t RepeatState = 0;
+  // The one way in for the commands of every door and of the window's own controls, the owner of the
+  // transport's state, and the announcements of what the sound did.
+  Player *const ThePlayer;
+  // --- player state, the player's own, under the names the handlers use
+  DWORD &Channel;
+  bool &IsMusic;
+  uint8_t &Playing;
+  int32_t &RepeatState;
   bool ThumbTracking = false;
   BASS_FXPEAKEQ EqParams{};
   void *HookLibrary = nullptr;
@@ -74,14 +77,12 @@ public:
   uint32_t HookMessage = 0;
   std::unique_ptr<TSpectrum> Spectrum;
   std::unique_ptr<PedalMonitor> Pedals;
-  // The one way in for the commands of every door, and the announcements of what the sound did.
-  Player *ThePlayer = nullptr;
 
   // --- app: start-up and shutdown
   void FormCreate(const std::string &commandLineFile);
   // The window and its dialogs are all there: hot keys act from now on.
   void FinishStartUp() { startUpFinished_ = true; }
-  bool StartUpFinished() const { return startUpFinished_; }
+  bool StartUpFinished() const override { return startUpFinished_; }
   // A fatal start-up error asked the program to end once its boxes are closed.
   bool TerminateRequested = false;
   void FormDestroy();
@@ -107,6 +108,8 @@ public:
   void ResetPosition();
   void hsPositionChange();
   bool SubclassWndProc(int code, int position);
+  // A gesture on the position bar: the thumb's drag moves the readout at once, the rest is posted.
+  bool BarGesture(int code, int position);
   void Timer_PosTimer();
   void StopAtEndOfFile();
   void SpdBtn_RepStartClick();
@@ -163,14 +166,14 @@ public:
   void StartPedals();
   void AimHook();
   void FollowNativeWindow();
-  void RunCommand(int32_t command);
+  void RunCommand(int32_t command) override;
   void PlayStopKeyPressed();
-  void PlayStopKeyReleased();
+  void PlayStopKeyReleased() override;
   void TogglePlayStop();
   // A slot's key pressed or released, as the hook or the desktop's shortcut service reports it.
   void SlotKeyEvent(int slot, bool released);
   // A command sent by `lystrel2 --command`.
-  void RunSentCommand(int32_t command);
+  void RunSentCommand(int32_t command) override;
   // The doors besides the hook: MPRIS on the session bus, and on Wayland the shortcut portal.
   void OpenDoors();
   // Binds the desktop's shortcuts again after the key map was saved.
@@ -214,7 +217,8 @@ private:
   void createEffectControls();
   void createClarityItems();
   void connectHandlers();
-  void connectCheckItem(QAction *item, void (TfrmMain::*handler)());
+  void connectCheckItem(QAction *item, std::function<void()> handler);
+  std::function<void()> posted(void (TfrmMain::*handler)());
   void setNativeFlag(Qt::WindowType flag, bool on);
   void SkipBy(int64_t seconds);
   bool destroyed_ = false;

@@ -2,20 +2,21 @@
 #include "Player.h"
 
 #include "CommonTypes.h"
-#include "U_Main.h"
 
 #include <QApplication>
 
 #include <cmath>
 
-Player::Player(TfrmMain &window) : QObject(&window), window_(window) {}
+std::atomic<int32_t> EndReached{0};
+
+Player::Player(CommandTarget &target, QObject *parent) : QObject(parent), target_(target) {}
 
 void Player::post(int command, Key key) {
   post([this, command, key] { run(command, key); });
 }
 
 void Player::post(std::function<void()> request) {
-  if (!window_.StartUpFinished())
+  if (!target_.StartUpFinished())
     return;
   queue_.push_back(std::move(request));
   if (scheduled_)
@@ -46,28 +47,28 @@ void Player::run(int command, Key key) {
     // The counter dialog is modal: it does not open again over itself or over another dialog.
     if (command == kEnterCounter && QApplication::activeModalWidget())
       return;
-    window_.RunCommand(command);
+    target_.RunCommand(command);
     break;
   case Key::Released:
     if (command == 1 && Settings.NonLockMode)
-      window_.PlayStopKeyReleased();
+      target_.PlayStopKeyReleased();
     break;
   case Key::Sent:
-    window_.RunSentCommand(command);
+    target_.RunSentCommand(command);
     break;
   }
 }
 
 void Player::announceJump() {
   EndReached.store(0);
-  if (window_.Channel == 0)
+  if (state.Channel == 0)
     return;
-  const double seconds = BASS_ChannelBytes2Seconds(window_.Channel, BASS_ChannelGetPosition(window_.Channel));
+  const double seconds = BASS_ChannelBytes2Seconds(state.Channel, BASS_ChannelGetPosition(state.Channel));
   Q_EMIT jumped(static_cast<qint64>(std::llround(std::max(seconds, 0.0) * 1e6)));
 }
 
 void Player::announceState() {
-  Q_EMIT stateChanged(window_.Playing == 1);
+  Q_EMIT stateChanged(state.Playing == 1);
 }
 
 void Player::announceRecording() {

@@ -8,12 +8,13 @@
 // before start-up has finished.
 #pragma once
 
+#include "CommandTarget.h"
+#include "TransportState.h"
+
 #include <QObject>
 
 #include <deque>
 #include <functional>
-
-class TfrmMain;
 
 class Player : public QObject {
   Q_OBJECT
@@ -21,7 +22,10 @@ public:
   // How a command came: its key pressed or released, or sent without a key.
   enum class Key { Pressed, Released, Sent };
 
-  explicit Player(TfrmMain &window);
+  Player(CommandTarget &target, QObject *parent);
+
+  // The transport's state, which the window's handlers change as they carry out the commands.
+  TransportState state;
 
   // A command (1-22) of the key map.
   void post(int command, Key key);
@@ -45,7 +49,7 @@ private:
   void run(int command, Key key);
   void runQueued();
 
-  TfrmMain &window_;
+  CommandTarget &target_;
   std::deque<std::function<void()>> queue_;
   bool scheduled_ = false;
 };

@@ -154,3 +154,12 @@ bool TfrmMain::SubclassWndProc(int code, int position) {
     return false;
   }
 }
+
+bool TfrmMain::BarGesture(int code, int position) {
+  if (code == TrackBar::ThumbTrack)
+    return SubclassWndProc(code, position);
+  if (code > TrackBar::ThumbTrack)
+    return false; // Home, End and the end of a gesture take the bar's own handling
+  ThePlayer->post([this, code, position] { SubclassWndProc(code, position); });
+  return true;
+}

@@ -18,9 +18,6 @@
 
 #include <algorithm>
 
-TIniInfo Settings;
-TKeyMap KeyMap;
-
 namespace {
 
 // A size that would leave the window too small to see or larger than the screen takes its default.

@@ -110,6 +110,7 @@ TEST_F(Portal, ARefusalIsShownAndTheWindowKeepsWorking) {
   runPosted();
   EXPECT_EQ(window->tbVolume->Position(), 60) << "the hook's keys still act";
   window->SpdBtn_PlayStop->click();
+  runPosted();
   EXPECT_EQ(window->Playing, 1) << "and so do the buttons";
 }
 

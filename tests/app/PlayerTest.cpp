@@ -12,6 +12,7 @@
 #include "support/AudioFiles.h"
 #include "support/Signals.h"
 
+#include <QLabel>
 #include <QLineEdit>
 #include <QSignalSpy>
 #include <QTest>
@@ -133,6 +134,22 @@ TEST_F(Announcements, EveryJumpIsAnnouncedWhoeverMadeIt) {
   spy.clear();
   window->Timer_PosTimer();
   EXPECT_DOUBLE_EQ(last(), 30) << "the A-B section's loop";
+}
+
+// The buttons and menu items post like any other door; the readouts follow the announcements,
+// whoever made the jump.
+TEST_F(Announcements, TheWindowsOwnControlsPostAndTheReadoutFollowsEveryJump) {
+  window->SpdBtn_PlayStop->click();
+  window->A1->trigger();
+  EXPECT_EQ(window->Playing, 0) << "not run on the button's stack";
+  EXPECT_EQ(window->RepeatState, 0) << "nor on the menu's";
+  runPosted();
+  EXPECT_EQ(window->Playing, 1);
+  EXPECT_NE(window->RepeatState, 0);
+  window->ThePlayer->post([&] { window->PositionSource(50); });
+  runPosted();
+  EXPECT_TRUE(window->lblPosition2->text().startsWith(QStringLiteral("00:00:50")))
+      << window->lblPosition2->text().toStdString();
 }
 
 // Fast forward to the end, and back at once: the end noticed meanwhile belongs to a place that was

@@ -228,9 +228,11 @@ TEST_F(Repeat, ClearingAWithBSetLeavesTheSectionFromTheStartToB) {
 TEST_F(Repeat, TheMenuMarkFollowsTheButtonWhenChosenFromTheMenu) {
   window->hsPosition->setPosition(10);
   window->A1->trigger();
+  runPosted();
   EXPECT_TRUE(window->SpdBtn_RepStart->Down());
   EXPECT_TRUE(window->A1->isChecked());
   window->A1->trigger();
+  runPosted();
   EXPECT_FALSE(window->SpdBtn_RepStart->Down());
   EXPECT_FALSE(window->A1->isChecked());
 }

@@ -1,0 +1,5 @@
+// The one settings record and key map of the program.
+#include "CommonTypes.h"
+
+TIniInfo Settings;
+TKeyMap KeyMap;
