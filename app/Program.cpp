@@ -2,7 +2,9 @@
 #include "Program.h"
 
 #include "AudioProp.h"
+#include "CommonTypes.h"
 #include "GuardedApplication.h"
+#include "KeyBindingTab.h"
 #include "Player.h"
 #include "SetCounter.h"
 #include "SingleInstance.h"
@@ -22,14 +24,21 @@ Program::Program(const std::string &commandLineFile) {
     // The rest of the start-up is skipped; the window is still shown.
     showHandlerError(QString::fromUtf8(e.what()));
   }
-  frmAudioProp = new TfrmAudioProp(frmMain);
-  frmAboutBox = new TfrmAboutBox(frmMain);
-  frmSetCounter = new TfrmSetCounter(frmMain);
+  createDialogs(frmMain);
   if (frmMain->TerminateRequested)
     return;
   frmMain->OpenDoors();
   frmMain->FinishStartUp();
   frmMain->show();
+}
+
+void Program::createDialogs(QWidget *window) {
+  auto *keys = new KeyBindingTab;
+  frmAudioProp = new TfrmAudioProp(keys, window);
+  frmAudioProp->TabSheet6 = keys;
+  QObject::connect(frmAudioProp, &TfrmAudioProp::opening, keys, [keys] { keys->startEditing(KeyMap); });
+  frmAboutBox = new TfrmAboutBox(window);
+  frmSetCounter = new TfrmSetCounter(window);
 }
 
 bool Program::terminateRequested() const {

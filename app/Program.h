@@ -4,6 +4,7 @@
 
 #include "WindowMessages.h"
 
+class QWidget;
 class SingleInstance;
 
 #include <memory>
@@ -23,6 +24,9 @@ public:
 
   // Runs the commands that `lystrel2 --command` sends through the instance's socket.
   static void runSentCommands(SingleInstance &instance);
+  // The window's three dialogs: the settings dialog with its key tab, the about box and the
+  // counter entry.
+  static void createDialogs(QWidget *window);
 
 private:
   std::unique_ptr<WindowMessageFilter> filter_;

@@ -2,7 +2,6 @@
 #include "AudioProp.h"
 
 #include "CommonTypes.h"
-#include "KeyBindingTab.h"
 
 #include <QCheckBox>
 #include <QCoreApplication>
@@ -35,7 +34,7 @@ QSpinBox *numberBox(QWidget *parent, int left, int top, int height, int max) {
 
 } // namespace
 
-TfrmAudioProp::TfrmAudioProp(QWidget *parent) : QDialog(parent) {
+TfrmAudioProp::TfrmAudioProp(QWidget *keyTab, QWidget *parent) : QDialog(parent) {
   setWindowTitle(tr("設定"));
   setFixedSize(385, 245);
   QFont small = font();
@@ -58,11 +57,9 @@ TfrmAudioProp::TfrmAudioProp(QWidget *parent) : QDialog(parent) {
   BtnRepFnRef = place(new QPushButton(tr("参照"), RepeatSoundGroup), 312, 37, 32, 17);
   PageControl1->addTab(TabSheet1, tr("再生"));
 
-  TabSheet6 = new KeyBindingTab;
   ChkBoxNonLockMode =
-      place(new QCheckBox(tr("ノンロックモードを有効にする（再生・停止キーのみ）"), TabSheet6),
-            16, 150, 325, 14);
-  PageControl1->addTab(TabSheet6, tr("ｷｰ設定"));
+      place(new QCheckBox(tr("ノンロックモードを有効にする（再生・停止キーのみ）"), keyTab), 16, 150, 325, 14);
+  PageControl1->addTab(keyTab, tr("ｷｰ設定"));
 
   TabSheet7 = new QWidget;
   ChkBoxTopMost = place(new QCheckBox(tr("常に手前に表示"), TabSheet7), 10, 24, 117, 14);
@@ -81,7 +78,7 @@ TfrmAudioProp::TfrmAudioProp(QWidget *parent) : QDialog(parent) {
 
 void TfrmAudioProp::showEvent(QShowEvent *event) {
   LoadDialogValues();
-  TabSheet6->startEditing(KeyMap);
+  Q_EMIT opening();
   QDialog::showEvent(event);
 }
 

@@ -17,11 +17,12 @@ class QTabWidget;
 class TfrmAudioProp : public QDialog {
   Q_OBJECT
 public:
-  explicit TfrmAudioProp(QWidget *parent = nullptr);
+  // The key tab is the hot keys' own editor, made by the program and shown as the second tab.
+  explicit TfrmAudioProp(QWidget *keyTab, QWidget *parent = nullptr);
 
   QTabWidget *PageControl1;
   QWidget *TabSheet1, *TabSheet7;
-  KeyBindingTab *TabSheet6;
+  KeyBindingTab *TabSheet6 = nullptr;
   QSpinBox *RevSecUpDown, *UpDownFfRw, *UpDownChangeSpeed;
   QLabel *LblSpeed, *StaticText1;
   QGroupBox *RepeatSoundGroup;
@@ -34,6 +35,10 @@ public:
   void LoadDialogValues();
   void BtnRepFnResetClick();
   void BtnRepFnRefClick();
+
+Q_SIGNALS:
+  // The dialog is about to show the settings: the key tab starts editing the key map.
+  void opening();
 
 protected:
   void showEvent(QShowEvent *event) override;

@@ -4,6 +4,7 @@
 #include "AudioProp.h"
 #include "CommonTypes.h"
 #include "Player.h"
+#include "Program.h"
 #include "SetCounter.h"
 #include "about.h"
 #include "support/AudioFiles.h"
@@ -51,9 +52,7 @@ void MainWindowTest::start(const std::string &commandLineFile) {
   window = new TfrmMain;
   frmMain = window;
   window->FormCreate(commandLineFile);
-  frmAudioProp = new TfrmAudioProp(window);
-  frmAboutBox = new TfrmAboutBox(window);
-  frmSetCounter = new TfrmSetCounter(window);
+  Program::createDialogs(window);
   window->FinishStartUp();
 }
 
