@@ -61,7 +61,7 @@ void TempoStream::play(bool flush) {
 void TempoStream::stop() {
   playing_ = false;
   if (source_.active())
-    restartAt(std::min(heardFrame(), source_.lengthFrames()));
+    restartAt(source_.withinLength(heardFrame()));
   else
     bumpGeneration(heardFrame());
 }
@@ -78,7 +78,7 @@ void TempoStream::soundChanged() {
   ++configSerial_;
   // Nothing is rendered ahead while stopped.
   if (playing_ && source_.active())
-    restartAt(std::min(heardFrame(), source_.lengthFrames()));
+    restartAt(source_.withinLength(heardFrame()));
 }
 
 void TempoStream::bumpGeneration(int64_t restartFrame) {

@@ -227,6 +227,7 @@ int main(int argc, char **argv) {
                  static_cast<unsigned>(BASS_FX_ErrorGetCode()));
     return 2;
   }
+  LYT_AwaitExactLength(source); // a long MP3's length is counted in the background
   const QWORD lengthBytes = isModule ? BASS_MusicGetLength(source, TRUE) : BASS_StreamGetLength(source);
   std::printf("length %.3f\n", BASS_ChannelBytes2Seconds(source, lengthBytes));
   if (options.eqPositions)
