@@ -44,8 +44,9 @@ Mpg123Handle newMpg123(int rate, bool mono) {
 }
 
 // Frames past the first this many bytes of the stream are counted in the background: the open
-// reads no more than this.
-constexpr int64_t kOpenWalkBytes = 64 * 1024;
+// reads no more than this, within the decoder's first window of the file.
+constexpr int64_t kOpenWalkBytes = 32 * 1024;
+constexpr int kDecoderWindowBytes = 64 * 1024;
 
 // Where the stream's frames start, from its first frames only; the exact list and length come
 // from the background count or from the decoder's own walk, whichever reaches the end first.
@@ -251,7 +252,10 @@ MpegOpening openingWalk(ByteSource &bytes) {
 } // namespace
 
 std::unique_ptr<Decoder> openMpegDecoder(const char *path) {
-  return openMpegDecoder(std::make_unique<FileBytes>(path), std::make_unique<FileBytes>(path));
+  // The decoder reads a frame at a time and the open only the first frames: a small window keeps
+  // the open's one read short from a cold disk.
+  auto bytes = std::make_unique<FileBytes>(path, kDecoderWindowBytes);
+  return openMpegDecoder(std::move(bytes), std::make_unique<FileBytes>(path));
 }
 
 std::unique_ptr<Decoder> openMpegDecoder(std::unique_ptr<ByteSource> bytes, std::unique_ptr<ByteSource> countBytes) {
