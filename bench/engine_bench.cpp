@@ -4,7 +4,8 @@
 // three-hour 16 kHz mono MP3 against mpg123 | soundstretch, command-to-audible latency, and the
 // memory held while playing a three-hour file.
 //
-//   engine_bench [throughput|open|cold|wait|cpu|clarity|latency|memory FILE]   (no argument: all, memory in a child)
+//   engine_bench [throughput|open|cold|wait|cpu|clarity|latency|memory FILE]
+//   (no argument: all, memory in a child)
 #include "Audible.h"
 #include "Bass.h"
 #include "support/AudioFiles.h"
@@ -209,7 +210,8 @@ double threadCpuMs() {
 // does: the longest any engine call keeps the caller's thread, and when the exact length and the
 // new place's sound arrive.
 void coldOpen(const std::string &path) {
-  std::printf("== Opening a three-hour MP3 from a cold cache and seeking near its end: the caller's thread\n");
+  std::printf(
+      "== Opening a three-hour MP3 from a cold cache and seeking near its end: the caller's thread\n");
   if (!BASS_Init(BASS_DEVICE_NOSOUND, kRate, 0, nullptr, nullptr))
     return;
   // The program has opened MP3s before (its decoder's code is in memory): only the file is cold.
@@ -251,8 +253,9 @@ void coldOpen(const std::string &path) {
     const QWORD exact = BASS_StreamGetLength(source);
     std::printf("run %d (%s): longest call %.2f ms (%s, %.2f ms of it on the CPU; aim: at most 5); exact "
                 "length after %.3f s (%.3f s, estimated %.3f s); the new place sounds after %.3f s\n",
-                run + 1, how, longest, longestCall, longestCpu, exactAt, BASS_ChannelBytes2Seconds(source, exact),
-                BASS_ChannelBytes2Seconds(source, estimate), soundAt);
+                run + 1, how, longest, longestCall, longestCpu, exactAt,
+                BASS_ChannelBytes2Seconds(source, exact), BASS_ChannelBytes2Seconds(source, estimate),
+                soundAt);
     BASS_FX_TempoFree(source);
   }
   BASS_Free();

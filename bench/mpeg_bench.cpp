@@ -137,12 +137,13 @@ int main() {
       mpg123.push_back(mpg123Seek(path, length));
     }
     const double bytes = double(std::ifstream(path, std::ios::binary | std::ios::ate).tellg());
-    std::printf("%s (%.0f MB, length %.3f s): engine %.3f s wall, %.3f s CPU   "
-                "ffmpeg -ss END -t 0.1: %.3f s wall, %.3f s CPU%s   mpg123 -k END -n 4: %.3f s wall, %.3f s CPU%s\n",
-                vbr ? "VBR" : "CBR", bytes / 1e6, length, median(ours, &Cost::wall), median(ours, &Cost::cpu),
-                median(ffmpeg, &Cost::wall), median(ffmpeg, &Cost::cpu),
-                ffmpeg.front().wall < 0 ? " (ffmpeg not installed)" : "", median(mpg123, &Cost::wall),
-                median(mpg123, &Cost::cpu), mpg123.front().wall < 0 ? " (mpg123 not installed)" : "");
+    std::printf(
+        "%s (%.0f MB, length %.3f s): engine %.3f s wall, %.3f s CPU   "
+        "ffmpeg -ss END -t 0.1: %.3f s wall, %.3f s CPU%s   mpg123 -k END -n 4: %.3f s wall, %.3f s CPU%s\n",
+        vbr ? "VBR" : "CBR", bytes / 1e6, length, median(ours, &Cost::wall), median(ours, &Cost::cpu),
+        median(ffmpeg, &Cost::wall), median(ffmpeg, &Cost::cpu),
+        ffmpeg.front().wall < 0 ? " (ffmpeg not installed)" : "", median(mpg123, &Cost::wall),
+        median(mpg123, &Cost::cpu), mpg123.front().wall < 0 ? " (mpg123 not installed)" : "");
   }
   BASS_Free();
   return 0;

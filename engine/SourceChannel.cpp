@@ -7,8 +7,8 @@ namespace lyt {
 
 SourceChannel::SourceChannel(std::unique_ptr<Decoder> decoder, bool isModule)
     : decoder_(std::move(decoder)), isModule_(isModule), sampleRate_(decoder_->sampleRate()),
-      channels_(decoder_->channels()), equaliser_(sampleRate_),
-      renderEqualiser_(sampleRate_), renderClarity_(sampleRate_, channels_) {}
+      channels_(decoder_->channels()), equaliser_(sampleRate_), renderEqualiser_(sampleRate_),
+      renderClarity_(sampleRate_, channels_) {}
 
 int64_t SourceChannel::withinLength(int64_t frame) const {
   // Exact first: the length it then reads is the final one.

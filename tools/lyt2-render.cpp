@@ -11,8 +11,8 @@
 #include <array>
 #include <chrono>
 #include <cmath>
-#include <cstdio>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
@@ -198,7 +198,8 @@ void toPcm16(const float *in, size_t count, std::vector<int16_t> &out) {
   out.resize(count);
   size_t i = 0;
 #ifdef __SSE2__
-  const __m128 scale = _mm_set1_ps(32768.0f), highest = _mm_set1_ps(32767.0f), lowest = _mm_set1_ps(-32768.0f);
+  const __m128 scale = _mm_set1_ps(32768.0f), highest = _mm_set1_ps(32767.0f),
+               lowest = _mm_set1_ps(-32768.0f);
   for (; i + 8 <= count; i += 8) {
     __m128i halves[2];
     for (int half = 0; half < 2; ++half) {

@@ -52,7 +52,7 @@ constexpr int kDecoderWindowBytes = 64 * 1024;
 // from the background count or from the decoder's own walk, whichever reaches the end first.
 struct MpegOpening {
   MpegStreamStart start;
-  std::vector<int64_t> offsets; // the frames walked at the open
+  std::vector<int64_t> offsets;          // the frames walked at the open
   std::optional<MpegFrameWalker> walker; // on from there; none when it reached the end
 
   MpegTrim trim; // exact without a walker, else estimated
@@ -64,7 +64,8 @@ int64_t estimatedFrames(const MpegOpening &opening, int64_t walkedUntil, int64_t
   const auto walked = static_cast<int64_t>(opening.offsets.size());
   if (opening.start.info.frames > 0)
     return std::max(opening.start.info.frames, walked);
-  const double meanBytes = static_cast<double>(walkedUntil - opening.start.offset) / static_cast<double>(walked);
+  const double meanBytes =
+      static_cast<double>(walkedUntil - opening.start.offset) / static_cast<double>(walked);
   return walked + static_cast<int64_t>(static_cast<double>(fileSize - walkedUntil) / meanBytes + 0.5);
 }
 
@@ -73,7 +74,8 @@ public:
   MpegDecoder(std::unique_ptr<ByteSource> bytes, MpegOpening opening, std::unique_ptr<MpegIndexBuild> build)
       : bytes_(std::move(bytes)), first_(opening.start.first), offsets_(std::move(opening.offsets)),
         skipSamples_(opening.trim.skipSamples), exactLength_(opening.trim.lengthSamples),
-        build_(std::move(build)), walker_(std::move(opening.walker)), channels_(first_.mono ? 1 : 2), decoder_(newMpg123(first_.sampleRate, channels_ == 1)) {
+        build_(std::move(build)), walker_(std::move(opening.walker)), channels_(first_.mono ? 1 : 2),
+        decoder_(newMpg123(first_.sampleRate, channels_ == 1)) {
     if (seek(0) != 0)
       throw EngineError(BASS_ERROR_FILEFORM);
   }
@@ -258,13 +260,15 @@ std::unique_ptr<Decoder> openMpegDecoder(const char *path) {
   return openMpegDecoder(std::move(bytes), std::make_unique<FileBytes>(path));
 }
 
-std::unique_ptr<Decoder> openMpegDecoder(std::unique_ptr<ByteSource> bytes, std::unique_ptr<ByteSource> countBytes) {
+std::unique_ptr<Decoder> openMpegDecoder(std::unique_ptr<ByteSource> bytes,
+                                         std::unique_ptr<ByteSource> countBytes) {
   MpegOpening opening = openingWalk(*bytes);
   if (opening.offsets.empty())
     return nullptr;
   std::unique_ptr<MpegIndexBuild> build;
   if (opening.walker)
-    build = std::make_unique<MpegIndexBuild>(std::move(countBytes), opening.start, opening.trim.lengthSamples);
+    build =
+        std::make_unique<MpegIndexBuild>(std::move(countBytes), opening.start, opening.trim.lengthSamples);
   return std::make_unique<MpegDecoder>(std::move(bytes), std::move(opening), std::move(build));
 }
 

@@ -13,6 +13,7 @@ namespace lyt {
 std::unique_ptr<Decoder> openMpegDecoder(const char *path);
 // The same on any bytes: the decoder reads `bytes`, the count of a long stream's frames reads
 // `countBytes`, which holds the same bytes.
-std::unique_ptr<Decoder> openMpegDecoder(std::unique_ptr<ByteSource> bytes, std::unique_ptr<ByteSource> countBytes);
+std::unique_ptr<Decoder> openMpegDecoder(std::unique_ptr<ByteSource> bytes,
+                                         std::unique_ptr<ByteSource> countBytes);
 
 } // namespace lyt

@@ -89,7 +89,6 @@ uint32_t bigEndian32(const uint8_t *p) {
   return uint32_t(p[0]) << 24 | uint32_t(p[1]) << 16 | uint32_t(p[2]) << 8 | p[3];
 }
 
-
 // The LAME extension that follows a Xing/Info tag, as written by LAME and FFmpeg.
 void readLameTag(ByteSource &bytes, int64_t at, int64_t frameEnd, MpegInfoFrame &info) {
   uint8_t lame[24];

@@ -10,11 +10,11 @@
 
 #include <QAction>
 #include <QApplication>
-#include <QTimer>
 #include <QDropEvent>
 #include <QLabel>
 #include <QMimeData>
 #include <QTest>
+#include <QTimer>
 #include <QUrl>
 
 using namespace lyt::test;
@@ -183,7 +183,8 @@ TEST_F(MainWindowTest, ARememberedPlacePastAnEstimatedLengthIsKeptUntilTheLength
   start();
   EXPECT_TRUE(QTest::qWaitFor([&] { return window->hsPosition->Max() == 30; }, 10000));
   EXPECT_EQ(window->hsPosition->Position(), 25);
-  EXPECT_NEAR(BASS_ChannelBytes2Seconds(window->Channel, BASS_ChannelGetPosition(window->Channel)), 25.0, 1e-3);
+  EXPECT_NEAR(BASS_ChannelBytes2Seconds(window->Channel, BASS_ChannelGetPosition(window->Channel)), 25.0,
+              1e-3);
   EXPECT_EQ(window->lblPosition2->text(), QStringLiteral("00:00:25 / 00:00:30"));
 }
 
