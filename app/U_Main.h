@@ -101,6 +101,9 @@ public:
   bool KeepRememberedPosition = false;
   // The last open succeeded.
   bool FileLoaded = false;
+  // A long MP3 opens with an estimated length: the bar's maximum and the readout take the exact
+  // one when the engine has it.
+  void FollowExactLength();
   void Error(const QString &message);
   // --- player: transport, position timer, A-B repeat
   void SpdBtn_PlayStopClick();
@@ -224,6 +227,8 @@ private:
   bool destroyed_ = false;
   bool startUpFinished_ = false;
   QTimer *repeatSoundWatch_ = nullptr;
+  QTimer *lengthWatch_ = nullptr; // runs while the open file's length is an estimate
+  void WatchForExactLength();
   unsigned long aimedWindow_ = 0;
 };
 

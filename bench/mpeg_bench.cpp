@@ -1,5 +1,6 @@
 // Opening a three-hour MP3 (CBR and VBR, neither with an info frame): open + exact length + seek
-// to the end + the first 0.1 s heard there, beside `ffmpeg -ss END -t 0.1` on the same file.
+// to the end + the first 0.1 s heard there, beside `ffmpeg -ss END -t 0.1` and `mpg123 -k END` on
+// the same file.
 //
 //   mpeg_bench
 #include "Bass.h"
@@ -74,6 +75,7 @@ Cost engineOpenAndSeek(const std::string &path, double &lengthSeconds) {
   const auto start = Clock::now();
   const DWORD source = LYT_OpenFile(path.c_str(), BASS_STREAM_DECODE, BASS_STREAM_DECODE, nullptr);
   BASS_FX_TempoCreate(source, 0);
+  LYT_AwaitExactLength(source); // the frames are counted in the background
   lengthSeconds = BASS_ChannelBytes2Seconds(source, BASS_StreamGetLength(source));
   BASS_ChannelSetPosition(source, BASS_ChannelSeconds2Bytes(source, float(lengthSeconds - 0.2)));
   const DWORD output = BASS_FX_TempoGetResampledHandle(source);
@@ -86,15 +88,29 @@ Cost engineOpenAndSeek(const std::string &path, double &lengthSeconds) {
   return cost;
 }
 
-Cost ffmpegSeek(const std::string &path, double lengthSeconds) {
-  char command[1024];
-  std::snprintf(command, sizeof command, "ffmpeg -nostdin -v quiet -ss %.3f -t 0.1 -i '%s' -f null -",
-                lengthSeconds - 0.2, path.c_str());
+Cost commandCost(const char *command) {
   const double cpuStart = cpuSeconds(RUSAGE_CHILDREN);
   const auto start = Clock::now();
   const int status = std::system(command);
   const Cost cost{since(start), cpuSeconds(RUSAGE_CHILDREN) - cpuStart};
   return status == 0 ? cost : Cost{-1, -1};
+}
+
+Cost ffmpegSeek(const std::string &path, double lengthSeconds) {
+  char command[1024];
+  std::snprintf(command, sizeof command, "ffmpeg -nostdin -v quiet -ss %.3f -t 0.1 -i '%s' -f null -",
+                lengthSeconds - 0.2, path.c_str());
+  return commandCost(command);
+}
+
+// mpg123 skips to the frame 0.2 s before the end and decodes the next 0.1 s, without output.
+Cost mpg123Seek(const std::string &path, double lengthSeconds) {
+  constexpr double kFramesPerSecond = kRate / 1152.0;
+  char command[1024];
+  std::snprintf(command, sizeof command, "mpg123 -q -t -k %ld -n %ld '%s'",
+                static_cast<long>((lengthSeconds - 0.2) * kFramesPerSecond),
+                static_cast<long>(std::ceil(0.1 * kFramesPerSecond)), path.c_str());
+  return commandCost(command);
 }
 
 double median(const std::vector<Cost> &costs, double Cost::*field) {
@@ -113,18 +129,21 @@ int main() {
   LYT_InitOffline(kRate);
   for (const bool vbr : {false, true}) {
     const std::string path = threeHourMp3(vbr);
-    std::vector<Cost> ours, theirs;
+    std::vector<Cost> ours, ffmpeg, mpg123;
     double length = 0;
     for (int run = 0; run < kRuns; ++run) {
       ours.push_back(engineOpenAndSeek(path, length));
-      theirs.push_back(ffmpegSeek(path, length));
+      ffmpeg.push_back(ffmpegSeek(path, length));
+      mpg123.push_back(mpg123Seek(path, length));
     }
     const double bytes = double(std::ifstream(path, std::ios::binary | std::ios::ate).tellg());
-    std::printf("%s (%.0f MB, length %.3f s): engine %.3f s wall, %.3f s CPU   "
-                "ffmpeg -ss END -t 0.1: %.3f s wall, %.3f s CPU%s\n",
-                vbr ? "VBR" : "CBR", bytes / 1e6, length, median(ours, &Cost::wall), median(ours, &Cost::cpu),
-                median(theirs, &Cost::wall), median(theirs, &Cost::cpu),
-                theirs.front().wall < 0 ? " (ffmpeg not installed)" : "");
+    std::printf(
+        "%s (%.0f MB, length %.3f s): engine %.3f s wall, %.3f s CPU   "
+        "ffmpeg -ss END -t 0.1: %.3f s wall, %.3f s CPU%s   mpg123 -k END -n 4: %.3f s wall, %.3f s CPU%s\n",
+        vbr ? "VBR" : "CBR", bytes / 1e6, length, median(ours, &Cost::wall), median(ours, &Cost::cpu),
+        median(ffmpeg, &Cost::wall), median(ffmpeg, &Cost::cpu),
+        ffmpeg.front().wall < 0 ? " (ffmpeg not installed)" : "", median(mpg123, &Cost::wall),
+        median(mpg123, &Cost::cpu), mpg123.front().wall < 0 ? " (mpg123 not installed)" : "");
   }
   BASS_Free();
   return 0;

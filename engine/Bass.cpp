@@ -142,6 +142,14 @@ DWORD BASS_MusicGetLength(HMUSIC handle, BOOL) {
   });
 }
 
+BOOL LYT_LengthExact(DWORD handle) {
+  return guarded(gLastError, BOOL(FALSE), [&] { return BOOL(Engine::instance().lengthExact(handle)); });
+}
+
+BOOL LYT_AwaitExactLength(DWORD handle) {
+  return plain([&] { Engine::instance().awaitExactLength(handle); });
+}
+
 QWORD BASS_ChannelGetPosition(DWORD handle) {
   return guarded(gLastError, QWORD(-1), [&] { return Engine::instance().position(handle); });
 }

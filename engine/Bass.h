@@ -111,6 +111,15 @@ BOOL BASS_MusicFree(HMUSIC handle);
 // place sounds. A place the decoder then cannot reach ends the source as at its end.
 QWORD BASS_StreamGetLength(HSTREAM handle);
 DWORD BASS_MusicGetLength(HMUSIC handle, BOOL playlen);
+// Whether the length of a source is exact. A long MPEG stream opens from its first frames, with
+// a length estimated from them or from its Info frame; an engine thread then counts its frames,
+// and the length changes once, to the exact one, when they have been counted: from then on this
+// is TRUE. Meanwhile a position past the estimate may be set: it is reached once the frames get
+// there, or the end is when the stream is shorter, and it reads as the length until then.
+// FALSE also on failure.
+BOOL LYT_LengthExact(DWORD handle);
+// Waits until the length of a source is exact: for tools that need it first, never for a window.
+BOOL LYT_AwaitExactLength(DWORD handle);
 QWORD BASS_ChannelGetPosition(DWORD handle);
 BOOL BASS_ChannelSetPosition(DWORD handle, QWORD pos);
 float BASS_ChannelBytes2Seconds(DWORD handle, QWORD pos);

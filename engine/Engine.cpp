@@ -14,6 +14,8 @@ namespace lyt {
 namespace {
 
 constexpr int kOfflineChunkFrames = 8192;
+// Far beyond any recording's length (a year at 768 kHz), and far from overflowing.
+constexpr QWORD kFurthestFrame = QWORD(1) << 45;
 
 bool isModuleSecondsForm(QWORD pos) {
   const QWORD high = pos >> 32;
@@ -207,28 +209,45 @@ QWORD Engine::lengthBytes(DWORD handle, Kind kind) {
   return static_cast<QWORD>(channel.core->source.lengthFrames()) * channel.core->source.bytesPerFrame();
 }
 
+bool Engine::lengthExact(DWORD handle) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return sourceChannel(handle).core->source.lengthExact();
+}
+
+void Engine::awaitExactLength(DWORD handle) {
+  std::shared_ptr<Core> core;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    core = sourceChannel(handle).core;
+  }
+  core->source.awaitExactLength();
+}
+
 QWORD Engine::position(DWORD handle) {
   std::lock_guard<std::mutex> lock(mutex_);
   const Core &core = *channelOf(handle).core;
   // The heard frame is counted back from the output's rate: its rounding may land past the end.
-  const int64_t frame =
-      core.tempo ? std::min(core.tempo->heardFrame(), core.source.lengthFrames()) : core.source.position();
-  return static_cast<QWORD>(frame) * core.source.bytesPerFrame();
+  // A place set past an estimated length reads as the length until the exact one is known.
+  const int64_t frame = core.tempo ? core.tempo->heardFrame() : core.source.position();
+  return static_cast<QWORD>(std::min(frame, core.source.lengthFrames())) * core.source.bytesPerFrame();
 }
 
-// Records the target and returns; the feeder seeks.
+// Records the target and returns; the feeder seeks. Before the length is exact, a place past the
+// estimate is taken as asked: the feeder reaches it, or the end when the stream is shorter.
 void Engine::setPosition(DWORD handle, QWORD bytes) {
   std::lock_guard<std::mutex> lock(mutex_);
   Channel &channel = sourceChannel(handle);
   SourceChannel &source = channel.core->source;
+  const bool exact = source.lengthExact();
   int64_t frame;
   if (channel.kind == Kind::Module && isModuleSecondsForm(bytes))
     frame = static_cast<int64_t>(bytes & 0xFFFF) * source.sampleRate();
-  else if (bytes > static_cast<QWORD>(source.lengthFrames()) * source.bytesPerFrame())
+  else if (bytes / source.bytesPerFrame() > kFurthestFrame ||
+           (exact && bytes > static_cast<QWORD>(source.lengthFrames()) * source.bytesPerFrame()))
     throw EngineError(BASS_ERROR_POSITION);
   else
     frame = static_cast<int64_t>(bytes / source.bytesPerFrame());
-  if (frame > source.lengthFrames())
+  if (exact && frame > source.lengthFrames())
     throw EngineError(BASS_ERROR_POSITION);
   if (channel.core->tempo)
     channel.core->tempo->restartAt(frame);

@@ -36,6 +36,9 @@ public:
   void freeSource(DWORD handle, Kind kind);
 
   QWORD lengthBytes(DWORD handle, Kind kind);
+  bool lengthExact(DWORD handle);
+  // Waits, without the lock, until the source's length is exact.
+  void awaitExactLength(DWORD handle);
   QWORD position(DWORD handle);
   void setPosition(DWORD handle, QWORD bytes);
   double bytesToSeconds(DWORD handle, QWORD bytes);

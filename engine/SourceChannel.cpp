@@ -1,14 +1,19 @@
 // Pulling a source: decode, equalise, notice the end.
 #include "SourceChannel.h"
 
-#include <cstdio>
+#include <algorithm>
 
 namespace lyt {
 
 SourceChannel::SourceChannel(std::unique_ptr<Decoder> decoder, bool isModule)
     : decoder_(std::move(decoder)), isModule_(isModule), sampleRate_(decoder_->sampleRate()),
-      channels_(decoder_->channels()), lengthFrames_(decoder_->lengthFrames()), equaliser_(sampleRate_),
-      renderEqualiser_(sampleRate_), renderClarity_(sampleRate_, channels_) {}
+      channels_(decoder_->channels()), equaliser_(sampleRate_), renderEqualiser_(sampleRate_),
+      renderClarity_(sampleRate_, channels_) {}
+
+int64_t SourceChannel::withinLength(int64_t frame) const {
+  // Exact first: the length it then reads is the final one.
+  return lengthExact() ? std::min(frame, lengthFrames()) : frame;
+}
 
 void SourceChannel::setPosition(int64_t frame) {
   position_ = frame;
@@ -24,7 +29,7 @@ void SourceChannel::markEnded() {
 void SourceChannel::seekDecoder(int64_t frame) {
   reachedEnd_ = false;
   renderEqualiser_.reset();
-  const int64_t landed = frame < 0 || frame > lengthFrames_ ? -1 : decoder_->seek(frame);
+  const int64_t landed = frame < 0 || withinLength(frame) != frame ? -1 : decoder_->seek(frame);
   if (landed < 0)
     throw EngineError(BASS_ERROR_POSITION);
   readFrame_ = landed;

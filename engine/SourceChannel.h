@@ -14,7 +14,8 @@ namespace lyt {
 
 // Two sides. The control side (the caller's thread, under the engine's lock) records positions and
 // settings; the render side (the feeder thread, without the lock) owns the decoder and reads it.
-// The format's facts never change and may be read from either side.
+// The format's facts never change and may be read from either side; so may the length, which an
+// engine thread may correct once after the open (see Decoder::lengthExact).
 class SourceChannel {
 public:
   SourceChannel(std::unique_ptr<Decoder> decoder, bool isModule);
@@ -22,7 +23,13 @@ public:
   bool isModule() const { return isModule_; }
   int sampleRate() const { return sampleRate_; }
   int channels() const { return channels_; }
-  int64_t lengthFrames() const { return lengthFrames_; }
+  int64_t lengthFrames() const { return decoder_->lengthFrames(); }
+  bool lengthExact() const { return decoder_->lengthExact(); }
+  // Any thread but the render side's.
+  void awaitExactLength() { decoder_->awaitExactLength(); }
+  // `frame`, kept within the length once that is exact; before, a place past the estimate stays
+  // where it was asked for, to be reached when the render side gets there.
+  int64_t withinLength(int64_t frame) const;
   // Bytes of one frame of the decoded form that positions count in: 16-bit samples.
   int bytesPerFrame() const { return 2 * channels_; }
 
@@ -68,7 +75,6 @@ private:
   const bool isModule_;
   const int sampleRate_;
   const int channels_;
-  const int64_t lengthFrames_;
 
   bool active_ = true;
   bool ended_ = false;

@@ -165,8 +165,8 @@ private:
   size_t restartHead_ = 0;
   std::vector<float> input_;
   std::vector<float> stretched_;
-  std::vector<float> resampled_;
-  std::vector<float> rendered_; // stereo at the device's rate, not yet in a block
+  SampleBuffer resampled_;
+  SampleBuffer rendered_; // stereo at the device's rate, not yet in a block
   size_t renderedRead_ = 0;
 
   BlockRing<128> ring_;

@@ -11,7 +11,10 @@
 #include <QCoreApplication>
 #include <QFile>
 #include <QLabel>
+#include <QTimer>
 
+#include <algorithm>
+#include <climits>
 #include <cmath>
 
 namespace {
@@ -124,6 +127,8 @@ void TfrmMain::OpenMediaFile(const std::string &path) {
     SpdBtn_PlayStop->setDown(false);
   }
 
+  if (lengthWatch_)
+    lengthWatch_->stop();
   BASS_FX_DSP_Remove(Channel, BASS_FX_DSPFX_PEAKEQ);
   BASS_FX_TempoFree(Channel);
   EndReached.store(0);
@@ -150,6 +155,7 @@ void TfrmMain::OpenMediaFile(const std::string &path) {
 
   const QWORD lengthBytes = IsMusic ? BASS_MusicGetLength(Channel, TRUE) : BASS_StreamGetLength(Channel);
   hsPosition->setMax(wholeSecondsOfLength(BASS_ChannelBytes2Seconds(Channel, lengthBytes)));
+  WatchForExactLength();
   UpdatePositionLabel(hsPosition->Position());
   BASS_ChannelSetSync(Channel, BASS_SYNC_END, 0, EndSyncCallback, 0);
   for (QWidget *perFile : std::initializer_list<QWidget *>{SpdBtn_PlayStop, SpdBtn_Reset, tbTempo, tbPitch,
@@ -160,8 +166,34 @@ void TfrmMain::OpenMediaFile(const std::string &path) {
   ThePlayer->announceRecording();
 }
 
+// A long MP3 opens with an estimated length: a light timer watches for the exact one.
+void TfrmMain::WatchForExactLength() {
+  if (!lengthWatch_) {
+    lengthWatch_ = new QTimer(this);
+    lengthWatch_->setInterval(50);
+    connect(lengthWatch_, &QTimer::timeout, this, &TfrmMain::FollowExactLength);
+  }
+  if (LYT_LengthExact(Channel))
+    lengthWatch_->stop();
+  else
+    lengthWatch_->start();
+}
+
+void TfrmMain::FollowExactLength() {
+  if (!LYT_LengthExact(Channel))
+    return;
+  lengthWatch_->stop();
+  hsPosition->setMax(wholeSecondsOfLength(BASS_ChannelBytes2Seconds(Channel, BASS_StreamGetLength(Channel))));
+  UpdatePositionLabel(hsPosition->Position());
+}
+
+// A length that is still an estimate may fall short of the remembered place and section: the bar
+// reaches them until the exact length lands, which then clamps them if it must.
 void TfrmMain::RestorePlaybackPosition() {
   KeepRememberedPosition = !FileLoaded;
+  if (FileLoaded && !LYT_LengthExact(Channel))
+    hsPosition->setMax(static_cast<int>(std::clamp<int64_t>(
+        std::max({int64_t(hsPosition->Max()), Settings.Position, Settings.RepeatPointB}), 0, INT32_MAX)));
   hsPosition->setPosition(static_cast<int>(Settings.Position));
   BASS_ChannelSetPosition(Channel, BASS_ChannelSeconds2Bytes(Channel, static_cast<float>(Settings.Position)));
   ThePlayer->announceJump();

@@ -13,11 +13,13 @@ constexpr int32_t kLeftArrow = 0x25, kUpArrow = 0x26, kRightArrow = 0x27, kDownA
 } // namespace
 
 // The bar's last second may lie past the end, its length being rounded up: the sound goes to the
-// end then, so the rest is heard and the end of the file is handled as usual.
+// end then, so the rest is heard and the end of the file is handled as usual. A length that is
+// still an estimate does not clamp: the engine reaches the place, or the real end.
 void TfrmMain::PositionSource(int64_t seconds) {
   const QWORD bytes = BASS_ChannelSeconds2Bytes(Channel, static_cast<float>(seconds));
   const QWORD length = IsMusic ? BASS_MusicGetLength(Channel, TRUE) : BASS_StreamGetLength(Channel);
-  BASS_ChannelSetPosition(Channel, length != QWORD(-1) ? std::min(bytes, length) : bytes);
+  const bool clamp = length != QWORD(-1) && LYT_LengthExact(Channel);
+  BASS_ChannelSetPosition(Channel, clamp ? std::min(bytes, length) : bytes);
   ThePlayer->announceJump();
 }
 

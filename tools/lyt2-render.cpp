@@ -3,9 +3,15 @@
 
 #include <sndfile.h>
 
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
+
+#include <algorithm>
 #include <array>
 #include <chrono>
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -179,6 +185,38 @@ void applyEqualiser(DWORD source, const std::array<long, kEqBands> &positions) {
   }
 }
 
+// Float samples to 16 bits exactly as libsndfile's clipping conversion makes them (scaled by
+// 32768, clipped, then the floor), four at a time where the processor has SSE2: libsndfile's own
+// conversion took a sixteenth of the CPU of a render at 2.0x.
+int16_t toPcm16(float sample) {
+  const float scaled = std::clamp(sample * 32768.0f, -32768.0f, 32767.0f);
+  const int truncated = static_cast<int>(scaled);
+  return static_cast<int16_t>(truncated - (scaled < static_cast<float>(truncated)));
+}
+
+void toPcm16(const float *in, size_t count, std::vector<int16_t> &out) {
+  out.resize(count);
+  size_t i = 0;
+#ifdef __SSE2__
+  const __m128 scale = _mm_set1_ps(32768.0f), highest = _mm_set1_ps(32767.0f),
+               lowest = _mm_set1_ps(-32768.0f);
+  for (; i + 8 <= count; i += 8) {
+    __m128i halves[2];
+    for (int half = 0; half < 2; ++half) {
+      const __m128 scaled =
+          _mm_max_ps(_mm_min_ps(_mm_mul_ps(_mm_loadu_ps(in + i + 4 * half), scale), highest), lowest);
+      const __m128i truncated = _mm_cvttps_epi32(scaled);
+      // Below its truncation (a negative fraction): one less, the mask being -1.
+      const __m128i below = _mm_castps_si128(_mm_cmplt_ps(scaled, _mm_cvtepi32_ps(truncated)));
+      halves[half] = _mm_add_epi32(truncated, below);
+    }
+    _mm_storeu_si128(reinterpret_cast<__m128i *>(out.data() + i), _mm_packs_epi32(halves[0], halves[1]));
+  }
+#endif
+  for (; i < count; ++i)
+    out[i] = toPcm16(in[i]);
+}
+
 struct SndfileCloser {
   void operator()(SNDFILE *f) const { sf_close(f); }
 };
@@ -193,13 +231,14 @@ int render(DWORD output, const Options &options, std::optional<int64_t> frames) 
     std::fprintf(stderr, "lyt2-render: cannot write %s: %s\n", options.output, sf_strerror(nullptr));
     return 3;
   }
-  sf_command(file.get(), SFC_SET_CLIPPING, nullptr, SF_TRUE);
   std::vector<float> buffer(2 * 16384);
+  std::vector<int16_t> pcm;
   int64_t left = frames.value_or(INT64_MAX);
   while (left > 0) {
     const DWORD want = static_cast<DWORD>(std::min<int64_t>(left, 16384));
     const DWORD got = LYT_RenderOffline(output, buffer.data(), want);
-    if (got > 0 && sf_writef_float(file.get(), buffer.data(), got) != static_cast<sf_count_t>(got)) {
+    toPcm16(buffer.data(), 2 * size_t(got), pcm);
+    if (got > 0 && sf_writef_short(file.get(), pcm.data(), got) != static_cast<sf_count_t>(got)) {
       std::fprintf(stderr, "lyt2-render: cannot write %s: %s\n", options.output, sf_strerror(file.get()));
       return 3;
     }
@@ -227,6 +266,7 @@ int main(int argc, char **argv) {
                  static_cast<unsigned>(BASS_FX_ErrorGetCode()));
     return 2;
   }
+  LYT_AwaitExactLength(source); // a long MP3's length is counted in the background
   const QWORD lengthBytes = isModule ? BASS_MusicGetLength(source, TRUE) : BASS_StreamGetLength(source);
   std::printf("length %.3f\n", BASS_ChannelBytes2Seconds(source, lengthBytes));
   if (options.eqPositions)

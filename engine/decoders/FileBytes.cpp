@@ -30,7 +30,7 @@ void requireReadable(const char *path) {
   openRegularFile(path);
 }
 
-FileBytes::FileBytes(const char *path) : file_(openRegularFile(path)), window_(1 << 20) {
+FileBytes::FileBytes(const char *path, int windowBytes) : file_(openRegularFile(path)), window_(windowBytes) {
   struct stat info {};
   if (::fstat(file_.get(), &info) != 0)
     throw EngineError(BASS_ERROR_FILEOPEN);

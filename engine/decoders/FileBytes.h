@@ -26,11 +26,11 @@ private:
 // is not a regular file (a named pipe, a device or a folder); never waits for a writer.
 FileDescriptor openRegularFile(const char *path);
 
-// Random access to a regular file through a window of 1 MiB: sequential reads make one system
-// call per window. Single-threaded.
+// Random access to a regular file through a window (1 MiB unless told): sequential reads make one
+// system call per window. Single-threaded.
 class FileBytes final : public ByteSource {
 public:
-  explicit FileBytes(const char *path);
+  explicit FileBytes(const char *path, int windowBytes = 1 << 20);
   int64_t size() const override { return size_; }
   bool read(int64_t offset, uint8_t *out, int n) override;
 

@@ -4,12 +4,15 @@
 #include "Bass.h"
 #include "decoders/FileBytes.h"
 #include "decoders/MpegFrameIndex.h"
+#include "decoders/MpegIndexBuild.h"
 
 #include <mpg123.h>
 
 #include <algorithm>
 #include <cstring>
+#include <limits>
 #include <mutex>
+#include <optional>
 #include <vector>
 
 namespace lyt {
@@ -40,42 +43,78 @@ Mpg123Handle newMpg123(int rate, bool mono) {
   return handle;
 }
 
+// Frames past the first this many bytes of the stream are counted in the background: the open
+// reads no more than this, within the decoder's first window of the file.
+constexpr int64_t kOpenWalkBytes = 32 * 1024;
+constexpr int kDecoderWindowBytes = 64 * 1024;
+
+// Where the stream's frames start, from its first frames only; the exact list and length come
+// from the background count or from the decoder's own walk, whichever reaches the end first.
+struct MpegOpening {
+  MpegStreamStart start;
+  std::vector<int64_t> offsets;          // the frames walked at the open
+  std::optional<MpegFrameWalker> walker; // on from there; none when it reached the end
+
+  MpegTrim trim; // exact without a walker, else estimated
+};
+
+// The length of the frames not yet walked, guessed from those walked: the Info frame's count
+// where there is one, else the bytes left at the walked frames' mean size.
+int64_t estimatedFrames(const MpegOpening &opening, int64_t walkedUntil, int64_t fileSize) {
+  const auto walked = static_cast<int64_t>(opening.offsets.size());
+  if (opening.start.info.frames > 0)
+    return std::max(opening.start.info.frames, walked);
+  const double meanBytes =
+      static_cast<double>(walkedUntil - opening.start.offset) / static_cast<double>(walked);
+  return walked + static_cast<int64_t>(static_cast<double>(fileSize - walkedUntil) / meanBytes + 0.5);
+}
+
 class MpegDecoder final : public Decoder {
 public:
-  MpegDecoder(std::unique_ptr<FileBytes> bytes, MpegFrameIndex index)
-      : bytes_(std::move(bytes)), index_(std::move(index)), channels_(index_.first.mono ? 1 : 2),
-        decoder_(newMpg123(index_.first.sampleRate, channels_ == 1)) {
+  MpegDecoder(std::unique_ptr<ByteSource> bytes, MpegOpening opening, std::unique_ptr<MpegIndexBuild> build)
+      : bytes_(std::move(bytes)), first_(opening.start.first), offsets_(std::move(opening.offsets)),
+        skipSamples_(opening.trim.skipSamples), exactLength_(opening.trim.lengthSamples),
+        build_(std::move(build)), walker_(std::move(opening.walker)), channels_(first_.mono ? 1 : 2),
+        decoder_(newMpg123(first_.sampleRate, channels_ == 1)) {
     if (seek(0) != 0)
       throw EngineError(BASS_ERROR_FILEFORM);
   }
 
   int channels() const override { return channels_; }
-  int sampleRate() const override { return index_.first.sampleRate; }
-  int64_t lengthFrames() const override { return index_.lengthSamples; }
+  int sampleRate() const override { return first_.sampleRate; }
+  int64_t lengthFrames() const override { return build_ ? build_->lengthSamples() : exactLength_; }
+  bool lengthExact() const override { return !build_ || build_->exact(); }
+  void awaitExactLength() override {
+    if (build_)
+      build_->awaitExact();
+  }
 
   int64_t read(float *out, int64_t frames) override {
-    frames = std::min(frames, index_.lengthSamples - position_);
     int64_t done = 0;
-    while (done < frames) {
+    while (done < frames && position_ < readLimit()) {
       if (pendingOffset_ == pendingFrames()) {
         decodeNextFrame();
         continue;
       }
-      const int64_t n = std::min(frames - done, pendingFrames() - pendingOffset_);
+      const int64_t n = std::min({frames - done, pendingFrames() - pendingOffset_, readLimit() - position_});
       std::memcpy(out + done * channels_, pending_.data() + pendingOffset_ * channels_,
                   sizeof(float) * static_cast<size_t>(n * channels_));
       pendingOffset_ += n;
       done += n;
+      position_ += n;
     }
-    position_ += done;
     return done;
   }
 
+  // Before the length is exact, a place past the frames walked so far is reached by walking on
+  // to it; one past the stream's end lands at the end.
   int64_t seek(int64_t frame) override {
-    if (frame < 0 || frame > index_.lengthSamples)
+    if (frame < 0 || (lengthExact() && frame > lengthFrames()))
       return -1;
-    const int64_t samplesPerFrame = index_.first.samples;
-    const int64_t decoded = frame + index_.skipSamples;
+    const int64_t samplesPerFrame = first_.samples;
+    reachFrame((frame + skipSamples_) / samplesPerFrame + kLookAheadFrames);
+    frame = std::min(frame, readLimit());
+    const int64_t decoded = frame + skipSamples_;
     const int64_t target = std::min<int64_t>(decoded / samplesPerFrame, frameCount());
     nextFrame_ = prerollStart(target);
     if (mpg123_open_feed(decoder_.get()) != MPG123_OK)
@@ -88,16 +127,43 @@ public:
   }
 
 private:
-  int64_t frameCount() const { return static_cast<int64_t>(index_.offsets.size()); }
+  int64_t frameCount() const { return static_cast<int64_t>(offsets_.size()); }
   int64_t pendingFrames() const { return static_cast<int64_t>(pending_.size()) / channels_; }
+  // Reading stops at the length once it is exact; before, the frames walked tell where the end is.
+  int64_t readLimit() const { return lengthExact() ? lengthFrames() : std::numeric_limits<int64_t>::max(); }
+
+  // Makes frame `index` known, or every frame when the stream has fewer: from the background
+  // count once it has finished, else by walking on.
+  void reachFrame(int64_t index) {
+    adoptCount();
+    while (walker_ && frameCount() <= index) {
+      if (!walker_->next(lastWalked_)) {
+        walker_.reset();
+        build_->settle(frameCount());
+        break;
+      }
+      offsets_.push_back(lastWalked_);
+      if (offsets_.size() % kAdoptCheckFrames == 0)
+        adoptCount();
+    }
+  }
+
+  void adoptCount() {
+    if (!walker_ || !build_->exact())
+      return;
+    std::vector<int64_t> counted = build_->takeOffsets();
+    if (counted.size() >= offsets_.size())
+      offsets_ = std::move(counted);
+    walker_.reset();
+  }
 
   int64_t prerollStart(int64_t target) const {
     if (target == 0)
       return 0;
     int64_t start = target - 1;
-    if (index_.first.layer == 3) {
-      const int64_t overlapped = index_.offsets[static_cast<size_t>(start)];
-      while (start > 0 && overlapped - index_.offsets[static_cast<size_t>(start)] < kReservoirBytes)
+    if (first_.layer == 3) {
+      const int64_t overlapped = offsets_[static_cast<size_t>(start)];
+      while (start > 0 && overlapped - offsets_[static_cast<size_t>(start)] < kReservoirBytes)
         --start;
       start = std::max<int64_t>(0, start - 1);
     }
@@ -110,8 +176,8 @@ private:
   void decodeNextFrame() {
     pending_.clear();
     pendingOffset_ = 0;
-    while (pending_.empty() && nextFrame_ < frameCount()) {
-      feedFrame(index_.offsets[static_cast<size_t>(nextFrame_++)]);
+    while (pending_.empty() && (reachFrame(nextFrame_ + kLookAheadFrames), nextFrame_ < frameCount())) {
+      feedFrame(offsets_[static_cast<size_t>(nextFrame_++)]);
       unsigned char *audio = nullptr;
       size_t bytes = 0;
       off_t frameNumber = 0;
@@ -123,7 +189,7 @@ private:
       }
     }
     if (pending_.empty())
-      pending_.assign(static_cast<size_t>(index_.first.samples) * channels_, 0.0f);
+      pending_.assign(static_cast<size_t>(first_.samples) * channels_, 0.0f);
     const int64_t skip = std::min(discard_, pendingFrames());
     pendingOffset_ = skip;
     discard_ -= skip;
@@ -139,8 +205,19 @@ private:
       mpg123_feed(decoder_.get(), frame_.data(), frame_.size());
   }
 
-  std::unique_ptr<FileBytes> bytes_;
-  MpegFrameIndex index_;
+  static constexpr size_t kAdoptCheckFrames = 4096;
+  // The end is found this many frames before it is decoded: more than the encoder's padding and
+  // the decoder's delay, which the exact length trims off, take up.
+  static constexpr int64_t kLookAheadFrames = 8;
+
+  std::unique_ptr<ByteSource> bytes_;
+  const MpegFrameHeader first_;
+  std::vector<int64_t> offsets_; // the frames known so far: all of them once the length is exact
+  const int64_t skipSamples_;
+  const int64_t exactLength_; // when there is no background count
+  std::unique_ptr<MpegIndexBuild> build_;
+  std::optional<MpegFrameWalker> walker_; // on from the last known frame, until the length is exact
+  int64_t lastWalked_ = 0;
   int channels_;
   Mpg123Handle decoder_;
   std::vector<uint8_t> frame_;
@@ -151,14 +228,48 @@ private:
   int64_t position_ = 0;
 };
 
+// The stream's start and its first frames, up to kOpenWalkBytes.
+MpegOpening openingWalk(ByteSource &bytes) {
+  MpegOpening opening;
+  opening.start = findMpegStream(bytes);
+  if (!opening.start.found())
+    return opening;
+  MpegFrameWalker &walker = opening.walker.emplace(bytes, opening.start);
+  const int64_t until = opening.start.offset + kOpenWalkBytes;
+  for (int64_t offset; walker.offset() < until;) {
+    if (!walker.next(offset)) {
+      opening.walker.reset();
+      break;
+    }
+    opening.offsets.push_back(offset);
+  }
+  if (opening.offsets.empty())
+    return opening;
+  const int64_t frames = opening.walker ? estimatedFrames(opening, walker.offset(), bytes.size())
+                                        : static_cast<int64_t>(opening.offsets.size());
+  opening.trim = mpegGaplessTrim(opening.start.info, frames, opening.start.first.samples);
+  return opening;
+}
+
 } // namespace
 
 std::unique_ptr<Decoder> openMpegDecoder(const char *path) {
-  auto bytes = std::make_unique<FileBytes>(path);
-  MpegFrameIndex index = indexMpegFrames(*bytes);
-  if (index.empty())
+  // The decoder reads a frame at a time and the open only the first frames: a small window keeps
+  // the open's one read short from a cold disk.
+  auto bytes = std::make_unique<FileBytes>(path, kDecoderWindowBytes);
+  return openMpegDecoder(std::move(bytes), std::make_unique<FileBytes>(path));
+}
+
+std::unique_ptr<Decoder> openMpegDecoder(std::unique_ptr<ByteSource> bytes,
+                                         std::unique_ptr<ByteSource> countBytes) {
+  MpegOpening opening = openingWalk(*bytes);
+  if (opening.offsets.empty())
     return nullptr;
-  return std::make_unique<MpegDecoder>(std::move(bytes), std::move(index));
+  std::unique_ptr<MpegIndexBuild> build;
+  if (opening.walker)
+    build =
+        std::make_unique<MpegIndexBuild>(std::move(countBytes), opening.start, opening.trim.lengthSamples);
+  return std::make_unique<MpegDecoder>(std::move(bytes), std::move(opening), std::move(build));
 }
 
 } // namespace lyt

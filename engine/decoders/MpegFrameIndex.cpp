@@ -89,16 +89,8 @@ uint32_t bigEndian32(const uint8_t *p) {
   return uint32_t(p[0]) << 24 | uint32_t(p[1]) << 16 | uint32_t(p[2]) << 8 | p[3];
 }
 
-struct InfoFrame {
-  bool present = false;
-  int64_t frames = -1; // the stream's audio frames as the encoder counted them, -1 unknown
-  bool gapless = false;
-  int64_t encoderDelay = 0;
-  int64_t padding = 0;
-};
-
 // The LAME extension that follows a Xing/Info tag, as written by LAME and FFmpeg.
-void readLameTag(ByteSource &bytes, int64_t at, int64_t frameEnd, InfoFrame &info) {
+void readLameTag(ByteSource &bytes, int64_t at, int64_t frameEnd, MpegInfoFrame &info) {
   uint8_t lame[24];
   if (at + 24 > frameEnd || !bytes.read(at, lame, 24))
     return;
@@ -111,8 +103,8 @@ void readLameTag(ByteSource &bytes, int64_t at, int64_t frameEnd, InfoFrame &inf
   info.padding = (int64_t(lame[22] & 0x0F) << 8) | lame[23];
 }
 
-InfoFrame readInfoFrame(ByteSource &bytes, int64_t offset, const MpegFrameHeader &h) {
-  InfoFrame info;
+MpegInfoFrame readInfoFrame(ByteSource &bytes, int64_t offset, const MpegFrameHeader &h) {
+  MpegInfoFrame info;
   if (h.layer != 3)
     return info;
   const int sideInfo = h.version == 3 ? (h.mono ? 17 : 32) : (h.mono ? 9 : 17);
@@ -134,27 +126,6 @@ InfoFrame readInfoFrame(ByteSource &bytes, int64_t offset, const MpegFrameHeader
   info.present =
       offset + 40 <= frameEnd && bytes.read(offset + 36, tag, 4) && std::memcmp(tag, "VBRI", 4) == 0;
   return info;
-}
-
-// Which decoded samples are the recording: a LAME tag names the encoder's delay and padding, to
-// which a layer III decoder adds its own delay. A cut-off file keeps what it has. Where the frames
-// clearly outnumber the tag's count, parts were joined after the first: its padding lies inside
-// the stream, not at its end, and everything after the start's delay is heard.
-void applyGaplessTrim(const InfoFrame &info, MpegFrameIndex &index) {
-  const int64_t decoded = index.decodedSamples();
-  index.skipSamples = 0;
-  index.lengthSamples = decoded;
-  if (!info.gapless)
-    return;
-  const int64_t found = static_cast<int64_t>(index.offsets.size());
-  const bool joined = info.frames > 0 && found > info.frames + kCountSlackFrames;
-  const int64_t encoded = info.frames > 0 && !joined ? info.frames * index.first.samples : decoded;
-  if (info.encoderDelay + info.padding >= encoded)
-    return; // not a tag that describes this stream
-  const int64_t begin = info.encoderDelay + kLayer3DecoderDelay;
-  const int64_t end = joined ? decoded : std::min(decoded, encoded - info.padding + kLayer3DecoderDelay);
-  index.skipSamples = std::min(begin, decoded);
-  index.lengthSamples = std::max<int64_t>(0, end - index.skipSamples);
 }
 
 } // namespace
@@ -191,51 +162,89 @@ bool parseMpegHeader(const uint8_t h[4], MpegFrameHeader &out) {
   return out.lengthBytes > 4;
 }
 
-MpegFrameIndex indexMpegFrames(ByteSource &bytes) {
-  MpegFrameIndex index;
-  const int64_t start = id3v2End(bytes, 0);
-  int64_t offset = findChain(bytes, start, start + kSyncWindowBytes, kChainAtStart, index.first);
+// Which decoded samples are the recording: a LAME tag names the encoder's delay and padding, to
+// which a layer III decoder adds its own delay. A cut-off file keeps what it has. Where the frames
+// clearly outnumber the tag's count, parts were joined after the first: its padding lies inside
+// the stream, not at its end, and everything after the start's delay is heard.
+MpegTrim mpegGaplessTrim(const MpegInfoFrame &info, int64_t frames, int samplesPerFrame) {
+  const int64_t decoded = frames * samplesPerFrame;
+  MpegTrim trim{0, decoded};
+  if (!info.gapless)
+    return trim;
+  const bool joined = info.frames > 0 && frames > info.frames + kCountSlackFrames;
+  const int64_t encoded = info.frames > 0 && !joined ? info.frames * samplesPerFrame : decoded;
+  if (info.encoderDelay + info.padding >= encoded)
+    return trim; // not a tag that describes this stream
+  const int64_t begin = info.encoderDelay + kLayer3DecoderDelay;
+  const int64_t end = joined ? decoded : std::min(decoded, encoded - info.padding + kLayer3DecoderDelay);
+  trim.skipSamples = std::min(begin, decoded);
+  trim.lengthSamples = std::max<int64_t>(0, end - trim.skipSamples);
+  return trim;
+}
+
+MpegStreamStart findMpegStream(ByteSource &bytes) {
+  MpegStreamStart start;
+  const int64_t tagEnd = id3v2End(bytes, 0);
+  int64_t offset = findChain(bytes, tagEnd, tagEnd + kSyncWindowBytes, kChainAtStart, start.first);
   if (offset < 0)
-    return index;
-  const InfoFrame info = readInfoFrame(bytes, offset, index.first);
-  if (info.present) {
-    offset += index.first.lengthBytes;
-    if (!headerAt(bytes, offset, index.first))
-      return MpegFrameIndex{};
+    return start;
+  start.info = readInfoFrame(bytes, offset, start.first);
+  if (start.info.present) {
+    offset += start.first.lengthBytes;
+    if (!headerAt(bytes, offset, start.first))
+      return MpegStreamStart{};
   }
-  if (info.frames > 0)
-    index.offsets.reserve(static_cast<size_t>(std::min<int64_t>(info.frames, 1 << 24)));
-  // Most frames repeat one of the last two headers (padding alternates): those are not parsed.
+  start.offset = offset;
+  return start;
+}
+
+bool MpegFrameWalker::next(int64_t &frameOffset) {
   uint8_t raw[4];
-  std::array<uint32_t, 2> seen{};
-  std::array<MpegFrameHeader, 2> seenHeader{};
-  while (offset < bytes.size()) {
+  while (!ended_ && offset_ < bytes_.size()) {
     MpegFrameHeader h;
-    const bool read = bytes.read(offset, raw, 4);
+    const bool read = bytes_.read(offset_, raw, 4);
     const uint32_t word =
         read ? uint32_t(raw[0]) << 24 | uint32_t(raw[1]) << 16 | uint32_t(raw[2]) << 8 | raw[3] : 0;
     // Only a word with the frame sync can match a remembered header (both start out as zero).
     const bool synced = read && (word & 0xFFE00000u) == 0xFFE00000u;
-    if (synced && word == seen[0]) {
-      h = seenHeader[0];
-    } else if (synced && word == seen[1]) {
-      h = seenHeader[1];
-    } else if (read && parseMpegHeader(raw, h) && h.sameStream(index.first)) {
-      seen = {word, seen[0]};
-      seenHeader = {h, seenHeader[0]};
+    if (synced && word == seen_[0]) {
+      h = seenHeader_[0];
+    } else if (synced && word == seen_[1]) {
+      h = seenHeader_[1];
+    } else if (read && parseMpegHeader(raw, h) && h.sameStream(first_)) {
+      seen_ = {word, seen_[0]};
+      seenHeader_ = {h, seenHeader_[0]};
     } else {
       MpegFrameHeader resync;
-      offset = findChain(bytes, offset, bytes.size(), kChainAtResync, resync, &index.first);
-      if (offset < 0)
-        break;
+      offset_ = findChain(bytes_, offset_, bytes_.size(), kChainAtResync, resync, &first_);
+      ended_ = offset_ < 0;
       continue;
     }
-    if (h.lengthBytes > bytes.size() - offset)
+    if (h.lengthBytes > bytes_.size() - offset_)
       break; // a cut-off last frame does not decode
-    index.offsets.push_back(offset);
-    offset += h.lengthBytes;
+    frameOffset = offset_;
+    offset_ += h.lengthBytes;
+    return true;
   }
-  applyGaplessTrim(info, index);
+  ended_ = true;
+  return false;
+}
+
+MpegFrameIndex indexMpegFrames(ByteSource &bytes) {
+  MpegFrameIndex index;
+  const MpegStreamStart start = findMpegStream(bytes);
+  if (!start.found())
+    return index;
+  index.first = start.first;
+  if (start.info.frames > 0)
+    index.offsets.reserve(static_cast<size_t>(std::min<int64_t>(start.info.frames, 1 << 24)));
+  MpegFrameWalker walker(bytes, start);
+  for (int64_t offset; walker.next(offset);)
+    index.offsets.push_back(offset);
+  const MpegTrim trim =
+      mpegGaplessTrim(start.info, static_cast<int64_t>(index.offsets.size()), index.first.samples);
+  index.skipSamples = trim.skipSamples;
+  index.lengthSamples = trim.lengthSamples;
   return index;
 }
 

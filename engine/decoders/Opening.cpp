@@ -24,6 +24,8 @@ public:
   int channels() const override { return inner_->channels(); }
   int sampleRate() const override { return inner_->sampleRate(); }
   int64_t lengthFrames() const override { return inner_->lengthFrames(); }
+  bool lengthExact() const override { return inner_->lengthExact(); }
+  void awaitExactLength() override { inner_->awaitExactLength(); }
   int64_t seek(int64_t frame) override { return inner_->seek(frame); }
   int64_t read(float *out, int64_t frames) override {
     const int64_t got = inner_->read(out, frames);

@@ -42,19 +42,19 @@ void Resampler::configure(int inRate, int outRate, int channels) {
   }
 }
 
-void Resampler::process(const float *in, int frames, std::vector<float> &out) {
+void Resampler::process(const float *in, int frames, SampleBuffer &out) {
   if (passesThrough())
     out.insert(out.end(), in, in + static_cast<size_t>(frames) * channels_);
   else
     convert(in, frames, out);
 }
 
-void Resampler::flush(std::vector<float> &out) {
+void Resampler::flush(SampleBuffer &out) {
   if (!passesThrough())
     convert(nullptr, 0, out);
 }
 
-void Resampler::convert(const float *in, int frames, std::vector<float> &out) {
+void Resampler::convert(const float *in, int frames, SampleBuffer &out) {
   const int room = swr_get_out_samples(swr_, frames);
   if (room <= 0)
     return;

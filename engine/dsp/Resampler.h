@@ -1,7 +1,7 @@
 // The one change of sample rate in the chain: from the recording's (playback) rate to the device's.
 #pragma once
 
-#include <vector>
+#include "dsp/SampleBuffer.h"
 
 struct SwrContext;
 
@@ -19,12 +19,12 @@ public:
   void configure(int inRate, int outRate, int channels);
   bool passesThrough() const { return inRate_ == outRate_; }
   // Appends the frames that `frames` more input frames yield to `out`.
-  void process(const float *in, int frames, std::vector<float> &out);
+  void process(const float *in, int frames, SampleBuffer &out);
   // Appends what is still held back, for the end of the input.
-  void flush(std::vector<float> &out);
+  void flush(SampleBuffer &out);
 
 private:
-  void convert(const float *in, int frames, std::vector<float> &out);
+  void convert(const float *in, int frames, SampleBuffer &out);
 
   SwrContext *swr_ = nullptr;
   int inRate_ = 0;

@@ -10,10 +10,11 @@
 
 #include <QAction>
 #include <QApplication>
-#include <QTimer>
 #include <QDropEvent>
 #include <QLabel>
 #include <QMimeData>
+#include <QTest>
+#include <QTimer>
 #include <QUrl>
 
 using namespace lyt::test;
@@ -171,6 +172,20 @@ TEST_F(MainWindowTest, ARememberedPositionBeyondTheEndLeavesTheBarAtItsMaximum) 
   start(fixture("pcm16.wav").path);
   EXPECT_EQ(window->hsPosition->Position(), 3);
   EXPECT_EQ(window->lblPosition2->text(), QStringLiteral("00:00:50 / 00:00:03"));
+}
+
+// A long MP3 opens with an estimated length (the first of these two joined parts says 10 s of the
+// 30): the remembered place past the estimate is kept, and the bar takes the exact length once
+// the engine has counted the frames.
+TEST_F(MainWindowTest, ARememberedPlacePastAnEstimatedLengthIsKeptUntilTheLengthLands) {
+  const std::string joined = std::string(LYT_TEST_RECORDINGS) + "/mp3-two-parts-joined-with-cover-art.mp3";
+  writeSettings("[WaveFile]\nAudioFileName=" + joined + "\nPosition=25\n");
+  start();
+  EXPECT_TRUE(QTest::qWaitFor([&] { return window->hsPosition->Max() == 30; }, 10000));
+  EXPECT_EQ(window->hsPosition->Position(), 25);
+  EXPECT_NEAR(BASS_ChannelBytes2Seconds(window->Channel, BASS_ChannelGetPosition(window->Channel)), 25.0,
+              1e-3);
+  EXPECT_EQ(window->lblPosition2->text(), QStringLiteral("00:00:25 / 00:00:30"));
 }
 
 TEST_F(MainWindowTest, ARememberedFileThatFailsToOpenKeepsItsPlaceUntilAnotherFileOpens) {

@@ -14,6 +14,7 @@ Opened openLikeThePlayer(const std::string &path) {
 }
 
 double lengthSeconds(const Opened &opened) {
+  LYT_AwaitExactLength(opened.source); // a long MP3 opens with an estimate
   const QWORD bytes = opened.by == Opened::By::Music ? BASS_MusicGetLength(opened.source, TRUE)
                                                      : BASS_StreamGetLength(opened.source);
   return BASS_ChannelBytes2Seconds(opened.source, bytes);

@@ -20,6 +20,7 @@ struct Opened {
 
 // Opens as the player does (LYT_OpenFile), noting which try took the file.
 Opened openLikeThePlayer(const std::string &path);
+// The exact length, once a long MP3's frames have been counted.
 double lengthSeconds(const Opened &opened);
 // Renders up to maxFrames (all by default) of a playing output as stereo frames.
 std::vector<float> renderOutput(DWORD output, size_t maxFrames = SIZE_MAX);

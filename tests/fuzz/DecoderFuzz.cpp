@@ -76,6 +76,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     return 0;
   const DWORD source = opened.handle;
 
+  // The rules below are about the exact length: a long MP3 opens with an estimate.
+  require(LYT_AwaitExactLength(source) && LYT_LengthExact(source),
+          "an opened recording's length becomes exact");
   const QWORD length = opened.module ? BASS_MusicGetLength(source, TRUE) : BASS_StreamGetLength(source);
   require(length != QWORD(-1) && (!opened.module || length != DWORD(-1)), "an opened recording has a length");
   const float seconds = BASS_ChannelBytes2Seconds(source, length);
