@@ -97,14 +97,15 @@ float NoiseReduction::wienerGains(Channel &channel) {
   for (size_t k = 0; k < bins; ++k)
     power_[k] = std::norm(spectrum[k]);
   channel.noise.update(power_.data());
-  const float *noise = channel.noise.power();
-  float *speech = channel.speechPower.data();
+  const float *noise = channel.noise.power(), *power = power_.data();
+  float *speech = channel.speechPower.data(), *gains = gains_.data();
   for (size_t k = 0; k < bins; ++k) {
     const float perNoise = 1 / noise[k];
-    const float snr =
-        kKeepSpeech * speech[k] * perNoise + (1 - kKeepSpeech) * std::max(power_[k] * perNoise - 1, 0.0f);
-    gains_[k] = std::max(snr / (1 + snr), kLeastGain);
-    speech[k] = gains_[k] * gains_[k] * power_[k];
+    const float fresh = power[k] * perNoise - 1;
+    const float snr = kKeepSpeech * speech[k] * perNoise + (1 - kKeepSpeech) * (fresh > 0 ? fresh : 0);
+    const float wiener = snr / (1 + snr);
+    gains[k] = wiener > kLeastGain ? wiener : kLeastGain;
+    speech[k] = gains[k] * gains[k] * power[k];
   }
   const size_t rumble = std::min(rumbleBins_, bins);
   std::fill(gains_.begin(), gains_.begin() + long(rumble), kLeastGain);
