@@ -52,20 +52,20 @@ NoiseReduction::NoiseReduction(int sampleRate, int channels, int frameSize)
       power_(static_cast<size_t>(fft_.bins())), gains_(static_cast<size_t>(fft_.bins())) {
   const auto hop = static_cast<size_t>(frameSize);
   for (int c = 0; c < channels; ++c)
-    perChannel_.push_back({std::vector<float>(2 * hop), std::vector<float>(hop),
+    perChannel_.push_back({std::vector<float>(hop), std::vector<float>(hop), std::vector<float>(hop),
                            NoiseEstimate(fft_.bins(), double(frameSize) / sampleRate),
                            std::vector<float>(static_cast<size_t>(fft_.bins()))});
 }
 
 // A short last frame is padded with silence, and only its own samples are kept.
 void NoiseReduction::process(float *interleaved, int frames) {
-  const auto hop = static_cast<size_t>(frameSize_);
   for (int c = 0; c < channels_; ++c) {
     Channel &channel = perChannel_[static_cast<size_t>(c)];
-    std::copy(channel.input.begin() + long(hop), channel.input.end(), channel.input.begin());
-    std::fill(channel.input.begin() + long(hop), channel.input.end(), 0.0f);
+    channel.earlier.swap(channel.later);
+    if (frames < frameSize_)
+      std::fill(channel.later.begin() + frames, channel.later.end(), 0.0f);
     for (int i = 0; i < frames; ++i)
-      channel.input[hop + static_cast<size_t>(i)] = interleaved[i * channels_ + c];
+      channel.later[static_cast<size_t>(i)] = interleaved[i * channels_ + c];
     clean(channel);
     for (int i = 0; i < frames; ++i)
       interleaved[i * channels_ + c] = fft_.time()[i];
@@ -76,8 +76,10 @@ void NoiseReduction::process(float *interleaved, int frames) {
 void NoiseReduction::clean(Channel &channel) {
   const size_t size = 2 * static_cast<size_t>(frameSize_), hop = size / 2;
   float *time = fft_.time();
-  for (size_t i = 0; i < size; ++i)
-    time[i] = channel.input[i] * analysis_[i];
+  for (size_t i = 0; i < hop; ++i) {
+    time[i] = channel.earlier[i] * analysis_[i];
+    time[hop + i] = channel.later[i] * analysis_[hop + i];
+  }
   fft_.forward();
   const float gate = pauseGain(channel, wienerGains(channel));
   std::complex<float> *spectrum = fft_.spectrum();

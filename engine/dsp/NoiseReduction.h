@@ -25,7 +25,7 @@ public:
 
 private:
   struct Channel {
-    std::vector<float> input;   // the last two frames
+    std::vector<float> earlier, later; // the last two frames
     std::vector<float> overlap; // the second half of the last block's output
     NoiseEstimate noise;
     std::vector<float> speechPower; // per bin, in the last block
