@@ -4,6 +4,7 @@
 #include "support/Fixtures.h"
 #include "support/Signals.h"
 
+#include <algorithm>
 #include <cmath>
 #include <vector>
 
@@ -57,6 +58,17 @@ TEST_F(Clarity, NoiseReductionTakesTheNoiseDownInThePausesAndLeavesTheWords) {
   // After the first seconds, in which the noise is learnt.
   EXPECT_LT(levelOf(cleaned, 1, 4, 20), levelOf(plain, 1, 4, 20) - 10) << "the pauses";
   EXPECT_NEAR(levelOf(cleaned, 0, 4, 20), levelOf(plain, 0, 4, 20), 3) << "the words";
+}
+
+TEST_F(Clarity, NoiseReductionLearnsANoiseThatStartsAfterDigitalSilence) {
+  // A recorder that writes silence before the microphone comes on: the noise estimate, taken down
+  // to nothing by the silence, must still rise to the noise.
+  std::vector<float> mono = turns(20, {0.3f}, 0.05f);
+  std::fill(mono.begin(), mono.begin() + 2 * kVoiceRate, 0.0f);
+  const std::string path = writeWav("silence-then-noise.wav", mono, kVoiceRate, 1);
+  const std::vector<float> plain = renderWith(path, {FALSE, FALSE, LYT_CHANNEL_BOTH});
+  const std::vector<float> cleaned = renderWith(path, {TRUE, FALSE, LYT_CHANNEL_BOTH});
+  EXPECT_LT(levelOf(cleaned, 1, 6, 20), levelOf(plain, 1, 6, 20) - 10) << "the pauses";
 }
 
 TEST_F(Clarity, AutomaticLevelBringsAQuietSpeakerUpWithoutClippingOrPumpingThePauses) {
