@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <optional>
 
 namespace lyt {
 namespace {
@@ -43,10 +44,13 @@ void Clarity::process(float *interleaved, int64_t frames) {
   for (int64_t done = 0; done < frames; done += frameSize_) {
     const int n = static_cast<int>(std::min<int64_t>(frameSize_, frames - done));
     float *frame = interleaved + done * channels_;
-    if (noise_)
+    std::optional<bool> speech;
+    if (noise_) {
       noise_->process(frame, n);
+      speech = noise_->heardSpeech();
+    }
     if (level_)
-      level_->process(frame, n, channels_);
+      level_->process(frame, n, channels_, speech);
   }
 }
 

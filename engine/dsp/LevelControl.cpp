@@ -78,11 +78,12 @@ bool LevelControl::isSpeech(double level) {
   return level > noiseFloorDb_ + kSpeechAboveFloorDb;
 }
 
-void LevelControl::process(float *interleaved, int frames, int channels) {
+void LevelControl::process(float *interleaved, int frames, int channels, std::optional<bool> speech) {
   const Measure measured = measure(interleaved, frames * channels);
   const double level = decibels(measured.meanSquare);
   double wanted = gain_;
-  if (isSpeech(level)) {
+  const bool guessed = isSpeech(level);
+  if (speech.value_or(guessed)) {
     const double follow = 1 - std::exp(-frameSeconds_ / kSpeechSeconds);
     speechDb_ += (level - speechDb_) * follow;
     wanted = std::pow(10, std::clamp(kTargetDb - speechDb_, kLeastGainDb, kMostGainDb) / 20);

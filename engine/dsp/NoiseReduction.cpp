@@ -59,6 +59,7 @@ NoiseReduction::NoiseReduction(int sampleRate, int channels, int frameSize)
 
 // A short last frame is padded with silence, and only its own samples are kept.
 void NoiseReduction::process(float *interleaved, int frames) {
+  heardSpeech_ = false;
   for (int c = 0; c < channels_; ++c) {
     Channel &channel = perChannel_[static_cast<size_t>(c)];
     channel.earlier.swap(channel.later);
@@ -115,8 +116,10 @@ float NoiseReduction::wienerGains(Channel &channel) {
 }
 
 // Opens at once on speech, so no word loses its start.
-float NoiseReduction::pauseGain(Channel &channel, float speechToNoise) const {
-  if (speechToNoise > kSpeechToNoiseInPauses)
+float NoiseReduction::pauseGain(Channel &channel, float speechToNoise) {
+  const bool speech = speechToNoise > kSpeechToNoiseInPauses;
+  heardSpeech_ = heardSpeech_ || speech;
+  if (speech)
     channel.pauseGain = 1;
   else
     channel.pauseGain += (kPauseGain - channel.pauseGain) * pauseClosing_;

@@ -22,6 +22,8 @@ public:
   // Processes one frame (frameSize frames of interleaved samples, or fewer at the very end) in place.
   // Neither allocates nor locks.
   void process(float *interleaved, int frames);
+  // Whether the last frame held speech in any channel, by its speech-to-noise ratio.
+  bool heardSpeech() const { return heardSpeech_; }
 
 private:
   struct Channel {
@@ -35,7 +37,7 @@ private:
   void clean(Channel &channel);
   // Wiener gains into gains_; returns the ratio of the block's speech to its noise.
   float wienerGains(Channel &channel);
-  float pauseGain(Channel &channel, float speechToNoise) const;
+  float pauseGain(Channel &channel, float speechToNoise);
 
   const int channels_;
   const int frameSize_;
@@ -44,6 +46,7 @@ private:
   RealFft fft_;
   std::vector<float> analysis_, synthesis_, power_, gains_;
   std::vector<Channel> perChannel_;
+  bool heardSpeech_ = false;
 };
 
 } // namespace lyt

@@ -86,6 +86,15 @@ TEST_F(Clarity, AutomaticLevelBringsAQuietSpeakerUpWithoutClippingOrPumpingThePa
   EXPECT_LT(levelOf(levelled, 1, 8, 24), levelOf(plain, 1, 8, 24) + 6) << "the pauses are not pumped up";
 }
 
+TEST_F(Clarity, AutomaticLevelAfterNoiseReductionKeepsThePausesDown) {
+  // What noise reduction leaves in a pause flickers far under the words: the level must not take
+  // it for a quiet speaker and bring it back up.
+  const std::string path = writeWav("noisy-turns.wav", turns(20, {0.3f}, 0.05f), kVoiceRate, 1);
+  const std::vector<float> plain = renderWith(path, {FALSE, FALSE, LYT_CHANNEL_BOTH});
+  const std::vector<float> both = renderWith(path, {TRUE, TRUE, LYT_CHANNEL_BOTH});
+  EXPECT_LT(levelOf(both, 1, 4, 20), levelOf(plain, 1, 4, 20) - 10) << "the pauses";
+}
+
 TEST_F(Clarity, AChosenChannelIsHeardOnBothEars) {
   const std::vector<float> left = sine(440, 2, kRate, 1, 0.3f), right = noise(2, kRate, 1, 0.3f);
   std::vector<float> stereo(2 * left.size());
