@@ -6,7 +6,7 @@ packages=(
   build-essential cmake pkg-config
   libsndfile1-dev libmpg123-dev
   libavformat-dev libavcodec-dev libswresample-dev libavutil-dev
-  libopenmpt-dev libsoundtouch-dev libsdl2-dev libkissfft-dev libpulse-dev libdbus-1-dev libspeexdsp-dev
+  libopenmpt-dev libsoundtouch-dev libsdl2-dev libkissfft-dev libpulse-dev libdbus-1-dev libspeexdsp-dev libfftw3-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   qt6-base-dev libxcb1-dev libxcb-record0-dev libxcb-keysyms1-dev libxcb-xtest0-dev
   xvfb xauth openbox xclip xdg-utils dpkg-dev fonts-noto-cjk espeak-ng ffmpeg

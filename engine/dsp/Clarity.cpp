@@ -1,18 +1,26 @@
 #include "dsp/Clarity.h"
 
 #include <algorithm>
+#include <cmath>
+#include <optional>
 
 namespace lyt {
 namespace {
 
-constexpr int kFramesPerSecond = 100; // 10 ms frames, as the speech processors like them
-constexpr int kMostFrameSize = 1024;  // the render side's chunk
+constexpr double kFrameSeconds = 0.01; // about 10 ms, as speech processing likes it
+constexpr int kLeastFrameSize = 32;
+constexpr int kMostFrameSize = 1024; // the render side's chunk
+
+// A power of two: the noise reduction's transforms are fastest at twice that.
+int frameSizeAt(int sampleRate) {
+  const double exponent = std::round(std::log2(std::max(1.0, sampleRate * kFrameSeconds)));
+  return std::clamp(1 << static_cast<int>(exponent), kLeastFrameSize, kMostFrameSize);
+}
 
 } // namespace
 
 Clarity::Clarity(int sampleRate, int channels)
-    : sampleRate_(sampleRate), channels_(channels),
-      frameSize_(std::clamp(sampleRate / kFramesPerSecond, 32, kMostFrameSize)) {}
+    : sampleRate_(sampleRate), channels_(channels), frameSize_(frameSizeAt(sampleRate)) {}
 
 Clarity::~Clarity() = default;
 
@@ -36,10 +44,13 @@ void Clarity::process(float *interleaved, int64_t frames) {
   for (int64_t done = 0; done < frames; done += frameSize_) {
     const int n = static_cast<int>(std::min<int64_t>(frameSize_, frames - done));
     float *frame = interleaved + done * channels_;
-    if (noise_)
+    std::optional<bool> speech;
+    if (noise_) {
       noise_->process(frame, n);
+      speech = noise_->heardSpeech();
+    }
     if (level_)
-      level_->process(frame, n, channels_);
+      level_->process(frame, n, channels_, speech);
   }
 }
 

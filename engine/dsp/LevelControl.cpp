@@ -14,21 +14,51 @@ constexpr double kFloorRiseDbPerSecond = 3;
 constexpr double kSpeechSeconds = 0.06; // how fast the speech level follows a new speaker
 constexpr double kPauseSeconds = 0.05;  // how fast a boost falls away in a pause
 // 1 dB under full scale: the resampling after the tempo may overshoot a little.
-constexpr double kCeiling = 0.89;
+constexpr float kCeiling = 0.89f;
 constexpr double kSilentDb = -90;
 
-double levelDb(const float *interleaved, int samples) {
-  double sum = 0;
-  for (int i = 0; i < samples; ++i)
-    sum += double(interleaved[i]) * interleaved[i];
-  return samples > 0 && sum > 0 ? 10 * std::log10(sum / samples) : kSilentDb;
+// Mean square and peak in one pass, over independent lanes: the sums need not wait on each other.
+struct Measure {
+  float meanSquare = 0;
+  float peak = 0;
+};
+
+Measure measure(const float *interleaved, int samples) {
+  constexpr int kLanes = 8;
+  float squares[kLanes] = {}, peaks[kLanes] = {};
+  int i = 0;
+  for (; i + kLanes <= samples; i += kLanes)
+    for (int lane = 0; lane < kLanes; ++lane) {
+      const float x = interleaved[i + lane];
+      squares[lane] += x * x;
+      peaks[lane] = std::max(peaks[lane], std::fabs(x));
+    }
+  for (; i < samples; ++i) {
+    squares[0] += interleaved[i] * interleaved[i];
+    peaks[0] = std::max(peaks[0], std::fabs(interleaved[i]));
+  }
+  Measure measured;
+  for (int lane = 0; lane < kLanes; ++lane) {
+    measured.meanSquare += squares[lane];
+    measured.peak = std::max(measured.peak, peaks[lane]);
+  }
+  if (samples > 0)
+    measured.meanSquare /= static_cast<float>(samples);
+  return measured;
 }
 
-double peakOf(const float *interleaved, int samples) {
-  float peak = 0;
-  for (int i = 0; i < samples; ++i)
-    peak = std::max(peak, std::fabs(interleaved[i]));
-  return peak;
+double decibels(float meanSquare) {
+  return meanSquare > 0 ? 10 * std::log10(meanSquare) : kSilentDb;
+}
+
+// From `from` towards `to` over the frame, reaching `to` on its last sample.
+void ramp(float *interleaved, int frames, int channels, float from, float to) {
+  const float step = (to - from) / static_cast<float>(frames);
+  for (int c = 0; c < channels; ++c)
+    for (int i = 0; i < frames; ++i) {
+      float &x = interleaved[i * channels + c];
+      x = std::clamp(x * (from + step * static_cast<float>(i + 1)), -kCeiling, kCeiling);
+    }
 }
 
 } // namespace
@@ -48,11 +78,12 @@ bool LevelControl::isSpeech(double level) {
   return level > noiseFloorDb_ + kSpeechAboveFloorDb;
 }
 
-void LevelControl::process(float *interleaved, int frames, int channels) {
-  const int samples = frames * channels;
-  const double level = levelDb(interleaved, samples);
+void LevelControl::process(float *interleaved, int frames, int channels, std::optional<bool> speech) {
+  const Measure measured = measure(interleaved, frames * channels);
+  const double level = decibels(measured.meanSquare);
   double wanted = gain_;
-  if (isSpeech(level)) {
+  const bool guessed = isSpeech(level);
+  if (speech.value_or(guessed)) {
     const double follow = 1 - std::exp(-frameSeconds_ / kSpeechSeconds);
     speechDb_ += (level - speechDb_) * follow;
     wanted = std::pow(10, std::clamp(kTargetDb - speechDb_, kLeastGainDb, kMostGainDb) / 20);
@@ -62,17 +93,9 @@ void LevelControl::process(float *interleaved, int frames, int channels) {
     wanted = gain_ + (1 - gain_) * (1 - std::exp(-frameSeconds_ / kPauseSeconds));
   }
   // A loud frame takes its gain down from its first sample on, not by the end of a ramp.
-  const double peak = peakOf(interleaved, samples);
-  const double most = peak > 0 ? kCeiling / peak : wanted;
+  const double most = measured.peak > 0 ? kCeiling / measured.peak : wanted;
   wanted = std::min(wanted, most);
-  const double start = std::min(gain_, most);
-  for (int i = 0; i < frames; ++i) {
-    const double g = start + (wanted - start) * (i + 1) / frames;
-    for (int c = 0; c < channels; ++c) {
-      float &x = interleaved[i * channels + c];
-      x = static_cast<float>(std::clamp(x * g, -kCeiling, kCeiling));
-    }
-  }
+  ramp(interleaved, frames, channels, static_cast<float>(std::min(gain_, most)), static_cast<float>(wanted));
   gain_ = wanted;
 }
 

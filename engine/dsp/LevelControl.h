@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 
 namespace lyt {
 
@@ -12,8 +13,11 @@ class LevelControl {
 public:
   LevelControl(int sampleRate, int frameSize);
 
-  // One frame of `frames` interleaved frames of `channels` samples, in place.
-  void process(float *interleaved, int frames, int channels);
+  // One frame of `frames` interleaved frames of `channels` samples, in place. `speech`, where
+  // given, says whether the frame holds speech in place of the level's own guess from the noise
+  // floor: after noise reduction the pauses flicker far below the words, and their quietest
+  // frames would set a floor that the rest of a pause stands well above.
+  void process(float *interleaved, int frames, int channels, std::optional<bool> speech = std::nullopt);
   double gainDb() const;
 
 private:

@@ -1,43 +1,52 @@
-// Steady noise (a fan, hum, hiss, traffic) pushed down in the pauses of speech, on speexdsp's
-// preprocessor: a spectral gain from a running noise estimate, frame by frame at the recording's
-// own rate; then what is left of the noise where nobody speaks is taken down further, by a gain
-// that closes on frames near the noise floor and opens at once on speech. The preprocessor
-// delays the sound by one frame.
+// Steady noise (a fan, hum, hiss, traffic) pushed down in the pauses of speech, at the recording's
+// own rate: each block's spectrum takes a Wiener gain against the estimate of the noise in each
+// band, with the speech's share estimated partly from the block before so that the leftover noise
+// does not twinkle; the rumble under the lowest voice goes. Then what is left of the noise where
+// nobody speaks is taken down further, by a gain that closes on blocks without speech and opens at
+// once on speech. Blocks overlap by half; the sound comes out one frame late.
 #pragma once
 
-#include <cstdint>
-#include <memory>
-#include <vector>
+#include "dsp/NoiseEstimate.h"
+#include "dsp/RealFft.h"
 
-struct SpeexPreprocessState_;
+#include <vector>
 
 namespace lyt {
 
 class NoiseReduction {
 public:
-  // One estimate per channel; frames of `frameSize` samples.
+  // One estimate per channel; frames of `frameSize` samples, half the transform's length (a power
+  // of two makes the transform fastest).
   NoiseReduction(int sampleRate, int channels, int frameSize);
-  ~NoiseReduction();
-  NoiseReduction(const NoiseReduction &) = delete;
-  NoiseReduction &operator=(const NoiseReduction &) = delete;
 
   // Processes one frame (frameSize frames of interleaved samples, or fewer at the very end) in place.
+  // Neither allocates nor locks.
   void process(float *interleaved, int frames);
+  // Whether the last frame held speech in any channel, by its speech-to-noise ratio.
+  bool heardSpeech() const { return heardSpeech_; }
 
 private:
-  void closeInPauses(float *interleaved, int frames);
-
-  struct StateFree {
-    void operator()(SpeexPreprocessState_ *state) const;
+  struct Channel {
+    std::vector<float> earlier, later; // the last two frames
+    std::vector<float> overlap; // the second half of the last block's output
+    NoiseEstimate noise;
+    std::vector<float> speechPower; // per bin, in the last block
+    float pauseGain = 1;
   };
+
+  void clean(Channel &channel);
+  // Wiener gains into gains_; returns the ratio of the block's speech to its noise.
+  float wienerGains(Channel &channel);
+  float pauseGain(Channel &channel, float speechToNoise);
+
   const int channels_;
   const int frameSize_;
-  std::vector<std::unique_ptr<SpeexPreprocessState_, StateFree>> states_;
-  std::vector<int16_t> samples_;
-  const double frameSeconds_;
-  double floorDb_ = -60;
-  double smoothDb_ = -60;
-  double gapGain_ = 1;
+  const size_t rumbleBins_;
+  const float pauseClosing_;
+  RealFft fft_;
+  std::vector<float> analysis_, synthesis_, power_, gains_;
+  std::vector<Channel> perChannel_;
+  bool heardSpeech_ = false;
 };
 
 } // namespace lyt

@@ -4,6 +4,7 @@
 #include "support/Fixtures.h"
 #include "support/Signals.h"
 
+#include <algorithm>
 #include <cmath>
 #include <vector>
 
@@ -59,6 +60,17 @@ TEST_F(Clarity, NoiseReductionTakesTheNoiseDownInThePausesAndLeavesTheWords) {
   EXPECT_NEAR(levelOf(cleaned, 0, 4, 20), levelOf(plain, 0, 4, 20), 3) << "the words";
 }
 
+TEST_F(Clarity, NoiseReductionLearnsANoiseThatStartsAfterDigitalSilence) {
+  // A recorder that writes silence before the microphone comes on: the noise estimate, taken down
+  // to nothing by the silence, must still rise to the noise.
+  std::vector<float> mono = turns(20, {0.3f}, 0.05f);
+  std::fill(mono.begin(), mono.begin() + 2 * kVoiceRate, 0.0f);
+  const std::string path = writeWav("silence-then-noise.wav", mono, kVoiceRate, 1);
+  const std::vector<float> plain = renderWith(path, {FALSE, FALSE, LYT_CHANNEL_BOTH});
+  const std::vector<float> cleaned = renderWith(path, {TRUE, FALSE, LYT_CHANNEL_BOTH});
+  EXPECT_LT(levelOf(cleaned, 1, 6, 20), levelOf(plain, 1, 6, 20) - 10) << "the pauses";
+}
+
 TEST_F(Clarity, AutomaticLevelBringsAQuietSpeakerUpWithoutClippingOrPumpingThePauses) {
   // A near speaker and a far one, 24 dB apart, taking turns.
   const std::string path = writeWav("two-speakers.wav", turns(24, {0.5f, 0.03f}, 0.002f), kVoiceRate, 1);
@@ -72,6 +84,15 @@ TEST_F(Clarity, AutomaticLevelBringsAQuietSpeakerUpWithoutClippingOrPumpingThePa
     peak = std::max(peak, std::fabs(x));
   EXPECT_LT(peak, 1.0f) << "nothing clipped";
   EXPECT_LT(levelOf(levelled, 1, 8, 24), levelOf(plain, 1, 8, 24) + 6) << "the pauses are not pumped up";
+}
+
+TEST_F(Clarity, AutomaticLevelAfterNoiseReductionKeepsThePausesDown) {
+  // What noise reduction leaves in a pause flickers far under the words: the level must not take
+  // it for a quiet speaker and bring it back up.
+  const std::string path = writeWav("noisy-turns.wav", turns(20, {0.3f}, 0.05f), kVoiceRate, 1);
+  const std::vector<float> plain = renderWith(path, {FALSE, FALSE, LYT_CHANNEL_BOTH});
+  const std::vector<float> both = renderWith(path, {TRUE, TRUE, LYT_CHANNEL_BOTH});
+  EXPECT_LT(levelOf(both, 1, 4, 20), levelOf(plain, 1, 4, 20) - 10) << "the pauses";
 }
 
 TEST_F(Clarity, AChosenChannelIsHeardOnBothEars) {
