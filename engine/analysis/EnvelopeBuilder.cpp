@@ -23,19 +23,36 @@ int64_t EnvelopeBuilder::endOfStep(int64_t step) const {
   return (step + 1) * sampleRate_ / kStepsPerSecond;
 }
 
+// Eight independent lanes, so that the compiler can keep them in vector registers.
+void EnvelopeBuilder::accumulate(const float *samples, int64_t count) {
+  constexpr int kLanes = 8;
+  float low[kLanes], high[kLanes], squares[kLanes];
+  std::fill_n(low, kLanes, low_);
+  std::fill_n(high, kLanes, high_);
+  std::fill_n(squares, kLanes, 0.0f);
+  int64_t i = 0;
+  for (; i + kLanes <= count; i += kLanes)
+    for (int lane = 0; lane < kLanes; ++lane) {
+      const float sample = samples[i + lane];
+      low[lane] = std::min(low[lane], sample);
+      high[lane] = std::max(high[lane], sample);
+      squares[lane] += sample * sample;
+    }
+  for (; i < count; ++i) {
+    low[0] = std::min(low[0], samples[i]);
+    high[0] = std::max(high[0], samples[i]);
+    squares[0] += samples[i] * samples[i];
+  }
+  low_ = *std::min_element(low, low + kLanes);
+  high_ = *std::max_element(high, high + kLanes);
+  for (const float lane : squares)
+    sumOfSquares_ += lane;
+}
+
 void EnvelopeBuilder::add(const float *samples, int64_t frames, std::vector<EnvelopeStep> &out) {
   while (frames > 0) {
     const int64_t run = std::min(frames, stepEnd_ - frame_);
-    float low = low_, high = high_;
-    double sumOfSquares = 0.0;
-    for (const float *sample = samples, *end = samples + run * channels_; sample != end; ++sample) {
-      low = std::min(low, *sample);
-      high = std::max(high, *sample);
-      sumOfSquares += double(*sample) * *sample;
-    }
-    low_ = low;
-    high_ = high;
-    sumOfSquares_ += sumOfSquares;
+    accumulate(samples, run * channels_);
     framesInStep_ += run;
     frame_ += run;
     samples += run * channels_;

@@ -20,6 +20,7 @@ public:
 
 private:
   int64_t endOfStep(int64_t step) const;
+  void accumulate(const float *samples, int64_t count);
   void closeStep(std::vector<EnvelopeStep> &out);
 
   const int sampleRate_;

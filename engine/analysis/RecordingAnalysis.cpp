@@ -3,13 +3,15 @@
 
 #include "analysis/EnvelopeBuilder.h"
 #include "analysis/EnvelopeCache.h"
+#include "analysis/EnvelopeLevels.h"
 #include "analysis/PauseFinder.h"
 #include "decoders/Opening.h"
 
+#include <sys/resource.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <atomic>
-#include <cmath>
-#include <mutex>
 #include <thread>
 
 namespace lyt {
@@ -19,21 +21,24 @@ static_assert(sizeof(EnvelopeStep) == 8, "the cache file holds the steps as they
 namespace {
 
 constexpr int64_t kBlockFrames = 8192;
-// Published a second of steps at a time: readers see the envelope grow without the lock being
-// taken for every block.
+// Published a second of steps at a time.
 constexpr size_t kPublishSteps = 100;
 constexpr int kModuleRate = 44100;
+constexpr int kBackgroundNice = 10;
 
 } // namespace
 
+// Written by the worker alone. Readers take no lock: the envelope publishes its own counts, and
+// the pauses are written once, before the state says Ready.
 struct RecordingAnalysis::Shared {
-  mutable std::mutex mutex;
-  std::vector<EnvelopeStep> steps;
+  EnvelopeLevels envelope;
   std::vector<Pause> pauses;
-  double lengthSeconds = 0;
-  State state = State::Running;
-  bool fromCache = false;
+  std::atomic<double> lengthSeconds{0};
+  std::atomic<State> state{State::Running};
+  std::atomic<bool> fromCache{false};
   std::atomic<bool> cancelled{false};
+
+  bool ready() const { return state.load() == State::Ready; }
 };
 
 class RecordingAnalysis::Worker {
@@ -48,24 +53,27 @@ public:
 
 private:
   void run() {
+    // Background work: the window's thread and the sound's come first. Nothing waits on this
+    // thread while it is descheduled: readers take no lock.
+    setpriority(PRIO_PROCESS, static_cast<id_t>(gettid()), kBackgroundNice);
     const std::optional<RecordingIdentity> before = identify(path_);
     if (useCache_ && before)
       if (std::optional<CachedEnvelope> cached = cache_.load(*before)) {
-        finish(std::move(*cached), true);
+        shared_->lengthSeconds = cached->lengthSeconds;
+        shared_->envelope.append(cached->steps.data(), cached->steps.size());
+        finish(cached->steps, true);
         return;
       }
     std::optional<CachedEnvelope> decoded = decode();
     if (!decoded) {
-      const std::lock_guard lock(shared_->mutex);
-      shared_->state = State::Failed;
+      if (!shared_->cancelled)
+        shared_->state = State::Failed;
       return;
     }
-    if (shared_->cancelled)
-      return;
     // Stored before it is announced, so that whoever opens the file again once it is ready finds it.
     if (useCache_ && before && identify(path_) == before)
       cache_.store(*before, *decoded, shared_->cancelled);
-    finish(std::move(*decoded), false);
+    finish(decoded->steps, false);
   }
 
   // The whole recording decoded and published as it goes; nothing when it cannot be opened or
@@ -79,11 +87,7 @@ private:
     }
     CachedEnvelope result;
     result.lengthSeconds = double(decoder->lengthFrames()) / decoder->sampleRate();
-    {
-      const std::lock_guard lock(shared_->mutex);
-      shared_->lengthSeconds = result.lengthSeconds;
-      shared_->steps.reserve(static_cast<size_t>(result.lengthSeconds / kStepSeconds) + 2);
-    }
+    shared_->lengthSeconds = result.lengthSeconds;
     result.steps.reserve(static_cast<size_t>(result.lengthSeconds / kStepSeconds) + 2);
     EnvelopeBuilder builder(decoder->sampleRate(), decoder->channels());
     std::vector<float> block(static_cast<size_t>(kBlockFrames * decoder->channels()));
@@ -105,19 +109,13 @@ private:
   }
 
   size_t publishFrom(const std::vector<EnvelopeStep> &steps, size_t published) {
-    const std::lock_guard lock(shared_->mutex);
-    shared_->steps.insert(shared_->steps.end(), steps.begin() + long(published), steps.end());
+    shared_->envelope.append(steps.data() + published, steps.size() - published);
     return steps.size();
   }
 
-  void finish(CachedEnvelope envelope, bool fromCache) {
-    std::vector<Pause> pauses = findPauses(envelope.steps);
-    const std::lock_guard lock(shared_->mutex);
-    if (fromCache) {
-      shared_->steps = std::move(envelope.steps);
-      shared_->lengthSeconds = envelope.lengthSeconds;
-    }
-    shared_->pauses = std::move(pauses);
+  void finish(const std::vector<EnvelopeStep> &steps, bool fromCache) {
+    shared_->pauses = findPauses(steps);
+    shared_->envelope.complete();
     shared_->fromCache = fromCache;
     shared_->state = State::Ready;
   }
@@ -135,23 +133,19 @@ RecordingAnalysis::RecordingAnalysis(const std::string &path, const std::string 
 RecordingAnalysis::~RecordingAnalysis() = default;
 
 RecordingAnalysis::State RecordingAnalysis::state() const {
-  const std::lock_guard lock(shared_->mutex);
   return shared_->state;
 }
 
 bool RecordingAnalysis::fromCache() const {
-  const std::lock_guard lock(shared_->mutex);
   return shared_->fromCache;
 }
 
 double RecordingAnalysis::lengthSeconds() const {
-  const std::lock_guard lock(shared_->mutex);
   return shared_->lengthSeconds;
 }
 
 size_t RecordingAnalysis::stepCount() const {
-  const std::lock_guard lock(shared_->mutex);
-  return shared_->steps.size();
+  return shared_->envelope.stepCount();
 }
 
 double RecordingAnalysis::analysedSeconds() const {
@@ -159,29 +153,15 @@ double RecordingAnalysis::analysedSeconds() const {
 }
 
 std::vector<EnvelopeStep> RecordingAnalysis::columns(double startSeconds, double endSeconds, int columns) const {
-  std::vector<EnvelopeStep> result(static_cast<size_t>(std::max(columns, 0)));
-  if (result.empty() || !(endSeconds > startSeconds))
-    return result;
-  const double stepsPerColumn = (endSeconds - startSeconds) / kStepSeconds / columns;
-  const double firstStep = startSeconds / kStepSeconds;
-  const std::lock_guard lock(shared_->mutex);
-  const auto &steps = shared_->steps;
-  for (size_t column = 0; column < result.size(); ++column) {
-    const auto from = static_cast<size_t>(std::max(0.0, std::floor(firstStep + double(column) * stepsPerColumn)));
-    const auto to = std::min(steps.size(), static_cast<size_t>(std::max(
-        double(from + 1), std::floor(firstStep + double(column + 1) * stepsPerColumn))));
-    EnvelopeStep &out = result[column];
-    for (size_t i = from; i < to; ++i) {
-      out.low = std::min(out.low, steps[i].low);
-      out.high = std::max(out.high, steps[i].high);
-      out.rms = std::max(out.rms, steps[i].rms);
-    }
-  }
-  return result;
+  if (columns <= 0 || !(endSeconds > startSeconds))
+    return std::vector<EnvelopeStep>(static_cast<size_t>(std::max(columns, 0)));
+  return shared_->envelope.columns(startSeconds / kStepSeconds, (endSeconds - startSeconds) / kStepSeconds / columns,
+                                   columns);
 }
 
 std::vector<Pause> RecordingAnalysis::pauses(double fromSeconds, double toSeconds) const {
-  const std::lock_guard lock(shared_->mutex);
+  if (!shared_->ready())
+    return {};
   const auto &all = shared_->pauses;
   auto first = std::lower_bound(all.begin(), all.end(), fromSeconds,
                                 [](const Pause &pause, double at) { return pause.endSeconds < at; });
@@ -191,8 +171,7 @@ std::vector<Pause> RecordingAnalysis::pauses(double fromSeconds, double toSecond
 }
 
 std::optional<double> RecordingAnalysis::phraseStartAtOrBefore(double seconds) const {
-  const std::lock_guard lock(shared_->mutex);
-  if (shared_->state != State::Ready)
+  if (!shared_->ready())
     return std::nullopt;
   const auto &all = shared_->pauses;
   auto after = std::upper_bound(all.begin(), all.end(), seconds,
@@ -201,13 +180,12 @@ std::optional<double> RecordingAnalysis::phraseStartAtOrBefore(double seconds) c
 }
 
 std::optional<double> RecordingAnalysis::nextPhraseStart(double seconds) const {
-  const std::lock_guard lock(shared_->mutex);
-  if (shared_->state != State::Ready)
+  if (!shared_->ready())
     return std::nullopt;
   const auto &all = shared_->pauses;
   auto next = std::upper_bound(all.begin(), all.end(), seconds,
                                [](double at, const Pause &pause) { return at < pause.endSeconds; });
-  if (next == all.end() || next->endSeconds >= double(shared_->steps.size() - 1) * kStepSeconds)
+  if (next == all.end() || next->endSeconds >= analysedSeconds() - kStepSeconds)
     return std::nullopt;
   return next->endSeconds;
 }

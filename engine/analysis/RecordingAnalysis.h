@@ -4,10 +4,12 @@
 // Contract:
 // - The constructor returns at once; a worker thread then reads the cache file or decodes the
 //   recording with the engine's decoders at the file's own rate (no tempo, no resampling).
-// - Every public call may come from any thread and returns quickly: the worker publishes its
-//   results in blocks, under a lock that neither side holds for longer than a copy.
-// - The destructor cancels the work and joins the thread; it waits at most for one decoded block
-//   (or the cache block being written).
+// - Every public call may come from any thread and never waits for the worker, which publishes
+//   without a lock: the envelope a second at a time, the pauses once, when all is Ready.
+// - The destructor cancels the work and joins the thread; it waits for one decoded block or one
+//   block of the cache file, or, while the file is being opened, for the open (an MP3's frames
+//   are counted then: about 50 ms for three hours).
+// - The worker runs at a lower priority (nice 10) than the thread that made it.
 // - Times are seconds of the recording from its start, whatever the tempo.
 // No Qt here: the caller hands in the cache folder.
 // A classic guard, not #pragma once: the build also shows this file to its users as a copy.
@@ -23,7 +25,8 @@
 namespace lyt {
 
 // One step of the envelope: the lowest and the highest sample over all channels (full scale
-// 32767) and the RMS level of all its samples (full scale 1.0).
+// 32767; never above 0 and below 0 respectively) and the RMS level of all its samples (full
+// scale 1.0).
 struct EnvelopeStep {
   int16_t low = 0;
   int16_t high = 0;
