@@ -10,6 +10,7 @@
 #include <atomic>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 
 class QAction;
@@ -29,6 +30,9 @@ class TfrmSetCounter;
 class PortalShortcuts;
 class MprisService;
 class Player;
+namespace lyt {
+class RecordingAnalysis;
+}
 
 // Set to -1 by the engine's end notification, read and cleared by the position timer.
 extern std::atomic<int32_t> EndReached;
@@ -76,6 +80,9 @@ public:
   std::unique_ptr<PedalMonitor> Pedals;
   // The one way in for the commands of every door, and the announcements of what the sound did.
   Player *ThePlayer = nullptr;
+  // The loaded recording's envelope and pauses, worked out in the background from its opening;
+  // null when no recording is loaded.
+  std::unique_ptr<lyt::RecordingAnalysis> Analysis;
 
   // --- app: start-up and shutdown
   void FormCreate(const std::string &commandLineFile);
@@ -120,6 +127,16 @@ public:
   void SeekExact(double seconds);
   // The same, in the engine's seconds form when the file is a module.
   void PositionSourceForm(int seconds);
+  // Positions the source at an exact place and nothing else (the bar and the sound's state stay).
+  void PositionSourceExact(double seconds);
+  // The place being heard, in seconds of the recording.
+  double HeardSeconds() const;
+  // Where the rewind of a stop lands with Settings.RewindToPause: see player/Phrases.cpp. Nothing
+  // when the option is off or the recording's pauses are not known yet.
+  std::optional<double> PhraseRewindTarget() const;
+  // Commands 23 and 24: to the start of the phrase before or after the place heard.
+  void PreviousPhrase();
+  void NextPhrase();
   // Starts the repeat start sound; RepeatStartSoundEnded plays the section again once it is heard.
   void PlayRepeatStartSound();
   void RepeatStartSoundEnded();
