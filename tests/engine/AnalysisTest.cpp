@@ -1,6 +1,7 @@
 // The recording analysis: the envelope of a generated file, the pauses of generated speech, the
 // phrase starts, and the cache folder.
 #include "RecordingAnalysis.h"
+#include "analysis/EnvelopeCache.h"
 #include "support/AudioFiles.h"
 #include "support/Fixtures.h"
 #include "support/Signals.h"
@@ -128,6 +129,24 @@ TEST_F(AnalysisCache, AChangedRecordingIsAnalysedAfresh) {
   analyse();
   std::filesystem::last_write_time(recording, std::filesystem::last_write_time(recording) + std::chrono::seconds(5));
   EXPECT_FALSE(analyse()->fromCache());
+}
+
+TEST(EnvelopeCache, KeepsTheFilesUsedLatest) {
+  const EnvelopeCache cache(scratchPath("cache-trimmed"));
+  const auto recording = [](int n) { return RecordingIdentity{"/rec/" + std::to_string(n), 1, n}; };
+  const std::atomic<bool> running{false};
+  const auto longAgo = std::filesystem::file_time_type::clock::now() - std::chrono::hours(1);
+  for (int n = 0; n < int(EnvelopeCache::kKeptFiles); ++n) {
+    cache.store(recording(n), CachedEnvelope{0.01, {EnvelopeStep{}}}, running);
+    std::filesystem::last_write_time(cache.fileFor(recording(n)), longAgo + std::chrono::seconds(n));
+  }
+  ASSERT_TRUE(cache.load(recording(0))) << "used again now";
+  cache.store(recording(999), CachedEnvelope{0.01, {EnvelopeStep{}}}, running);
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(scratchPath("cache-trimmed")), {}),
+            long(EnvelopeCache::kKeptFiles));
+  EXPECT_TRUE(cache.load(recording(0)));
+  EXPECT_FALSE(cache.load(recording(1))) << "the one used longest ago";
+  EXPECT_TRUE(cache.load(recording(999)));
 }
 
 TEST(RecordingAnalysis, AFileThatIsNoRecordingFails) {
