@@ -6,6 +6,7 @@
 #include "GuardedApplication.h"
 #include "MessageBox.h"
 #include "PedalMonitor.h"
+#include "RecordingAnalysis.h"
 #include "SpeedButton.h"
 #include "TrackBar.h"
 #include "WindowMessages.h"
@@ -144,6 +145,7 @@ void TfrmMain::FormDestroy() {
     return;
   destroyed_ = true;
   Pedals.reset();
+  Analysis.reset(); // no thread of ours outlives the window
   BASS_Free();
   if (HookLibrary) {
     auto freeHook = reinterpret_cast<void (*)()>(dlsym(HookLibrary, "FreeHook"));

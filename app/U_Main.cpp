@@ -5,6 +5,7 @@
 
 #include "ClickLabel.h"
 #include "PedalMonitor.h"
+#include "RecordingAnalysis.h"
 #include "SpeedButton.h"
 #include "TrackBar.h"
 #include "spectrum_vis.h"

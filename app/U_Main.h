@@ -13,6 +13,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
 class QAction;
@@ -31,6 +32,9 @@ class PedalMonitor;
 class TfrmSetCounter;
 class PortalShortcuts;
 class MprisService;
+namespace lyt {
+class RecordingAnalysis;
+}
 
 // tbEQBand0 .. tbEQBand5, index = band.
 extern std::array<TrackBar *, 6> EqBandSliders;
@@ -77,6 +81,9 @@ public:
   uint32_t HookMessage = 0;
   std::unique_ptr<TSpectrum> Spectrum;
   std::unique_ptr<PedalMonitor> Pedals;
+  // The loaded recording's envelope and pauses, worked out in the background from its opening;
+  // null when no recording is loaded.
+  std::unique_ptr<lyt::RecordingAnalysis> Analysis;
 
   // --- app: start-up and shutdown
   void FormCreate(const std::string &commandLineFile);
@@ -126,6 +133,16 @@ public:
   void SeekExact(double seconds);
   // The same, in the engine's seconds form when the file is a module.
   void PositionSourceForm(int seconds);
+  // Positions the source at an exact place and nothing else (the bar and the sound's state stay).
+  void PositionSourceExact(double seconds);
+  // The place being heard, in seconds of the recording.
+  double HeardSeconds() const;
+  // Where the rewind of a stop lands with Settings.RewindToPause: see player/Phrases.cpp. Nothing
+  // when the option is off or the recording's pauses are not known yet.
+  std::optional<double> PhraseRewindTarget() const;
+  // Commands 23 and 24: to the start of the phrase before or after the place heard.
+  void PreviousPhrase();
+  void NextPhrase();
   // Starts the repeat start sound; RepeatStartSoundEnded plays the section again once it is heard.
   void PlayRepeatStartSound();
   void RepeatStartSoundEnded();

@@ -115,6 +115,7 @@ void TfrmMain::ApplySettingsDialog() {
   KeyMap = frmAudioProp->TabSheet6->EditKeyMap;
   Settings.NonLockMode = frmAudioProp->ChkBoxNonLockMode->isChecked();
   Settings.TopMost = frmAudioProp->ChkBoxTopMost->isChecked();
+  Settings.RewindToPause = frmAudioProp->ChkBoxRewindToPause->isChecked();
   ItemTopMost->setChecked(Settings.TopMost);
   ApplyTopMost();
   if (keysChanged)

@@ -29,9 +29,9 @@ public:
   int64_t seek(int64_t frame) override { return inner_->seek(frame); }
   int64_t read(float *out, int64_t frames) override {
     const int64_t got = inner_->read(out, frames);
+    // Written as a select rather than a branch, so that the loop vectorises.
     for (int64_t i = 0, n = got * channels(); i < n; ++i)
-      if (!(std::fabs(out[i]) <= kLargestSample))
-        out[i] = 0.0f;
+      out[i] = std::fabs(out[i]) <= kLargestSample ? out[i] : 0.0f;
     return got;
   }
 
@@ -81,6 +81,18 @@ std::unique_ptr<Decoder> openModule(const char *path, int rate) {
   requireReadable(path);
   requireSupportedFormat(rate, 2);
   return guarded(openOpenmptDecoder(path, rate));
+}
+
+std::unique_ptr<Decoder> openAnyKind(const char *path, int moduleRate) {
+  try {
+    return openPlainStream(path);
+  } catch (const EngineError &) {
+  }
+  try {
+    return openWmaStream(path);
+  } catch (const EngineError &) {
+  }
+  return openModule(path, moduleRate);
 }
 
 } // namespace lyt
