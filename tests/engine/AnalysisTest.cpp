@@ -131,6 +131,18 @@ TEST_F(AnalysisCache, AChangedRecordingIsAnalysedAfresh) {
   EXPECT_FALSE(analyse()->fromCache());
 }
 
+TEST_F(AnalysisCache, ACancelledAnalysisLeavesNoPartialEnvelope) {
+  for (int run = 0; run < 3; ++run) {
+    const RecordingAnalysis cancelled(recording, folder);
+    cancelled.columns(0, 10, 100); // read while it runs
+  }
+  RecordingAnalysis uncached(recording, "");
+  waitForResult(uncached);
+  const auto analysis = analyse();
+  EXPECT_EQ(analysis->stepCount(), uncached.stepCount());
+  EXPECT_EQ(analysis->pauses(0, 100).size(), uncached.pauses(0, 100).size());
+}
+
 TEST(EnvelopeCache, KeepsTheFilesUsedLatest) {
   const EnvelopeCache cache(scratchPath("cache-trimmed"));
   const auto recording = [](int n) { return RecordingIdentity{"/rec/" + std::to_string(n), 1, n}; };
