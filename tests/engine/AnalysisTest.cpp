@@ -24,10 +24,16 @@ void waitForResult(const RecordingAnalysis &analysis) {
   ASSERT_TRUE(waitUntil([&] { return analysis.state() != RecordingAnalysis::State::Running; }));
 }
 
-// Phrases of 2.0, 1.3, 0.9, 1.6 and 1.2 s; pauses of 0.6, 0.15 (too short to count), 1.1 and 0.3 s.
+// Phrases of 2.0, 1.3, 0.9, 1.6 and 1.2 s; pauses of 0.6, 0.15 (too short to count), 1.1 and 0.3 s;
+// then, if asked for, digital silence.
 struct SpeechRecording {
+  explicit SpeechRecording(double silenceSeconds = 0) {
+    std::vector<float> signal = phrasesAndPauses(segments, 44100);
+    signal.resize(signal.size() + size_t(silenceSeconds * 44100));
+    path = writeWav("speech-" + std::to_string(silenceSeconds) + ".wav", signal, 44100, 1);
+  }
   std::vector<double> segments{2.0, 0.6, 1.3, 0.15, 0.9, 1.1, 1.6, 0.3, 1.2};
-  std::string path = writeWav("speech.wav", phrasesAndPauses(segments, 44100), 44100, 1);
+  std::string path;
   std::vector<Pause> expected() const {
     std::vector<Pause> pauses;
     double at = 0;
@@ -95,6 +101,17 @@ protected:
   }
 };
 
+TEST(RecordingAnalysis, DigitalSilenceDoesNotHideThePausesInTheHiss) {
+  const SpeechRecording padded(5.0); // more than a third of the recording
+  RecordingAnalysis analysis(padded.path, "");
+  waitForResult(analysis);
+  const std::vector<Pause> found = analysis.pauses(0, 100), expected = padded.expected();
+  ASSERT_EQ(found.size(), expected.size() + 1) << "the silence at the end is a pause too";
+  for (size_t i = 0; i < expected.size(); ++i)
+    EXPECT_NEAR(found[i].endSeconds, expected[i].endSeconds, kPauseTolerance) << "pause " << i;
+  EXPECT_NEAR(found.back().startSeconds, 9.15, kPauseTolerance);
+}
+
 TEST_F(AnalysisCache, TheSecondOpeningHasTheSameResultsFromTheCache) {
   const auto first = analyse();
   EXPECT_FALSE(first->fromCache());
@@ -129,6 +146,18 @@ TEST_F(AnalysisCache, AChangedRecordingIsAnalysedAfresh) {
   analyse();
   std::filesystem::last_write_time(recording, std::filesystem::last_write_time(recording) + std::chrono::seconds(5));
   EXPECT_FALSE(analyse()->fromCache());
+}
+
+TEST_F(AnalysisCache, ACancelledAnalysisLeavesNoPartialEnvelope) {
+  for (int run = 0; run < 3; ++run) {
+    const RecordingAnalysis cancelled(recording, folder);
+    cancelled.columns(0, 10, 100); // read while it runs
+  }
+  RecordingAnalysis uncached(recording, "");
+  waitForResult(uncached);
+  const auto analysis = analyse();
+  EXPECT_EQ(analysis->stepCount(), uncached.stepCount());
+  EXPECT_EQ(analysis->pauses(0, 100).size(), uncached.pauses(0, 100).size());
 }
 
 TEST(EnvelopeCache, KeepsTheFilesUsedLatest) {
