@@ -102,8 +102,8 @@ void openAndSeek(const std::string &path) {
     const float length = BASS_ChannelBytes2Seconds(source, BASS_StreamGetLength(source));
     BASS_ChannelSetPosition(source, BASS_ChannelSeconds2Bytes(source, length - 5));
     const double total = since(start);
-    std::printf("run %d: open %.3f s, open + seek to the end %.3f s, length %.3f s\n", run + 1, opened, total,
-                length);
+    std::printf("run %d: open %.2f ms, open + seek to the end %.2f ms, length %.3f s (%s)\n", run + 1,
+                opened * 1000, total * 1000, length, LYT_LengthExact(source) ? "exact" : "estimated");
     BASS_FX_TempoFree(source);
   }
   BASS_Free();

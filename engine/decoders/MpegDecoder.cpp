@@ -71,7 +71,7 @@ int64_t estimatedFrames(const MpegOpening &opening, int64_t walkedUntil, int64_t
 
 class MpegDecoder final : public Decoder {
 public:
-  MpegDecoder(std::unique_ptr<ByteSource> bytes, MpegOpening opening, std::unique_ptr<MpegIndexBuild> build)
+  MpegDecoder(std::unique_ptr<ByteSource> bytes, MpegOpening opening, std::shared_ptr<MpegIndexBuild> build)
       : bytes_(std::move(bytes)), first_(opening.start.first), offsets_(std::move(opening.offsets)),
         skipSamples_(opening.trim.skipSamples), exactLength_(opening.trim.lengthSamples),
         build_(std::move(build)), walker_(std::move(opening.walker)), channels_(first_.mono ? 1 : 2),
@@ -79,6 +79,13 @@ public:
     if (seek(0) != 0)
       throw EngineError(BASS_ERROR_FILEFORM);
   }
+
+  ~MpegDecoder() override {
+    if (build_)
+      build_->stop();
+  }
+  MpegDecoder(const MpegDecoder &) = delete;
+  MpegDecoder &operator=(const MpegDecoder &) = delete;
 
   int channels() const override { return channels_; }
   int sampleRate() const override { return first_.sampleRate; }
@@ -215,7 +222,7 @@ private:
   std::vector<int64_t> offsets_; // the frames known so far: all of them once the length is exact
   const int64_t skipSamples_;
   const int64_t exactLength_; // when there is no background count
-  std::unique_ptr<MpegIndexBuild> build_;
+  std::shared_ptr<MpegIndexBuild> build_;
   std::optional<MpegFrameWalker> walker_; // on from the last known frame, until the length is exact
   int64_t lastWalked_ = 0;
   int channels_;
@@ -265,10 +272,10 @@ std::unique_ptr<Decoder> openMpegDecoder(std::unique_ptr<ByteSource> bytes,
   MpegOpening opening = openingWalk(*bytes);
   if (opening.offsets.empty())
     return nullptr;
-  std::unique_ptr<MpegIndexBuild> build;
+  std::shared_ptr<MpegIndexBuild> build;
   if (opening.walker)
     build =
-        std::make_unique<MpegIndexBuild>(std::move(countBytes), opening.start, opening.trim.lengthSamples);
+        MpegIndexBuild::start(std::move(countBytes), opening.start, opening.trim.lengthSamples);
   return std::make_unique<MpegDecoder>(std::move(bytes), std::move(opening), std::move(build));
 }
 

@@ -2,20 +2,21 @@
 #include "decoders/MpegIndexBuild.h"
 
 #include <algorithm>
+#include <thread>
 #include <utility>
 
 namespace lyt {
 
-MpegIndexBuild::MpegIndexBuild(std::unique_ptr<ByteSource> bytes, const MpegStreamStart &start,
-                               int64_t estimatedSamples)
-    : bytes_(std::move(bytes)), start_(start), lengthSamples_(estimatedSamples) {
-  thread_ = std::thread(&MpegIndexBuild::count, this);
+std::shared_ptr<MpegIndexBuild> MpegIndexBuild::start(std::unique_ptr<ByteSource> bytes,
+                                                      const MpegStreamStart &start, int64_t estimatedSamples) {
+  auto build = std::make_shared<MpegIndexBuild>(std::move(bytes), start, estimatedSamples);
+  std::thread([build] { build->count(); }).detach();
+  return build;
 }
 
-MpegIndexBuild::~MpegIndexBuild() {
-  stopping_.store(true, std::memory_order_release);
-  thread_.join();
-}
+MpegIndexBuild::MpegIndexBuild(std::unique_ptr<ByteSource> bytes, const MpegStreamStart &start,
+                               int64_t estimatedSamples)
+    : bytes_(std::move(bytes)), start_(start), lengthSamples_(estimatedSamples) {}
 
 void MpegIndexBuild::count() {
   std::vector<int64_t> offsets;

@@ -9,22 +9,25 @@
 #include <condition_variable>
 #include <memory>
 #include <mutex>
-#include <thread>
 #include <vector>
 
 namespace lyt {
 
-// The length is an estimate until the frames have been counted to the end, by this object's own
+// The length is an estimate until the frames have been counted to the end, by the count's own
 // thread or by the decoder's walk (settle), whichever gets there first; it then changes once, to
 // the exact length, and stays. Thread-safe.
 class MpegIndexBuild {
 public:
-  // Starts counting the frames of `start`'s stream in `bytes`, which only this object reads.
+  // Starts counting the frames of `start`'s stream in `bytes`, which only the count reads, on a
+  // thread that shares the object and ends by itself.
+  static std::shared_ptr<MpegIndexBuild> start(std::unique_ptr<ByteSource> bytes, const MpegStreamStart &start,
+                                               int64_t estimatedSamples);
   MpegIndexBuild(std::unique_ptr<ByteSource> bytes, const MpegStreamStart &start, int64_t estimatedSamples);
-  // Stops the count (within one frame's read) and waits for its thread.
-  ~MpegIndexBuild();
   MpegIndexBuild(const MpegIndexBuild &) = delete;
   MpegIndexBuild &operator=(const MpegIndexBuild &) = delete;
+  // The count ends after its current read, without being waited for: a free never waits for the
+  // disk.
+  void stop() { stopping_.store(true, std::memory_order_release); }
 
   int64_t lengthSamples() const { return lengthSamples_.load(std::memory_order_acquire); }
   bool exact() const { return exact_.load(std::memory_order_acquire); }
@@ -48,7 +51,6 @@ private:
   std::mutex mutex_;
   std::condition_variable exactCondition_;
   std::vector<int64_t> offsets_; // under mutex_
-  std::thread thread_;
 };
 
 } // namespace lyt
