@@ -90,6 +90,8 @@ void TfrmMain::createMenus() {
   MainMenu1->setStyleSheet(QStringLiteral("QMenuBar::item { padding: 2px 3px; }"));
   File1 = MainMenu1->addMenu(tr("ファイル(&F)"));
   Open1 = File1->addAction(tr("開く(&O)..."));
+  RecentFiles1 = File1->addMenu(tr("最近使ったファイル(&R)"));
+  ClearRecent1 = new QAction(tr("一覧を消去(&C)"), this); // kept while the list is filled anew
   File1->addSeparator();
   Exit1 = File1->addAction(tr("終了(&X)"));
   Player1 = MainMenu1->addMenu(tr("プレーヤ(&P)"));
@@ -230,6 +232,8 @@ void TfrmMain::createEffectControls() {
 void TfrmMain::connectHandlers() {
   connect(Open1, &QAction::triggered, this, &TfrmMain::Open1Click);
   connect(Exit1, &QAction::triggered, this, &TfrmMain::Exit1Click);
+  connect(RecentFiles1, &QMenu::aboutToShow, this, &TfrmMain::FillRecentMenu);
+  connect(ClearRecent1, &QAction::triggered, this, &TfrmMain::ClearRecent1Click);
   connect(MnItmCopyCounter, &QAction::triggered, this, &TfrmMain::CopyCounter);
   connect(MnItmSetCounter, &QAction::triggered, this, &TfrmMain::EnterCounter);
   connectCheckItem(A1, &TfrmMain::A1Click);

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "Bass.h"
+#include "RecentFiles.h"
 
 #include <QMainWindow>
 
@@ -45,6 +46,8 @@ public:
   QWidget *ClientArea;
   QMenuBar *MainMenu1;
   QMenu *File1, *Player1, *Option1, *Help1;
+  QMenu *RecentFiles1;
+  QAction *ClearRecent1;
   QAction *Open1, *Exit1, *MnItmCopyCounter, *MnItmSetCounter, *A1, *B1, *N1, *HelpIndex1, *About1;
   QMenu *PopupMenu1;
   QAction *ItemTopMost, *N4, *ItemFullMode, *ItemDspCntMode;
@@ -92,6 +95,9 @@ public:
   // The hand-off of a second instance: open the file and nothing else.
   void CopyDataReceived(const std::string &path);
   void DroppedFiles(const std::vector<std::string> &paths);
+  // A file from the open dialog, a drop or a hand-off: opened as it starts, or at its listed place
+  // when the user asked for that.
+  void OpenChosenFile(const std::string &path);
 
   // --- player: media loading
   void OpenMediaFile(const std::string &path);
@@ -101,6 +107,15 @@ public:
   // The last open succeeded.
   bool FileLoaded = false;
   void Error(const QString &message);
+  // --- player: the recent recordings and their places
+  TRecentFile CurrentPlace() const;
+  // Keeps the loaded recording's place in its entry of the list.
+  void RememberPlace();
+  // Puts the just-opened recording at its listed place: A-B section, position and tempo.
+  void ResumeListedPlace(const std::string &path);
+  void OpenRecentFile(const std::string &path);
+  void FillRecentMenu();
+  void ClearRecent1Click();
   // --- player: transport, position timer, A-B repeat
   void SpdBtn_PlayStopClick();
   void SpdBtn_ResetClick();
@@ -113,6 +128,10 @@ public:
   void SpdBtn_RepEndClick();
   void A1Click();
   void B1Click();
+  // Puts back the A-B section `state` with Settings.RepeatPointA and B: RepeatState, the bar's
+  // selection, the buttons and the menu marks. A section that runs backwards is not restored.
+  // `showAsSet` colours the set points' captions as when they are set by hand.
+  void RestoreRepeatSection(int32_t state, bool showAsSet);
   // Positions the source at a second of the recording, through the seconds-to-bytes conversion.
   void PositionSource(int64_t seconds);
   // Positions the source at an exact place, the position bar on its second, as a drag of the bar

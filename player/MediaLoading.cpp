@@ -1,6 +1,7 @@
 // Opening a file: the load order, the per-file reset, the engine error report.
 #include "MediaLoading.h"
 
+#include "AbsolutePath.h"
 #include "CommonTypes.h"
 #include "MessageBox.h"
 #include "Player.h"
@@ -100,6 +101,7 @@ DWORD TfrmMain::OutputChannel() const {
 }
 
 void TfrmMain::OpenMediaFile(const std::string &path) {
+  RememberPlace();
   KeepRememberedPosition = false;
   FileLoaded = false;
   tbVolumeChange();
@@ -157,6 +159,7 @@ void TfrmMain::OpenMediaFile(const std::string &path) {
     perFile->setEnabled(true);
   BASS_ChannelSetAttributes(OutputChannel(), -1, tbVolume->Position(), -101);
   FileLoaded = true;
+  Settings.RecentFiles.putFirst(absolutePath(path));
   ThePlayer->announceRecording();
 }
 

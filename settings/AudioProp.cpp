@@ -50,6 +50,8 @@ TfrmAudioProp::TfrmAudioProp(QWidget *parent) : QDialog(parent) {
   UpDownFfRw = numberBox(TabSheet1, 107, 58, 20, 50);
   LblSpeed = place(new QLabel(tr("速度変更(単位：0.01)"), TabSheet1), 188, 26, 112, 14);
   UpDownChangeSpeed = numberBox(TabSheet1, 300, 19, 19, 120);
+  ChkBoxResumeAnyOpening =
+      place(new QCheckBox(tr("最近使ったファイルは、どの開き方でも前回の位置から再生"), TabSheet1), 10, 86, 345, 16);
   RepeatSoundGroup = place(new QGroupBox(tr("リピート開始音"), TabSheet1), 3, 107, 353, 62);
   StaticText1 = place(new QLabel(RepeatSoundGroup), 8, 17, 337, 16);
   StaticText1->setFrameShape(QFrame::Panel);
@@ -93,6 +95,7 @@ void TfrmAudioProp::LoadDialogValues() {
   StaticText1->setText(QFile::decodeName(QByteArray::fromStdString(DelimiterFileName)));
   ChkBoxNonLockMode->setChecked(Settings.NonLockMode);
   ChkBoxTopMost->setChecked(Settings.TopMost);
+  ChkBoxResumeAnyOpening->setChecked(Settings.ResumeAnyOpening);
 }
 
 void TfrmAudioProp::BtnRepFnResetClick() {

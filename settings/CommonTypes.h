@@ -1,6 +1,8 @@
 // The program-wide settings record and hot-key table, shared by every subsystem.
 #pragma once
 
+#include "RecentFiles.h"
+
 #include <array>
 #include <cstdint>
 #include <string>
@@ -58,6 +60,10 @@ struct TIniInfo {
   bool Denoise = false;
   bool AutoLevel = false;
   int32_t ChannelChoice = 0;
+  // [RecentFiles]: the recordings opened last with their places. ResumeAnyOpening puts a listed
+  // recording back at its place however it is opened, not only when it is chosen from the list.
+  TRecentFiles RecentFiles;
+  bool ResumeAnyOpening = false;
 };
 
 extern TIniInfo Settings;

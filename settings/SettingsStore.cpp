@@ -80,6 +80,7 @@ void TfrmMain::LoadWindowPosition() {
 }
 
 void TfrmMain::SaveSettings() {
+  RememberPlace();
   LiveValues live;
   // A remembered file that did not open keeps the place remembered with it.
   live.position = KeepRememberedPosition ? Settings.Position : hsPosition->Position();
@@ -118,6 +119,7 @@ void TfrmMain::ApplySettingsDialog() {
   KeyMap = frmAudioProp->TabSheet6->EditKeyMap;
   Settings.NonLockMode = frmAudioProp->ChkBoxNonLockMode->isChecked();
   Settings.TopMost = frmAudioProp->ChkBoxTopMost->isChecked();
+  Settings.ResumeAnyOpening = frmAudioProp->ChkBoxResumeAnyOpening->isChecked();
   ItemTopMost->setChecked(Settings.TopMost);
   ApplyTopMost();
   if (keysChanged)

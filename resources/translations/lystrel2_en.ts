@@ -390,6 +390,10 @@ Try &apos;%1 --help&apos;.
         <source>ｷｬﾝｾﾙ</source>
         <translation>Cancel</translation>
     </message>
+    <message>
+        <source>最近使ったファイルは、どの開き方でも前回の位置から再生</source>
+        <translation>Resume recent files at their place however opened</translation>
+    </message>
 </context>
 <context>
     <name>TfrmMain</name>
@@ -582,6 +586,14 @@ Try &apos;%1 --help&apos;.
     <message>
         <source>右</source>
         <translation>R</translation>
+    </message>
+    <message>
+        <source>最近使ったファイル(&amp;R)</source>
+        <translation>&amp;Recent files</translation>
+    </message>
+    <message>
+        <source>一覧を消去(&amp;C)</source>
+        <translation>&amp;Clear list</translation>
     </message>
 </context>
 <context>

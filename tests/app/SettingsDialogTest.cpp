@@ -112,12 +112,14 @@ TEST_F(SettingsDialog, ShowsStoredValuesWithinTheRangesAndOkAppliesThemWithoutWr
         QTest::keyClick(d->UpDownFfRw, Qt::Key_Up);
         d->ChkBoxTopMost->setChecked(true);
         d->ChkBoxNonLockMode->setChecked(true);
+        d->ChkBoxResumeAnyOpening->setChecked(true);
       },
       true);
   EXPECT_EQ(Settings.RevSec, 20);
   EXPECT_EQ(Settings.FfRwSec, 8);
   EXPECT_EQ(Settings.ChangeSpeed, 120);
   EXPECT_TRUE(Settings.NonLockMode);
+  EXPECT_TRUE(Settings.ResumeAnyOpening);
   EXPECT_TRUE(Settings.TopMost);
   EXPECT_TRUE(window->ItemTopMost->isChecked());
   EXPECT_EQ(settingsText(), before) << "OK does not write the file";
