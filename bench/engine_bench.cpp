@@ -6,6 +6,7 @@
 //   engine_bench [throughput|open|wait|cpu|clarity|latency|memory FILE]   (no argument: all, memory in a child)
 #include "Audible.h"
 #include "Bass.h"
+#include "LongMp3.h"
 #include "support/AudioFiles.h"
 #include "support/Signals.h"
 
@@ -31,7 +32,6 @@ using namespace lyt::test;
 
 constexpr int kRate = 44100;
 constexpr double kChainSeconds = 120;
-constexpr int kLongCopies = 1080; // ten seconds each: three hours
 
 double since(Clock::time_point start) {
   return std::chrono::duration<double>(Clock::now() - start).count();
@@ -83,44 +83,6 @@ void throughput() {
     std::printf("\n");
   }
   BASS_Free();
-}
-
-// A three-hour CBR MP3 without an info frame (the case where the length must be counted), made
-// by repeating the frames of a ten-second encoding.
-std::vector<float> resampledMono(const std::vector<float> &stereo, int rate);
-
-// Three hours of MP3 at `rate` Hz, `channels` channels, without an info frame.
-std::string longMp3(int rate = kRate, int channels = 2) {
-  const std::string stem = "three-hours-" + std::to_string(rate) + "-" + std::to_string(channels);
-  const std::string tagged = scratchPath(stem + "-ten.mp3"), bare = scratchPath(stem + "-ten-bare.mp3");
-  const std::vector<float> stereo = speechLike(10, kRate);
-  writeSndfile(tagged, SF_FORMAT_MPEG | SF_FORMAT_MPEG_LAYER_III,
-               channels == 2 && rate == kRate ? stereo : resampledMono(stereo, rate), rate, channels);
-  std::vector<unsigned char> frames;
-  try {
-    stripInfoFrame(tagged, bare);
-    frames = readBytes(bare);
-  } catch (const std::runtime_error &) {
-    frames = readBytes(tagged); // written without an info frame
-  }
-  if (frames.size() > 10 && std::memcmp(frames.data(), "ID3", 3) == 0) {
-    const size_t tag = 10 + ((frames[6] & 0x7F) << 21 | (frames[7] & 0x7F) << 14 | (frames[8] & 0x7F) << 7 |
-                             (frames[9] & 0x7F));
-    frames.erase(frames.begin(), frames.begin() + long(tag));
-  }
-  const std::string path = scratchPath(stem + ".mp3");
-  std::ofstream out(path, std::ios::binary);
-  for (int i = 0; i < kLongCopies; ++i)
-    out.write(reinterpret_cast<const char *>(frames.data()), long(frames.size()));
-  return path;
-}
-
-// The left channel, picked at `rate` Hz (the speech-like test signal has nothing that aliases).
-std::vector<float> resampledMono(const std::vector<float> &stereo, int rate) {
-  std::vector<float> mono(static_cast<size_t>(stereo.size() / 2.0 * rate / kRate));
-  for (size_t i = 0; i < mono.size(); ++i)
-    mono[i] = stereo[2 * static_cast<size_t>(double(i) * kRate / rate)];
-  return mono;
 }
 
 void openAndSeek(const std::string &path) {
@@ -199,7 +161,7 @@ double childCpuSeconds(const std::string &command) {
 // takes as empty; the pipe gets raw samples behind a header of "unknown" (maximal) sizes instead.
 void renderCpu(const std::string &self) {
   std::printf("== CPU seconds to render a three-hour 16 kHz mono MP3 at 2.0x\n");
-  const std::string path = longMp3(16000, 1);
+  const std::string path = lyt::bench::longMp3(16000, 1);
   const std::string here = self.substr(0, self.rfind('/') + 1);
   const double ours = childCpuSeconds(here + "../lyt2-render '" + path + "' /dev/null --tempo 100 > /dev/null");
   const char *header16kMono = "RIFF\\377\\377\\377\\377WAVEfmt \\020\\000\\000\\000\\001\\000\\001\\000"
@@ -214,7 +176,7 @@ void renderCpu(const std::string &self) {
 // What noise reduction and the automatic level add to the chain at 1.0x, on the same file.
 void clarityCpu(const std::string &self) {
   std::printf("== CPU seconds to render a three-hour 16 kHz mono MP3 at 1.0x, with and without --denoise --level\n");
-  const std::string path = longMp3(16000, 1);
+  const std::string path = lyt::bench::longMp3(16000, 1);
   const std::string tool = self.substr(0, self.rfind('/') + 1) + "../lyt2-render '" + path + "' /dev/null";
   const double plain = childCpuSeconds(tool + " > /dev/null");
   const double clearer = childCpuSeconds(tool + " --denoise --level > /dev/null");
@@ -320,7 +282,7 @@ int main(int argc, char **argv) {
   if (only.empty() || only == "throughput")
     throughput();
   if (only.empty() || only == "open" || only == "memory") {
-    const std::string path = longMp3();
+    const std::string path = lyt::bench::longMp3();
     if (only != "memory")
       openAndSeek(path);
     if (only.empty())
@@ -333,7 +295,7 @@ int main(int argc, char **argv) {
     }
   }
   if (only == "wait")
-    callerWait(longMp3());
+    callerWait(lyt::bench::longMp3());
   if (only.empty() || only == "cpu")
     renderCpu(argv[0]);
   if (only.empty() || only == "clarity")

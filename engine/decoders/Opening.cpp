@@ -81,4 +81,16 @@ std::unique_ptr<Decoder> openModule(const char *path, int rate) {
   return guarded(openOpenmptDecoder(path, rate));
 }
 
+std::unique_ptr<Decoder> openAnyKind(const char *path, int moduleRate) {
+  try {
+    return openPlainStream(path);
+  } catch (const EngineError &) {
+  }
+  try {
+    return openWmaStream(path);
+  } catch (const EngineError &) {
+  }
+  return openModule(path, moduleRate);
+}
+
 } // namespace lyt

@@ -17,5 +17,7 @@ std::unique_ptr<Decoder> openPlainStream(const char *path);
 std::unique_ptr<Decoder> openWmaStream(const char *path);
 // Tracker modules through libopenmpt, rendered at `rate`.
 std::unique_ptr<Decoder> openModule(const char *path, int rate);
+// The first of the three kinds, in the order above, that takes the file; throws the last kind's error.
+std::unique_ptr<Decoder> openAnyKind(const char *path, int moduleRate);
 
 } // namespace lyt

@@ -90,4 +90,20 @@ std::vector<float> speechLike(double seconds, int rate) {
   return signal;
 }
 
+std::vector<float> phrasesAndPauses(const std::vector<double> &segmentSeconds, int rate) {
+  std::vector<float> signal;
+  for (size_t segment = 0; segment < segmentSeconds.size(); ++segment) {
+    const bool phrase = segment % 2 == 0, tone = segment % 4 == 0;
+    const std::vector<float> sound = !phrase ? std::vector<float>(size_t(std::llround(segmentSeconds[segment] * rate)))
+                                     : tone  ? sine(150 + 20.0 * double(segment), segmentSeconds[segment], rate, 1, 0.3f)
+                                             : noise(segmentSeconds[segment], rate, 1, 0.3f, uint32_t(segment));
+    for (size_t i = 0; i < sound.size(); ++i)
+      signal.push_back(sound[i] * (0.7f + 0.3f * float(std::sin(2 * std::numbers::pi * 4.0 * double(i) / rate))));
+  }
+  const std::vector<float> hiss = noise(double(signal.size()) / rate, rate, 1, 0.004f, 7);
+  for (size_t i = 0; i < signal.size(); ++i)
+    signal[i] += hiss[i];
+  return signal;
+}
+
 } // namespace lyt::test

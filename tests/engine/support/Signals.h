@@ -13,6 +13,9 @@ std::vector<float> noise(double seconds, int rate, int channels, float amplitude
 // Stereo that encodes and stretches about as hard as speech: a tone that swells three times a
 // second, over a little hiss.
 std::vector<float> speechLike(double seconds, int rate);
+// Mono speech with known pauses: `segmentSeconds` alternates phrase, pause, phrase... Phrases are
+// tone bursts and noise bursts in turn, swelling at a syllable's pace; a faint hiss lies under all.
+std::vector<float> phrasesAndPauses(const std::vector<double> &segmentSeconds, int rate);
 std::vector<float> channel(const std::vector<float> &interleaved, int channels, int which);
 double rms(const std::vector<float> &mono, size_t from = 0, size_t count = SIZE_MAX);
 // Frequency by counting rising zero crossings, ignoring the first and last `skip` samples.
