@@ -6,6 +6,7 @@
 #include "GuardedApplication.h"
 #include "MessageBox.h"
 #include "PedalMonitor.h"
+#include "RecordingAnalysis.h"
 #include "SpeedButton.h"
 #include "TrackBar.h"
 #include "WindowMessages.h"
@@ -123,6 +124,7 @@ void TfrmMain::FormCreate(const std::string &commandLineFile) {
     ResumeListedPlace(commandLineFile);
 
   ItemTopMost->setChecked(Settings.TopMost);
+  ItemWaveform->setChecked(Settings.ShowWaveform);
   ApplyTopMost();
   if (Settings.DspMode == 0)
     ItemFullModeClick();
@@ -135,6 +137,7 @@ void TfrmMain::FormDestroy() {
     return;
   destroyed_ = true;
   Pedals.reset();
+  Analysis.reset(); // no thread of ours outlives the window
   BASS_Free();
   if (HookLibrary) {
     auto freeHook = reinterpret_cast<void (*)()>(dlsym(HookLibrary, "FreeHook"));

@@ -5,6 +5,7 @@
 
 #include "ClickLabel.h"
 #include "PedalMonitor.h"
+#include "RecordingAnalysis.h"
 #include "SpeedButton.h"
 #include "TrackBar.h"
 #include "spectrum_vis.h"
@@ -76,6 +77,7 @@ TfrmMain::TfrmMain(QWidget *parent) : QMainWindow(parent) {
   createMenus();
   createControls();
   createEffectControls();
+  createWaveform();
   connectHandlers();
   setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                  Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
@@ -103,6 +105,8 @@ void TfrmMain::createMenus() {
   B1->setCheckable(true);
   Option1 = MainMenu1->addMenu(tr("オプション(&O)"));
   N1 = Option1->addAction(tr("設定(&S)..."));
+  ItemWaveform = Option1->addAction(tr("波形(&W)"));
+  ItemWaveform->setCheckable(true);
   Help1 = MainMenu1->addMenu(tr("ヘルプ(&H)"));
   HelpIndex1 = Help1->addAction(tr("目次とキーワード(&C)"));
   About1 = Help1->addAction(tr("バージョン情報(&A)..."));
@@ -242,6 +246,7 @@ void TfrmMain::connectHandlers() {
   connect(HelpIndex1, &QAction::triggered, this, &TfrmMain::HelpIndex1Click);
   connect(About1, &QAction::triggered, this, &TfrmMain::About1Click);
   connectCheckItem(ItemTopMost, &TfrmMain::ItemTopMostClick);
+  connectCheckItem(ItemWaveform, &TfrmMain::ItemWaveformClick);
   connectCheckItem(ItemFullMode, &TfrmMain::ItemFullModeClick);
   connectCheckItem(ItemDspCntMode, &TfrmMain::ItemDspCntModeClick);
   connect(Timer_Pos, &QTimer::timeout, this, &TfrmMain::Timer_PosTimer);

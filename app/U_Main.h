@@ -30,6 +30,10 @@ class TfrmSetCounter;
 class PortalShortcuts;
 class MprisService;
 class Player;
+class WaveformStrip;
+namespace lyt {
+class RecordingAnalysis;
+}
 
 // Set to -1 by the engine's end notification, read and cleared by the position timer.
 extern std::atomic<int32_t> EndReached;
@@ -79,6 +83,9 @@ public:
   std::unique_ptr<PedalMonitor> Pedals;
   // The one way in for the commands of every door, and the announcements of what the sound did.
   Player *ThePlayer = nullptr;
+  // The loaded recording's envelope and pauses, worked out in the background from its opening;
+  // null when no recording is loaded.
+  std::unique_ptr<lyt::RecordingAnalysis> Analysis;
 
   // --- app: start-up and shutdown
   void FormCreate(const std::string &commandLineFile);
@@ -174,6 +181,13 @@ public:
   void ItemDspCntModeClick();
   void ItemTopMostClick();
   void ApplyTopMost();
+  // The client area of the full mode as the settings size it, without the waveform strip.
+  QSize FullModeClientSize() const;
+  // The waveform strip under the window, shown as Settings.ShowWaveform says (full mode only).
+  WaveformStrip *Waveform = nullptr;
+  QAction *ItemWaveform;
+  void ShowWaveform();
+  void ItemWaveformClick();
 
   // --- hot keys
   void WndProc(uint32_t message, uintptr_t wParam, intptr_t lParam);
@@ -232,6 +246,7 @@ private:
   void createControls();
   void createEffectControls();
   void createClarityItems();
+  void createWaveform();
   void connectHandlers();
   void connectCheckItem(QAction *item, void (TfrmMain::*handler)());
   void setNativeFlag(Qt::WindowType flag, bool on);

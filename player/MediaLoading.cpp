@@ -5,6 +5,7 @@
 #include "CommonTypes.h"
 #include "MessageBox.h"
 #include "Player.h"
+#include "RecordingAnalysis.h"
 #include "SpeedButton.h"
 #include "TrackBar.h"
 #include "U_Main.h"
@@ -12,6 +13,7 @@
 #include <QCoreApplication>
 #include <QFile>
 #include <QLabel>
+#include <QStandardPaths>
 
 #include <cmath>
 
@@ -26,6 +28,12 @@ QString fileNamePart(const std::string &path) {
   const size_t slash = path.rfind('/');
   return QFile::decodeName(
       QByteArray::fromStdString(slash == std::string::npos ? path : path.substr(slash + 1)));
+}
+
+// The envelopes of recordings opened before: $XDG_CACHE_HOME/lystrel2 (~/.cache/lystrel2).
+std::string analysisCacheFolder() {
+  const QString base = QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation);
+  return base.isEmpty() ? std::string() : QFile::encodeName(base + QStringLiteral("/lystrel2")).toStdString();
 }
 
 } // namespace
@@ -102,6 +110,7 @@ DWORD TfrmMain::OutputChannel() const {
 
 void TfrmMain::OpenMediaFile(const std::string &path) {
   RememberPlace();
+  Analysis.reset(); // the last recording's, cancelled
   KeepRememberedPosition = false;
   FileLoaded = false;
   tbVolumeChange();
@@ -158,6 +167,7 @@ void TfrmMain::OpenMediaFile(const std::string &path) {
                                                            hsPosition, SpdBtn_RepStart, SpdBtn_RepEnd})
     perFile->setEnabled(true);
   BASS_ChannelSetAttributes(OutputChannel(), -1, tbVolume->Position(), -101);
+  Analysis = std::make_unique<lyt::RecordingAnalysis>(path, analysisCacheFolder());
   FileLoaded = true;
   Settings.RecentFiles.putFirst(absolutePath(path));
   ThePlayer->announceRecording();

@@ -64,6 +64,8 @@ struct TIniInfo {
   // recording back at its place however it is opened, not only when it is chosen from the list.
   TRecentFiles RecentFiles;
   bool ResumeAnyOpening = false;
+  // [Waveform] Shown: the waveform strip under the window.
+  bool ShowWaveform = false;
 };
 
 extern TIniInfo Settings;

@@ -16,6 +16,7 @@ const char kKeyMap[] = "KeyMap";
 const char kWindow[] = "Window";
 const char kClarity[] = "Clarity";
 const char kRecentFiles[] = "RecentFiles";
+const char kWaveform[] = "Waveform";
 const char kEmptyBinding[] = "000,000,00";
 
 std::string executableDir() {
@@ -134,6 +135,7 @@ void readSettingsFile(const IniFile &file, TIniInfo &s, TKeyMap &keyMap, LoadedE
   s.ChannelChoice = channel >= 0 && channel <= 2 ? static_cast<int32_t>(channel) : 0;
   s.ResumeAnyOpening = file.readBool(kRecentFiles, "ResumeAnyOpening", false);
   s.RecentFiles = readRecentFiles(file);
+  s.ShowWaveform = file.readBool(kWaveform, "Shown", false);
 }
 
 void writeSettingsFile(IniFile &f, const TIniInfo &s, const TKeyMap &keyMap, const LiveValues &live) {
@@ -170,4 +172,5 @@ void writeSettingsFile(IniFile &f, const TIniInfo &s, const TKeyMap &keyMap, con
   f.writeInteger(kClarity, "Channel", s.ChannelChoice);
   f.writeBool(kRecentFiles, "ResumeAnyOpening", s.ResumeAnyOpening);
   writeRecentFiles(f, s.RecentFiles);
+  f.writeBool(kWaveform, "Shown", s.ShowWaveform);
 }

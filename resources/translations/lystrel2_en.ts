@@ -595,6 +595,10 @@ Try &apos;%1 --help&apos;.
         <source>一覧を消去(&amp;C)</source>
         <translation>&amp;Clear list</translation>
     </message>
+    <message>
+        <source>波形(&amp;W)</source>
+        <translation>&amp;Waveform</translation>
+    </message>
 </context>
 <context>
     <name>TfrmSetCounter</name>

@@ -247,7 +247,7 @@ TEST(SettingsFile, TheFirstSaveWritesTheKeysInTheirOrder) {
   for (int slot = 2; slot <= 22; ++slot)
     expected.push_back(std::to_string(slot) + (slot == 13 ? "=012, 65,13" : "=000,000,00"));
   for (const char *line : {"[Window]", "SelfHeight=250", "SelfWidth=320", "lblPosition2Left=186", "lblPosition2Top=56",
-                           "[Clarity]", "Denoise=0", "Level=0", "Channel=0", "[RecentFiles]", "ResumeAnyOpening=0"})
+                           "[Clarity]", "Denoise=0", "Level=0", "Channel=0", "[RecentFiles]", "ResumeAnyOpening=0", "[Waveform]", "Shown=0"})
     expected.push_back(line);
   EXPECT_EQ(file.lines(), expected);
 }
