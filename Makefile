@@ -98,7 +98,7 @@ bench: build
 	$(BUILD)/bench/sound_server_bench
 	$(BUILD)/bench/clarity_bench
 	$(BUILD)/bench/mpeg_bench
-	$(BUILD)/bench/analysis_bench
+	$(XVFB) $(BUILD)/bench/analysis_bench
 	$(XVFB) $(BUILD)/bench/ui_bench
 	$(XVFB) $(BUILD)/bench/hotkey_bench
 	$(XVFB) $(BUILD)/bench/pedal_bench

@@ -12,7 +12,7 @@ struct CommandLine {
   };
   Action action = Action::Start;
   std::string file; // empty when none was given
-  int command = 0;  // 1-22
+  int command = 0;  // 1-24
   std::string text;
   int exitCode = 0;
 };

@@ -11,6 +11,7 @@
 #include <atomic>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 
 class QAction;
@@ -146,6 +147,16 @@ public:
   void SeekExact(double seconds);
   // The same, in the engine's seconds form when the file is a module.
   void PositionSourceForm(int seconds);
+  // Positions the source at an exact place and nothing else (the bar and the sound's state stay).
+  void PositionSourceExact(double seconds);
+  // The place being heard, in seconds of the recording.
+  double HeardSeconds() const;
+  // Where the rewind of a stop lands with Settings.RewindToPause: see player/Phrases.cpp. Nothing
+  // when the option is off or the recording's pauses are not known yet.
+  std::optional<double> PhraseRewindTarget() const;
+  // Commands 23 and 24: to the start of the phrase before or after the place heard.
+  void PreviousPhrase();
+  void NextPhrase();
   // Starts the repeat start sound; RepeatStartSoundEnded plays the section again once it is heard.
   void PlayRepeatStartSound();
   void RepeatStartSoundEnded();

@@ -106,6 +106,12 @@ void TfrmMain::RunCommand(int32_t command) {
   case 22:
     StepTempo(command == 21);
     break;
+  case PreviousPhraseCommand:
+    PreviousPhrase();
+    break;
+  case NextPhraseCommand:
+    NextPhrase();
+    break;
   default:
     break; // 0 is an empty slot; anything else comes from a hand-edited file
   }

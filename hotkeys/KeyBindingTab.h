@@ -1,4 +1,4 @@
-// The key tab of the settings dialog: bind a key combination to each of the 22 commands, or
+// The key tab of the settings dialog: bind a key combination to each of the commands, or
 // release a binding, on a working copy of the key map.
 #pragma once
 

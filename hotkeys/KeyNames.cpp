@@ -1,13 +1,15 @@
 // The command and key name tables.
 #include "KeyNames.h"
 
+#include "CommonTypes.h"
+
 #include <QCoreApplication>
 
 #include <array>
 
 namespace {
 
-const std::array<const char *, 22> kFunctionNames{
+const std::array<const char *, KeyMapSlots> kFunctionNames{
     QT_TRANSLATE_NOOP("KeyNames", "再生・停止"),
     QT_TRANSLATE_NOOP("KeyNames", "早送り"),
     QT_TRANSLATE_NOOP("KeyNames", "巻き戻し"),
@@ -29,7 +31,9 @@ const std::array<const char *, 22> kFunctionNames{
     QT_TRANSLATE_NOOP("KeyNames", "速度1.5倍"),
     QT_TRANSLATE_NOOP("KeyNames", "速度2.0倍"),
     QT_TRANSLATE_NOOP("KeyNames", "速度変更＋"),
-    QT_TRANSLATE_NOOP("KeyNames", "速度変更－")};
+    QT_TRANSLATE_NOOP("KeyNames", "速度変更－"),
+    QT_TRANSLATE_NOOP("KeyNames", "前のフレーズへ"),
+    QT_TRANSLATE_NOOP("KeyNames", "次のフレーズへ")};
 
 // The key names that are Japanese words, for the translation (names are translated by their text).
 [[maybe_unused]] const char *const kJapaneseKeyNames[] = {

@@ -5,7 +5,7 @@
 
 #include <cstdint>
 
-// The 22 command names, by command id - 1.
+// The commands' names in the key-binding editor's list, by command id - 1.
 QString functionName(int index);
 
 // The name of a virtual-key code: the 89 named keys, then readable names for the keys that foot

@@ -39,7 +39,7 @@ public:
   void bind(const TKeyMap &keyMap);
   // Empty while the portal serves the shortcuts, else one line that says why it does not.
   QString problem() const { return problem_; }
-  // The trigger that the desktop assigned to each bound slot (1-22), in the desktop's words.
+  // The trigger that the desktop assigned to each bound slot (1-24), in the desktop's words.
   QMap<int, QString> assignedTriggers() const { return triggers_; }
   bool bound() const { return bound_; }
 

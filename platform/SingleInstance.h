@@ -26,7 +26,7 @@ public:
   // A second instance: hands `path` (empty: only show the window) to the running one and waits
   // until it has been handled. False when no running instance answered.
   static bool handOff(const std::string &path);
-  // Asks the running instance to run a command (1-22); the answer comes at once, or within
+  // Asks the running instance to run a command (1-24); the answer comes at once, or within
   // kCommandWaitMs, or is taken for none.
   enum class Answer { Taken, Busy, Silent, NoInstance };
   static constexpr int kCommandWaitMs = 2000;

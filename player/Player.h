@@ -23,7 +23,7 @@ public:
 
   explicit Player(TfrmMain &window);
 
-  // A command (1-22) of the key map.
+  // A command (1-24) of the key map.
   void post(int command, Key key);
   // Any other request of a door (MPRIS's play, seek, rate and volume, its quit), in the same order.
   void post(std::function<void()> request);

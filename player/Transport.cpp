@@ -31,11 +31,16 @@ void TfrmMain::SeekExact(double seconds) {
     seconds = hsPosition->Position(); // kept inside the A-B section, or the bar's range
   if (Playing == 1)
     BASS_ChannelStop(Channel);
-  BASS_ChannelSetPosition(Channel, std::min(BASS_ChannelSeconds2Bytes(Channel, static_cast<float>(seconds)), length));
-  ThePlayer->announceJump();
+  PositionSourceExact(seconds);
   if (Playing == 1)
     BASS_StreamPlay(OutputChannel(), FALSE, 0);
   UpdatePositionLabel(hsPosition->Position());
+}
+
+void TfrmMain::PositionSourceExact(double seconds) {
+  const QWORD length = IsMusic ? BASS_MusicGetLength(Channel, TRUE) : BASS_StreamGetLength(Channel);
+  BASS_ChannelSetPosition(Channel, std::min(BASS_ChannelSeconds2Bytes(Channel, static_cast<float>(seconds)), length));
+  ThePlayer->announceJump();
 }
 
 // A module's seconds form: high 16 bits of the low word all ones, sign-extended.
@@ -61,11 +66,16 @@ void TfrmMain::SpdBtn_PlayStopClick() {
     Timer_RenderTimer->stop();
     BASS_ChannelStop(OutputChannel());
     EndReached.store(0); // an end noticed before the stop belongs to the sound that was stopped
-    int32_t rewound = hsPosition->Position() - Settings.RevSec;
-    if (RepeatState != 0 && rewound < Settings.RepeatPointA)
-      rewound = static_cast<int32_t>(Settings.RepeatPointA);
-    hsPosition->setPosition(rewound);
-    PositionSource(hsPosition->Position());
+    if (const std::optional<double> phraseStart = PhraseRewindTarget()) {
+      hsPosition->setPosition(static_cast<int32_t>(*phraseStart));
+      PositionSourceExact(*phraseStart);
+    } else {
+      int32_t rewound = hsPosition->Position() - Settings.RevSec;
+      if (RepeatState != 0 && rewound < Settings.RepeatPointA)
+        rewound = static_cast<int32_t>(Settings.RepeatPointA);
+      hsPosition->setPosition(rewound);
+      PositionSource(hsPosition->Position());
+    }
     UpdatePositionLabel(hsPosition->Position());
     Playing = 0;
     ClearSpectrum();

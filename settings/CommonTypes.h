@@ -15,12 +15,16 @@ constexpr int32_t ModAlt = 16;
 struct KeyBinding {
   int32_t Modifiers = 0; // sum of ModShift, ModCtrl, ModAlt
   int32_t KeyCode = 0;   // virtual-key code
-  int32_t Command = 0;   // 1..22; 0 = empty slot
+  int32_t Command = 0;   // 1..KeyMapSlots; 0 = empty slot
 };
 
-constexpr int KeyMapSlots = 22;
+// The 22 commands of the first versions, then 23 previous phrase and 24 next phrase. Slot n holds
+// command n or is empty; a settings file of the first versions has no keys for 23 and 24.
+constexpr int KeyMapSlots = 24;
+constexpr int PreviousPhraseCommand = 23;
+constexpr int NextPhraseCommand = 24;
 
-// Slots 1..22 of the hot-key table; index 0 is slot 1.
+// Slots 1..KeyMapSlots of the hot-key table; index 0 is slot 1.
 class TKeyMap {
 public:
   KeyBinding &slot(int number) { return slots_.at(number - 1); }
@@ -60,6 +64,8 @@ struct TIniInfo {
   bool Denoise = false;
   bool AutoLevel = false;
   int32_t ChannelChoice = 0;
+  // [Pauses]: the rewind of a stop goes on to the start of the phrase, at a pause of speech.
+  bool RewindToPause = false;
   // [RecentFiles]: the recordings opened last with their places. ResumeAnyOpening puts a listed
   // recording back at its place however it is opened, not only when it is chosen from the list.
   TRecentFiles RecentFiles;

@@ -15,6 +15,7 @@ const char kPosition[] = "Position";
 const char kKeyMap[] = "KeyMap";
 const char kWindow[] = "Window";
 const char kClarity[] = "Clarity";
+const char kPauses[] = "Pauses";
 const char kRecentFiles[] = "RecentFiles";
 const char kWaveform[] = "Waveform";
 const char kEmptyBinding[] = "000,000,00";
@@ -133,6 +134,7 @@ void readSettingsFile(const IniFile &file, TIniInfo &s, TKeyMap &keyMap, LoadedE
   s.AutoLevel = file.readBool(kClarity, "Level", false);
   const int64_t channel = file.readInteger(kClarity, "Channel", 0);
   s.ChannelChoice = channel >= 0 && channel <= 2 ? static_cast<int32_t>(channel) : 0;
+  s.RewindToPause = file.readBool(kPauses, "RewindToPause", false);
   s.ResumeAnyOpening = file.readBool(kRecentFiles, "ResumeAnyOpening", false);
   s.RecentFiles = readRecentFiles(file);
   s.ShowWaveform = file.readBool(kWaveform, "Shown", false);
@@ -170,6 +172,7 @@ void writeSettingsFile(IniFile &f, const TIniInfo &s, const TKeyMap &keyMap, con
   f.writeBool(kClarity, "Denoise", s.Denoise);
   f.writeBool(kClarity, "Level", s.AutoLevel);
   f.writeInteger(kClarity, "Channel", s.ChannelChoice);
+  f.writeBool(kPauses, "RewindToPause", s.RewindToPause);
   f.writeBool(kRecentFiles, "ResumeAnyOpening", s.ResumeAnyOpening);
   writeRecentFiles(f, s.RecentFiles);
   f.writeBool(kWaveform, "Shown", s.ShowWaveform);

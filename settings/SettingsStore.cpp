@@ -120,6 +120,7 @@ void TfrmMain::ApplySettingsDialog() {
   Settings.NonLockMode = frmAudioProp->ChkBoxNonLockMode->isChecked();
   Settings.TopMost = frmAudioProp->ChkBoxTopMost->isChecked();
   Settings.ResumeAnyOpening = frmAudioProp->ChkBoxResumeAnyOpening->isChecked();
+  Settings.RewindToPause = frmAudioProp->ChkBoxRewindToPause->isChecked();
   ItemTopMost->setChecked(Settings.TopMost);
   ApplyTopMost();
   if (keysChanged)

@@ -1,9 +1,11 @@
 // The cache file: a header that names the recording, the steps, and a checksum over both.
 #include "analysis/EnvelopeCache.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -120,7 +122,21 @@ std::optional<CachedEnvelope> EnvelopeCache::load(const RecordingIdentity &recor
   envelope.steps.resize(static_cast<size_t>(stepCount));
   std::memcpy(envelope.steps.data(), bytes.data() + (checked - stepCount * sizeof(EnvelopeStep)),
               stepCount * sizeof(EnvelopeStep));
+  utimensat(AT_FDCWD, fileFor(recording).c_str(), nullptr, 0);
   return envelope;
+}
+
+void EnvelopeCache::trim() const {
+  std::error_code failed;
+  std::vector<std::pair<std::filesystem::file_time_type, std::filesystem::path>> files;
+  for (const auto &entry : std::filesystem::directory_iterator(folder_, failed))
+    if (entry.path().extension() == ".envelope")
+      files.emplace_back(entry.last_write_time(failed), entry.path());
+  if (files.size() <= kKeptFiles)
+    return;
+  std::sort(files.begin(), files.end(), std::greater<>());
+  for (size_t i = kKeptFiles; i < files.size(); ++i)
+    std::filesystem::remove(files[i].second, failed);
 }
 
 void EnvelopeCache::store(const RecordingIdentity &recording, const CachedEnvelope &envelope,
@@ -139,7 +155,7 @@ void EnvelopeCache::store(const RecordingIdentity &recording, const CachedEnvelo
       out.write(bytes.data() + at, static_cast<std::streamsize>(std::min(kWriteBlockBytes, bytes.size() - at)));
     out.close();
     if (out && !cancelled && std::rename(partial.c_str(), target.c_str()) == 0)
-      return;
+      return trim();
   }
   std::filesystem::remove(partial, ignored);
 }

@@ -35,13 +35,18 @@ public:
   // The file that holds `recording`'s envelope (its name is a hash: any bytes in the path do).
   std::string fileFor(const RecordingIdentity &recording) const;
   // Nothing when there is no file, or it is damaged, foreign, or of another version of the recording.
+  // A file found is marked as used now.
   std::optional<CachedEnvelope> load(const RecordingIdentity &recording) const;
   // Written beside its place and renamed over it, so a reader sees the old file or the whole new
-  // one. Gives up quietly when the folder cannot be written or `cancelled` becomes true.
+  // one. Gives up quietly when the folder cannot be written or `cancelled` becomes true. Then the
+  // files used longest ago go, beyond the newest kKeptFiles.
   void store(const RecordingIdentity &recording, const CachedEnvelope &envelope,
              const std::atomic<bool> &cancelled) const;
 
+  static constexpr size_t kKeptFiles = 100;
+
 private:
+  void trim() const;
   std::string folder_;
 };
 

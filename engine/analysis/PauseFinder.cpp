@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <iterator>
 
 namespace lyt {
 namespace {
@@ -26,9 +27,16 @@ std::vector<float> levelsDb(const std::vector<EnvelopeStep> &steps) {
   return levels;
 }
 
-float percentile(std::vector<float> levels, double share) {
-  const auto at = levels.begin() + static_cast<long>(share * double(levels.size() - 1));
-  std::nth_element(levels.begin(), at, levels.end());
+// Of the steps that hold any sound: digital silence (a gated recorder, padding at the end) is
+// quiet whatever the floor, and would otherwise pull the floor down to itself.
+float percentile(const std::vector<float> &levels, double share) {
+  std::vector<float> sounding;
+  std::copy_if(levels.begin(), levels.end(), std::back_inserter(sounding),
+               [](float level) { return level > kSilenceDb; });
+  if (sounding.empty())
+    return kSilenceDb;
+  const auto at = sounding.begin() + static_cast<long>(share * double(sounding.size() - 1));
+  std::nth_element(sounding.begin(), at, sounding.end());
   return *at;
 }
 

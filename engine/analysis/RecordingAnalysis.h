@@ -8,7 +8,7 @@
 //   without a lock: the envelope a second at a time, the pauses once, when all is Ready.
 // - The destructor cancels the work and joins the thread; it waits for one decoded block or one
 //   block of the cache file, or, while the file is being opened, for the open (an MP3's frames
-//   are counted then: about 50 ms for three hours).
+//   are counted then: about 0.1 s for three hours).
 // - The worker runs at a lower priority (nice 10) than the thread that made it.
 // - Times are seconds of the recording from its start, whatever the tempo.
 // No Qt here: the caller hands in the cache folder.
@@ -68,7 +68,8 @@ public:
 
   // The envelope from `startSeconds` to `endSeconds` reduced to `columns` columns: per column the
   // lowest low, the highest high and the highest RMS of its steps. Columns beyond what has been
-  // analysed so far are silent (all zero).
+  // analysed so far are silent (all zero); while it fills in, columns wider than a second may
+  // trail the analysed part by up to ten seconds (they are summed from coarser levels).
   std::vector<EnvelopeStep> columns(double startSeconds, double endSeconds, int columns) const;
 
   // The pauses that overlap `fromSeconds`..`toSeconds` (a pause that contains a single place is

@@ -4,32 +4,6 @@
 <context>
     <name>CommandLine</name>
     <message>
-        <source>使い方: %1 [FILE]
-        %1 --command NAME
-
-FILE (なければ前回のファイル) を、起動中のプレーヤーか新しいプレーヤーで再生します.
-
-  --command NAME  起動中のプレーヤーで機能を一つ実行します (デスクトップの
-                  ショートカットなどから). NAME は下の名前か、その番号 1-22
-  --help          この説明を表示します
-  --version       バージョンを表示します
-  --              オプションの終わり
-
-コマンド:</source>
-        <translation>Usage: %1 [FILE]
-       %1 --command NAME
-
-Plays FILE, or the file of the last run, in the running player or a new one.
-
-  --command NAME  run one command in the running player, e.g. from a desktop
-                  shortcut; NAME is one of the names below or its number 1-22
-  --help          show this text
-  --version       show the version
-  --              end of the options
-
-Commands:</translation>
-    </message>
-    <message>
         <source>%1: 不明なコマンド &apos;%2&apos;
 
 </source>
@@ -52,6 +26,32 @@ Commands:</translation>
         <translation>%1: unknown option &apos;%2&apos;
 Try &apos;%1 --help&apos;.
 </translation>
+    </message>
+    <message>
+        <source>使い方: %1 [FILE]
+        %1 --command NAME
+
+FILE (なければ前回のファイル) を、起動中のプレーヤーか新しいプレーヤーで再生します.
+
+  --command NAME  起動中のプレーヤーで機能を一つ実行します (デスクトップの
+                  ショートカットなどから). NAME は下の名前か、その番号 1-24
+  --help          この説明を表示します
+  --version       バージョンを表示します
+  --              オプションの終わり
+
+コマンド:</source>
+        <translation>Usage: %1 [FILE]
+       %1 --command NAME
+
+Plays FILE, or the file of the last run, in the running player or a new one.
+
+  --command NAME  run one command in the running player, e.g. from a desktop
+                  shortcut; NAME is one of the names below or its number 1-24
+  --help          show this text
+  --version       show the version
+  --              end of the options
+
+Commands:</translation>
     </message>
 </context>
 <context>
@@ -270,6 +270,14 @@ Try &apos;%1 --help&apos;.
         <source>ペダル%1</source>
         <translation>Pedal %1</translation>
     </message>
+    <message>
+        <source>前のフレーズへ</source>
+        <translation>Previous phrase</translation>
+    </message>
+    <message>
+        <source>次のフレーズへ</source>
+        <translation>Next phrase</translation>
+    </message>
 </context>
 <context>
     <name>PedalProblem</name>
@@ -393,6 +401,10 @@ Try &apos;%1 --help&apos;.
     <message>
         <source>最近使ったファイルは、どの開き方でも前回の位置から再生</source>
         <translation>Resume recent files at their place however opened</translation>
+    </message>
+    <message>
+        <source>停止時の巻き戻しを話の切れ目（フレーズの頭）に合わせる</source>
+        <translation>Rewind a stop to the start of the phrase, at a pause</translation>
     </message>
 </context>
 <context>

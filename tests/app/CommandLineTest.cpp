@@ -43,7 +43,7 @@ TEST(CommandLine, UnknownOptionsAndNamesAreRefusedWithExitTwo) {
   EXPECT_EQ(option.action, CommandLine::Action::Refuse);
   EXPECT_EQ(option.exitCode, 2);
   EXPECT_NE(option.text.find("--frobnicate"), std::string::npos);
-  for (const CommandLine &line : {parse({"--command", "dance"}), parse({"--command", "23"}), parse({"--command"})}) {
+  for (const CommandLine &line : {parse({"--command", "dance"}), parse({"--command", "25"}), parse({"--command"})}) {
     EXPECT_EQ(line.action, CommandLine::Action::Refuse);
     EXPECT_EQ(line.exitCode, 2);
     EXPECT_NE(line.text.find("play-stop fast-forward"), std::string::npos) << "the names are listed";
@@ -51,7 +51,7 @@ TEST(CommandLine, UnknownOptionsAndNamesAreRefusedWithExitTwo) {
 }
 
 TEST(CommandLine, EveryCommandByNameAndByNumber) {
-  for (int id = 1; id <= 22; ++id) {
+  for (int id = 1; id <= KeyMapSlots; ++id) {
     const std::string name(CommandNames[id - 1]);
     const std::string number = std::to_string(id);
     EXPECT_EQ(parse({"--command", name.c_str()}).command, id) << name;
@@ -62,6 +62,8 @@ TEST(CommandLine, EveryCommandByNameAndByNumber) {
   EXPECT_EQ(CommandNames[0], "play-stop");
   EXPECT_EQ(CommandNames[9], "eq-1200");
   EXPECT_EQ(CommandNames[21], "tempo-down");
+  EXPECT_EQ(CommandNames[PreviousPhraseCommand - 1], "previous-phrase");
+  EXPECT_EQ(CommandNames[NextPhraseCommand - 1], "next-phrase");
 }
 
 // Each way in from outside the window is named where a user looks for it: both help pages and the

@@ -18,6 +18,7 @@ void MainWindowTest::SetUp() {
   static int run = 0;
   iniPath = lyt::test::scratchPath("Lyt2-" + std::to_string(++run) + ".ini");
   setenv("LYSTREL2_INI", iniPath.c_str(), 1);
+  setenv("XDG_CACHE_HOME", lyt::test::scratchPath("cache").c_str(), 1); // the recordings' envelopes
   setMessageBoxRecorder([this](const ShownBox &box) { boxes.push_back(box); });
   setBeepRecorder([this] { ++beeps; });
   Settings = TIniInfo{};

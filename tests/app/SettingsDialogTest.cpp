@@ -113,6 +113,8 @@ TEST_F(SettingsDialog, ShowsStoredValuesWithinTheRangesAndOkAppliesThemWithoutWr
         d->ChkBoxTopMost->setChecked(true);
         d->ChkBoxNonLockMode->setChecked(true);
         d->ChkBoxResumeAnyOpening->setChecked(true);
+        EXPECT_FALSE(d->ChkBoxRewindToPause->isChecked()) << "off by default";
+        d->ChkBoxRewindToPause->setChecked(true);
       },
       true);
   EXPECT_EQ(Settings.RevSec, 20);
@@ -120,6 +122,7 @@ TEST_F(SettingsDialog, ShowsStoredValuesWithinTheRangesAndOkAppliesThemWithoutWr
   EXPECT_EQ(Settings.ChangeSpeed, 120);
   EXPECT_TRUE(Settings.NonLockMode);
   EXPECT_TRUE(Settings.ResumeAnyOpening);
+  EXPECT_TRUE(Settings.RewindToPause);
   EXPECT_TRUE(Settings.TopMost);
   EXPECT_TRUE(window->ItemTopMost->isChecked());
   EXPECT_EQ(settingsText(), before) << "OK does not write the file";

@@ -61,6 +61,7 @@ pid_t startProgram(const std::string &folder, const std::string &ini, const std:
   if (pid == 0) {
     setenv("LYSTREL2_INI", ini.c_str(), 1);
     setenv("XDG_RUNTIME_DIR", (folder + "/run").c_str(), 1);
+    setenv("XDG_CACHE_HOME", (folder + "/cache").c_str(), 1);
     // Silent unless a benchmark asks for a sound server.
     if (const char *driver = std::getenv("LYT_PROGRAM_AUDIODRIVER"))
       setenv("SDL_AUDIODRIVER", driver, 1);

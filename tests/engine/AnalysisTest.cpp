@@ -1,6 +1,7 @@
 // The recording analysis: the envelope of a generated file, the pauses of generated speech, the
 // phrase starts, and the cache folder.
 #include "RecordingAnalysis.h"
+#include "analysis/EnvelopeCache.h"
 #include "support/AudioFiles.h"
 #include "support/Fixtures.h"
 #include "support/Signals.h"
@@ -23,10 +24,16 @@ void waitForResult(const RecordingAnalysis &analysis) {
   ASSERT_TRUE(waitUntil([&] { return analysis.state() != RecordingAnalysis::State::Running; }));
 }
 
-// Phrases of 2.0, 1.3, 0.9, 1.6 and 1.2 s; pauses of 0.6, 0.15 (too short to count), 1.1 and 0.3 s.
+// Phrases of 2.0, 1.3, 0.9, 1.6 and 1.2 s; pauses of 0.6, 0.15 (too short to count), 1.1 and 0.3 s;
+// then, if asked for, digital silence.
 struct SpeechRecording {
+  explicit SpeechRecording(double silenceSeconds = 0) {
+    std::vector<float> signal = phrasesAndPauses(segments, 44100);
+    signal.resize(signal.size() + size_t(silenceSeconds * 44100));
+    path = writeWav("speech-" + std::to_string(silenceSeconds) + ".wav", signal, 44100, 1);
+  }
   std::vector<double> segments{2.0, 0.6, 1.3, 0.15, 0.9, 1.1, 1.6, 0.3, 1.2};
-  std::string path = writeWav("speech.wav", phrasesAndPauses(segments, 44100), 44100, 1);
+  std::string path;
   std::vector<Pause> expected() const {
     std::vector<Pause> pauses;
     double at = 0;
@@ -94,6 +101,17 @@ protected:
   }
 };
 
+TEST(RecordingAnalysis, DigitalSilenceDoesNotHideThePausesInTheHiss) {
+  const SpeechRecording padded(5.0); // more than a third of the recording
+  RecordingAnalysis analysis(padded.path, "");
+  waitForResult(analysis);
+  const std::vector<Pause> found = analysis.pauses(0, 100), expected = padded.expected();
+  ASSERT_EQ(found.size(), expected.size() + 1) << "the silence at the end is a pause too";
+  for (size_t i = 0; i < expected.size(); ++i)
+    EXPECT_NEAR(found[i].endSeconds, expected[i].endSeconds, kPauseTolerance) << "pause " << i;
+  EXPECT_NEAR(found.back().startSeconds, 9.15, kPauseTolerance);
+}
+
 TEST_F(AnalysisCache, TheSecondOpeningHasTheSameResultsFromTheCache) {
   const auto first = analyse();
   EXPECT_FALSE(first->fromCache());
@@ -128,6 +146,36 @@ TEST_F(AnalysisCache, AChangedRecordingIsAnalysedAfresh) {
   analyse();
   std::filesystem::last_write_time(recording, std::filesystem::last_write_time(recording) + std::chrono::seconds(5));
   EXPECT_FALSE(analyse()->fromCache());
+}
+
+TEST_F(AnalysisCache, ACancelledAnalysisLeavesNoPartialEnvelope) {
+  for (int run = 0; run < 3; ++run) {
+    const RecordingAnalysis cancelled(recording, folder);
+    cancelled.columns(0, 10, 100); // read while it runs
+  }
+  RecordingAnalysis uncached(recording, "");
+  waitForResult(uncached);
+  const auto analysis = analyse();
+  EXPECT_EQ(analysis->stepCount(), uncached.stepCount());
+  EXPECT_EQ(analysis->pauses(0, 100).size(), uncached.pauses(0, 100).size());
+}
+
+TEST(EnvelopeCache, KeepsTheFilesUsedLatest) {
+  const EnvelopeCache cache(scratchPath("cache-trimmed"));
+  const auto recording = [](int n) { return RecordingIdentity{"/rec/" + std::to_string(n), 1, n}; };
+  const std::atomic<bool> running{false};
+  const auto longAgo = std::filesystem::file_time_type::clock::now() - std::chrono::hours(1);
+  for (int n = 0; n < int(EnvelopeCache::kKeptFiles); ++n) {
+    cache.store(recording(n), CachedEnvelope{0.01, {EnvelopeStep{}}}, running);
+    std::filesystem::last_write_time(cache.fileFor(recording(n)), longAgo + std::chrono::seconds(n));
+  }
+  ASSERT_TRUE(cache.load(recording(0))) << "used again now";
+  cache.store(recording(999), CachedEnvelope{0.01, {EnvelopeStep{}}}, running);
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(scratchPath("cache-trimmed")), {}),
+            long(EnvelopeCache::kKeptFiles));
+  EXPECT_TRUE(cache.load(recording(0)));
+  EXPECT_FALSE(cache.load(recording(1))) << "the one used longest ago";
+  EXPECT_TRUE(cache.load(recording(999)));
 }
 
 TEST(RecordingAnalysis, AFileThatIsNoRecordingFails) {

@@ -244,12 +244,38 @@ TEST(SettingsFile, TheFirstSaveWritesTheKeysInTheirOrder) {
                                     "ChangeSpeed=1", "NonLockMode=0", "TopMost=1", "DspMode=0", "[Equalizer]",
                                     "Range0=0", "Range1=1", "Range2=2", "Range3=3", "Range4=4", "Range5=19",
                                     "[Position]", "Top=40", "Left=30", "[KeyMap]", "1=000,119, 1"};
-  for (int slot = 2; slot <= 22; ++slot)
+  for (int slot = 2; slot <= KeyMapSlots; ++slot)
     expected.push_back(std::to_string(slot) + (slot == 13 ? "=012, 65,13" : "=000,000,00"));
   for (const char *line : {"[Window]", "SelfHeight=250", "SelfWidth=320", "lblPosition2Left=186", "lblPosition2Top=56",
-                           "[Clarity]", "Denoise=0", "Level=0", "Channel=0", "[RecentFiles]", "ResumeAnyOpening=0", "[Waveform]", "Shown=0"})
+                           "[Clarity]", "Denoise=0", "Level=0", "Channel=0", "[Pauses]", "RewindToPause=0",
+                           "[RecentFiles]", "ResumeAnyOpening=0", "[Waveform]", "Shown=0"})
     expected.push_back(line);
   EXPECT_EQ(file.lines(), expected);
+}
+
+// The phrase commands' slots 23 and 24 come after the first 22 in the same form: a file of the
+// first versions leaves them empty, and one that has them keeps the first 22 as they were.
+TEST(SettingsFile, TheKeyMapLoadsWithAndWithoutThePhraseSlots) {
+  const std::string first22 = "[KeyMap]\n1=000,119, 1\n22=000, 66,22\n";
+  TIniInfo settings;
+  TKeyMap older, newer;
+  LoadedExtras extras;
+  readSettingsFile(fromText(first22), settings, older, extras);
+  EXPECT_EQ(older.slot(1), (KeyBinding{0, 119, 1}));
+  EXPECT_EQ(older.slot(22), (KeyBinding{0, 66, 22}));
+  EXPECT_EQ(older.slot(23), KeyBinding{});
+  EXPECT_EQ(older.slot(24), KeyBinding{});
+  EXPECT_FALSE(settings.RewindToPause);
+  readSettingsFile(fromText(first22 + "23=008, 37,23\n24=008, 39,24\n[Pauses]\nRewindToPause=1\n"), settings, newer,
+                   extras);
+  EXPECT_EQ(newer.slot(23), (KeyBinding{ModCtrl, 0x25, PreviousPhraseCommand}));
+  EXPECT_EQ(newer.slot(24), (KeyBinding{ModCtrl, 0x27, NextPhraseCommand}));
+  EXPECT_TRUE(settings.RewindToPause);
+  IniFile saved = fromText(first22);
+  writeSettingsFile(saved, settings, newer, LiveValues());
+  EXPECT_EQ(saved.readString("KeyMap", "22", ""), "000, 66,22");
+  EXPECT_EQ(saved.readString("KeyMap", "23", ""), "008, 37,23");
+  EXPECT_EQ(saved.readString("KeyMap", "24", ""), "008, 39,24");
 }
 
 TEST(SettingsFile, AFileNameWithALineBreakIsNotRememberedAndThePreviousPlaceStays) {
