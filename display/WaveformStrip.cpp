@@ -113,10 +113,9 @@ void WaveformStrip::drawBackground() {
     return;
   QPainter painter(&background_);
   const int w = width(), h = height();
-  if (!drawnReady_) {
-    const int analysedTo = std::max(columnOf(source->analysedSeconds()), 0);
-    painter.fillRect(QRect(analysedTo, 0, w - analysedTo, h), kNotYetAnalysed);
-  }
+  // Columns not worked out yet are shaded, and no envelope is drawn in them.
+  const int analysedTo = drawnReady_ ? w : std::clamp(columnOf(source->analysedSeconds()), 0, w);
+  painter.fillRect(QRect(analysedTo, 0, w - analysedTo, h), kNotYetAnalysed);
   for (const lyt::Pause &pause : source->pauses(viewStart_, viewEnd())) {
     const int from = columnOf(pause.startSeconds), to = columnOf(pause.endSeconds);
     painter.fillRect(QRect(from, 0, std::max(to - from, 1), h), kPause);
@@ -135,7 +134,7 @@ void WaveformStrip::drawBackground() {
   const double scale = std::min((h / 2 - 1) / double(loudest), kMostGain * (h / 2 - 1) / 32767.0);
   const int middle = h / 2;
   painter.setPen(kEnvelope);
-  for (int x = 0; x < static_cast<int>(columns.size()); ++x)
+  for (int x = 0; x < std::min(static_cast<int>(columns.size()), analysedTo); ++x)
     painter.drawLine(x, middle - int(std::lround(columns[x].high * scale)), x,
                      middle - int(std::lround(columns[x].low * scale)));
 }
