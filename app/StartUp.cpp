@@ -119,20 +119,12 @@ void TfrmMain::FormCreate(const std::string &commandLineFile) {
   SpdBtn_Reset->setGlyph(buttonStrip(":/RST_BLUE.xpm"));
   Spectrum = std::make_unique<TSpectrum>(PaintFrame->width(), PaintFrame->height());
 
-  RepeatState = Settings.RepeatFlag;
-  // A hand-edited section that runs backwards cannot be played; it is not restored.
-  if (RepeatState >= 1 && RepeatState <= 3 && Settings.RepeatPointB < Settings.RepeatPointA)
-    RepeatState = 0;
-  if (RepeatState >= 1 && RepeatState <= 3) {
-    hsPosition->setSelection(static_cast<int>(Settings.RepeatPointA),
-                             static_cast<int>(Settings.RepeatPointB));
-    SpdBtn_RepStart->setDown(RepeatState & 1);
-    A1->setChecked(RepeatState & 1);
-    SpdBtn_RepEnd->setDown(RepeatState & 2);
-    B1->setChecked(RepeatState & 2);
-  }
+  RestoreRepeatSection(Settings.RepeatFlag, false);
+  if (!commandLineFile.empty() && Settings.ResumeAnyOpening)
+    ResumeListedPlace(commandLineFile);
 
   ItemTopMost->setChecked(Settings.TopMost);
+  ItemWaveform->setChecked(Settings.ShowWaveform);
   ApplyTopMost();
   if (Settings.DspMode == 0)
     ItemFullModeClick();
@@ -191,7 +183,7 @@ void TfrmMain::Open1Click() {
   dialog.setNameFilters(openDialogFilters());
   dialog.selectFile(QString());
   if (dialog.exec() == QDialog::Accepted && !dialog.selectedUrls().isEmpty())
-    OpenMediaFile(localBytes(dialog.selectedUrls().first()));
+    OpenChosenFile(localBytes(dialog.selectedUrls().first()));
 }
 
 void TfrmMain::Exit1Click() {
@@ -204,12 +196,12 @@ void TfrmMain::CopyDataReceived(const std::string &path) {
   raise();
   activateWindow();
   if (!path.empty())
-    OpenMediaFile(path);
+    OpenChosenFile(path);
 }
 
 void TfrmMain::DroppedFiles(const std::vector<std::string> &paths) {
   if (!paths.empty())
-    OpenMediaFile(paths.front());
+    OpenChosenFile(paths.front());
 }
 
 void TfrmMain::dragEnterEvent(QDragEnterEvent *event) {

@@ -77,6 +77,7 @@ TfrmMain::TfrmMain(QWidget *parent)
   createMenus();
   createControls();
   createEffectControls();
+  createWaveform();
   connectHandlers();
   setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                  Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
@@ -91,6 +92,8 @@ void TfrmMain::createMenus() {
   MainMenu1->setStyleSheet(QStringLiteral("QMenuBar::item { padding: 2px 3px; }"));
   File1 = MainMenu1->addMenu(tr("ファイル(&F)"));
   Open1 = File1->addAction(tr("開く(&O)..."));
+  RecentFiles1 = File1->addMenu(tr("最近使ったファイル(&R)"));
+  ClearRecent1 = new QAction(tr("一覧を消去(&C)"), this); // kept while the list is filled anew
   File1->addSeparator();
   Exit1 = File1->addAction(tr("終了(&X)"));
   Player1 = MainMenu1->addMenu(tr("プレーヤ(&P)"));
@@ -102,6 +105,8 @@ void TfrmMain::createMenus() {
   B1->setCheckable(true);
   Option1 = MainMenu1->addMenu(tr("オプション(&O)"));
   N1 = Option1->addAction(tr("設定(&S)..."));
+  ItemWaveform = Option1->addAction(tr("波形(&W)"));
+  ItemWaveform->setCheckable(true);
   Help1 = MainMenu1->addMenu(tr("ヘルプ(&H)"));
   HelpIndex1 = Help1->addAction(tr("目次とキーワード(&C)"));
   About1 = Help1->addAction(tr("バージョン情報(&A)..."));
@@ -231,6 +236,8 @@ void TfrmMain::createEffectControls() {
 void TfrmMain::connectHandlers() {
   connect(Open1, &QAction::triggered, this, &TfrmMain::Open1Click);
   connect(Exit1, &QAction::triggered, this, &TfrmMain::Exit1Click);
+  connect(RecentFiles1, &QMenu::aboutToShow, this, &TfrmMain::FillRecentMenu);
+  connect(ClearRecent1, &QAction::triggered, this, &TfrmMain::ClearRecent1Click);
   connect(MnItmCopyCounter, &QAction::triggered, this, posted(&TfrmMain::CopyCounter));
   connect(MnItmSetCounter, &QAction::triggered, this, posted(&TfrmMain::EnterCounter));
   connectCheckItem(A1, posted(&TfrmMain::A1Click));
@@ -239,6 +246,7 @@ void TfrmMain::connectHandlers() {
   connect(HelpIndex1, &QAction::triggered, this, &TfrmMain::HelpIndex1Click);
   connect(About1, &QAction::triggered, this, &TfrmMain::About1Click);
   connectCheckItem(ItemTopMost, [this] { ItemTopMostClick(); });
+  connectCheckItem(ItemWaveform, [this] { ItemWaveformClick(); });
   connectCheckItem(ItemFullMode, [this] { ItemFullModeClick(); });
   connectCheckItem(ItemDspCntMode, [this] { ItemDspCntModeClick(); });
   connect(Timer_Pos, &QTimer::timeout, this, &TfrmMain::Timer_PosTimer);

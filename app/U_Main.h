@@ -5,6 +5,7 @@
 #include "Bass.h"
 #include "CommandTarget.h"
 #include "Player.h"
+#include "RecentFiles.h"
 
 #include <QMainWindow>
 
@@ -32,6 +33,7 @@ class PedalMonitor;
 class TfrmSetCounter;
 class PortalShortcuts;
 class MprisService;
+class WaveformStrip;
 namespace lyt {
 class RecordingAnalysis;
 }
@@ -49,6 +51,8 @@ public:
   QWidget *ClientArea;
   QMenuBar *MainMenu1;
   QMenu *File1, *Player1, *Option1, *Help1;
+  QMenu *RecentFiles1;
+  QAction *ClearRecent1;
   QAction *Open1, *Exit1, *MnItmCopyCounter, *MnItmSetCounter, *A1, *B1, *N1, *HelpIndex1, *About1;
   QMenu *PopupMenu1;
   QAction *ItemTopMost, *N4, *ItemFullMode, *ItemDspCntMode;
@@ -100,6 +104,9 @@ public:
   // The hand-off of a second instance: open the file and nothing else.
   void CopyDataReceived(const std::string &path);
   void DroppedFiles(const std::vector<std::string> &paths);
+  // A file from the open dialog, a drop or a hand-off: opened as it starts, or at its listed place
+  // when the user asked for that.
+  void OpenChosenFile(const std::string &path);
 
   // --- player: media loading
   void OpenMediaFile(const std::string &path);
@@ -112,6 +119,15 @@ public:
   // one when the engine has it.
   void FollowExactLength();
   void Error(const QString &message);
+  // --- player: the recent recordings and their places
+  TRecentFile CurrentPlace() const;
+  // Keeps the loaded recording's place in its entry of the list.
+  void RememberPlace();
+  // Puts the just-opened recording at its listed place: A-B section, position and tempo.
+  void ResumeListedPlace(const std::string &path);
+  void OpenRecentFile(const std::string &path);
+  void FillRecentMenu();
+  void ClearRecent1Click();
   // --- player: transport, position timer, A-B repeat
   void SpdBtn_PlayStopClick();
   void SpdBtn_ResetClick();
@@ -126,6 +142,10 @@ public:
   void SpdBtn_RepEndClick();
   void A1Click();
   void B1Click();
+  // Puts back the A-B section `state` with Settings.RepeatPointA and B: RepeatState, the bar's
+  // selection, the buttons and the menu marks. A section that runs backwards is not restored.
+  // `showAsSet` colours the set points' captions as when they are set by hand.
+  void RestoreRepeatSection(int32_t state, bool showAsSet);
   // Positions the source at a second of the recording, through the seconds-to-bytes conversion.
   void PositionSource(int64_t seconds);
   // Positions the source at an exact place, the position bar on its second, as a drag of the bar
@@ -178,6 +198,13 @@ public:
   void ItemDspCntModeClick();
   void ItemTopMostClick();
   void ApplyTopMost();
+  // The client area of the full mode as the settings size it, without the waveform strip.
+  QSize FullModeClientSize() const;
+  // The waveform strip under the window, shown as Settings.ShowWaveform says (full mode only).
+  WaveformStrip *Waveform = nullptr;
+  QAction *ItemWaveform;
+  void ShowWaveform();
+  void ItemWaveformClick();
 
   // --- hot keys
   void WndProc(uint32_t message, uintptr_t wParam, intptr_t lParam);
@@ -236,6 +263,7 @@ private:
   void createControls();
   void createEffectControls();
   void createClarityItems();
+  void createWaveform();
   void connectHandlers();
   void connectCheckItem(QAction *item, std::function<void()> handler);
   std::function<void()> posted(void (TfrmMain::*handler)());

@@ -2,6 +2,7 @@
 #include "CommonTypes.h"
 #include "FramePlacement.h"
 #include "U_Main.h"
+#include "WaveformStrip.h"
 
 #include <QAction>
 #include <QLabel>
@@ -37,10 +38,7 @@ void TfrmMain::setNativeFlag(Qt::WindowType flag, bool on) {
 void TfrmMain::ItemFullModeClick() {
   lblPosition2->move(Settings.lblPosition2Left, Settings.lblPosition2Top);
   lblPosition->move(Settings.lblPosition2Left, Settings.lblPosition2Top + 18);
-  // The outer size is kept as the settings say: what differs from the designed 320 x 250 goes
-  // to the client area.
-  ClientArea->setFixedSize(kDesignedClientWidth + Settings.SelfWidth - kDesignedOuterWidth,
-                           kDesignedClientHeight + Settings.SelfHeight - kDesignedOuterHeight);
+  ShowWaveform(); // sizes the client area, the strip under it when shown
   MainMenu1->show();
   const QPoint corner = frameCorner(this);
   setNativeFlag(Qt::FramelessWindowHint, false);
@@ -50,7 +48,15 @@ void TfrmMain::ItemFullModeClick() {
   ItemDspCntMode->setChecked(false);
 }
 
+// The outer size is kept as the settings say: what differs from the designed 320 x 250 goes to
+// the client area.
+QSize TfrmMain::FullModeClientSize() const {
+  return QSize(kDesignedClientWidth + Settings.SelfWidth - kDesignedOuterWidth,
+               kDesignedClientHeight + Settings.SelfHeight - kDesignedOuterHeight);
+}
+
 void TfrmMain::ItemDspCntModeClick() {
+  Waveform->hide();
   FileInformation->move(100, 100);
   lblPosition2->move(4, 2);
   lblPosition->move(122, 2);

@@ -1,6 +1,7 @@
 // Opening a file: the load order, the per-file reset, the engine error report.
 #include "MediaLoading.h"
 
+#include "AbsolutePath.h"
 #include "CommonTypes.h"
 #include "MessageBox.h"
 #include "Player.h"
@@ -111,6 +112,7 @@ DWORD TfrmMain::OutputChannel() const {
 }
 
 void TfrmMain::OpenMediaFile(const std::string &path) {
+  RememberPlace();
   Analysis.reset(); // the last recording's, cancelled
   KeepRememberedPosition = false;
   FileLoaded = false;
@@ -173,6 +175,7 @@ void TfrmMain::OpenMediaFile(const std::string &path) {
   BASS_ChannelSetAttributes(OutputChannel(), -1, tbVolume->Position(), -101);
   Analysis = std::make_unique<lyt::RecordingAnalysis>(path, analysisCacheFolder());
   FileLoaded = true;
+  Settings.RecentFiles.putFirst(absolutePath(path));
   ThePlayer->announceRecording();
 }
 

@@ -10,6 +10,7 @@
 #include <QTimer>
 
 #include <cmath>
+#include <tuple>
 
 namespace {
 const QColor kAqua(0, 255, 255);
@@ -149,6 +150,23 @@ void TfrmMain::SpdBtn_RepEndClick() {
   Settings.RepeatPointA = hsPosition->SelStart();
   Settings.RepeatPointB = hsPosition->SelEnd();
   B1->setChecked(!B1->isChecked());
+}
+
+void TfrmMain::RestoreRepeatSection(int32_t state, bool showAsSet) {
+  RepeatState = state;
+  // A hand-edited section that runs backwards cannot be played; it is not restored.
+  if (RepeatState >= 1 && RepeatState <= 3 && Settings.RepeatPointB < Settings.RepeatPointA)
+    RepeatState = 0;
+  if (RepeatState < 1 || RepeatState > 3)
+    return;
+  hsPosition->setSelection(static_cast<int>(Settings.RepeatPointA), static_cast<int>(Settings.RepeatPointB));
+  for (auto [button, item, bit] : {std::tuple{SpdBtn_RepStart, A1, 1}, std::tuple{SpdBtn_RepEnd, B1, 2}}) {
+    const bool set = RepeatState & bit;
+    button->setDown(set);
+    item->setChecked(set);
+    if (showAsSet && set)
+      button->setCaptionColor(kAqua);
+  }
 }
 
 void TfrmMain::A1Click() {

@@ -47,10 +47,13 @@ TfrmAudioProp::TfrmAudioProp(QWidget *keyTab, QWidget *parent) : QDialog(parent)
   RevSecUpDown = numberBox(TabSheet1, 107, 19, 20, 20);
   place(new QLabel(tr("早送・巻戻秒数"), TabSheet1), 10, 66, 95, 14);
   UpDownFfRw = numberBox(TabSheet1, 107, 58, 20, 50);
+  // The two options share the row above the repeat sound's box.
   ChkBoxRewindToPause =
-      place(new QCheckBox(tr("停止時の巻き戻しを話の切れ目（フレーズの頭）に合わせる"), TabSheet1), 10, 86, 345, 16);
+      place(new QCheckBox(tr("停止時の巻き戻しを話の切れ目（フレーズの頭）に合わせる"), TabSheet1), 10, 79, 345, 14);
   LblSpeed = place(new QLabel(tr("速度変更(単位：0.01)"), TabSheet1), 188, 26, 112, 14);
   UpDownChangeSpeed = numberBox(TabSheet1, 300, 19, 19, 120);
+  ChkBoxResumeAnyOpening =
+      place(new QCheckBox(tr("最近使ったファイルは、どの開き方でも前回の位置から再生"), TabSheet1), 10, 93, 345, 14);
   RepeatSoundGroup = place(new QGroupBox(tr("リピート開始音"), TabSheet1), 3, 107, 353, 62);
   StaticText1 = place(new QLabel(RepeatSoundGroup), 8, 17, 337, 16);
   StaticText1->setFrameShape(QFrame::Panel);
@@ -92,6 +95,7 @@ void TfrmAudioProp::LoadDialogValues() {
   StaticText1->setText(QFile::decodeName(QByteArray::fromStdString(DelimiterFileName)));
   ChkBoxNonLockMode->setChecked(Settings.NonLockMode);
   ChkBoxTopMost->setChecked(Settings.TopMost);
+  ChkBoxResumeAnyOpening->setChecked(Settings.ResumeAnyOpening);
   ChkBoxRewindToPause->setChecked(Settings.RewindToPause);
 }
 

@@ -27,7 +27,7 @@ public:
   QLabel *LblSpeed, *StaticText1;
   QGroupBox *RepeatSoundGroup;
   QPushButton *BtnRepFnReset, *BtnRepFnRef, *BtnWavePropOK, *BtnWavePropCancel;
-  QCheckBox *ChkBoxNonLockMode, *ChkBoxTopMost, *ChkBoxRewindToPause;
+  QCheckBox *ChkBoxNonLockMode, *ChkBoxTopMost, *ChkBoxRewindToPause, *ChkBoxResumeAnyOpening;
   // The repeat start sound's path as the file system spells it; StaticText1 shows it.
   std::string DelimiterFileName;
 

@@ -1,6 +1,8 @@
 // The program-wide settings record and hot-key table, shared by every subsystem.
 #pragma once
 
+#include "RecentFiles.h"
+
 #include <array>
 #include <cstdint>
 #include <string>
@@ -64,6 +66,12 @@ struct TIniInfo {
   int32_t ChannelChoice = 0;
   // [Pauses]: the rewind of a stop goes on to the start of the phrase, at a pause of speech.
   bool RewindToPause = false;
+  // [RecentFiles]: the recordings opened last with their places. ResumeAnyOpening puts a listed
+  // recording back at its place however it is opened, not only when it is chosen from the list.
+  TRecentFiles RecentFiles;
+  bool ResumeAnyOpening = false;
+  // [Waveform] Shown: the waveform strip under the window.
+  bool ShowWaveform = false;
 };
 
 extern TIniInfo Settings;

@@ -185,6 +185,12 @@ void IniFile::writeBool(const std::string &section, const std::string &key, bool
   writeString(section, key, value ? "1" : "0");
 }
 
+void IniFile::removeKey(const std::string &section, const std::string &key) {
+  const Found found = find(section, key);
+  if (found.keyLine >= 0)
+    lines_.erase(lines_.begin() + found.keyLine);
+}
+
 bool IniFile::save(const std::string &path) const {
   std::string text;
   for (const std::string &line : lines_)

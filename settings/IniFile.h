@@ -31,6 +31,8 @@ public:
   bool writeString(const std::string &section, const std::string &key, const std::string &value);
   void writeInteger(const std::string &section, const std::string &key, int64_t value);
   void writeBool(const std::string &section, const std::string &key, bool value);
+  // Takes the key's line out; a missing key leaves the file as it is.
+  void removeKey(const std::string &section, const std::string &key);
 
   // Writes a file beside `path` and renames it over `path`, so the old file stays whole when
   // anything fails; a link is followed to its target, and a read-only file is left as it is.

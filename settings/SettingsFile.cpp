@@ -16,6 +16,8 @@ const char kKeyMap[] = "KeyMap";
 const char kWindow[] = "Window";
 const char kClarity[] = "Clarity";
 const char kPauses[] = "Pauses";
+const char kRecentFiles[] = "RecentFiles";
+const char kWaveform[] = "Waveform";
 const char kEmptyBinding[] = "000,000,00";
 
 std::string executableDir() {
@@ -51,6 +53,27 @@ int32_t fieldValue(const std::string &entry, size_t from, size_t width) {
   for (; i < end && entry[i] >= '0' && entry[i] <= '9'; ++i)
     value = value * 10 + (entry[i] - '0');
   return value;
+}
+
+// Keys "1" to "10", newest first; an entry that does not read is left out.
+TRecentFiles readRecentFiles(const IniFile &file) {
+  TRecentFiles list;
+  for (size_t n = 1; n <= TRecentFiles::kKept; ++n) {
+    TRecentFile entry;
+    if (parseRecentFile(file.readString(kRecentFiles, std::to_string(n), ""), entry))
+      list.append(entry);
+  }
+  return list;
+}
+
+// A name that the file cannot hold is not remembered; the keys of a list grown shorter go.
+void writeRecentFiles(IniFile &file, const TRecentFiles &list) {
+  size_t written = 0;
+  for (const TRecentFile &entry : list.entries())
+    if (file.writeString(kRecentFiles, std::to_string(written + 1), formatRecentFile(entry)))
+      ++written;
+  for (size_t n = written + 1; n <= TRecentFiles::kKept; ++n)
+    file.removeKey(kRecentFiles, std::to_string(n));
 }
 
 } // namespace
@@ -112,6 +135,9 @@ void readSettingsFile(const IniFile &file, TIniInfo &s, TKeyMap &keyMap, LoadedE
   const int64_t channel = file.readInteger(kClarity, "Channel", 0);
   s.ChannelChoice = channel >= 0 && channel <= 2 ? static_cast<int32_t>(channel) : 0;
   s.RewindToPause = file.readBool(kPauses, "RewindToPause", false);
+  s.ResumeAnyOpening = file.readBool(kRecentFiles, "ResumeAnyOpening", false);
+  s.RecentFiles = readRecentFiles(file);
+  s.ShowWaveform = file.readBool(kWaveform, "Shown", false);
 }
 
 void writeSettingsFile(IniFile &f, const TIniInfo &s, const TKeyMap &keyMap, const LiveValues &live) {
@@ -147,4 +173,7 @@ void writeSettingsFile(IniFile &f, const TIniInfo &s, const TKeyMap &keyMap, con
   f.writeBool(kClarity, "Level", s.AutoLevel);
   f.writeInteger(kClarity, "Channel", s.ChannelChoice);
   f.writeBool(kPauses, "RewindToPause", s.RewindToPause);
+  f.writeBool(kRecentFiles, "ResumeAnyOpening", s.ResumeAnyOpening);
+  writeRecentFiles(f, s.RecentFiles);
+  f.writeBool(kWaveform, "Shown", s.ShowWaveform);
 }

@@ -77,6 +77,7 @@ void TfrmMain::LoadWindowPosition() {
 }
 
 void TfrmMain::SaveSettings() {
+  RememberPlace();
   LiveValues live;
   // A remembered file that did not open keeps the place remembered with it.
   live.position = KeepRememberedPosition ? Settings.Position : hsPosition->Position();
@@ -115,6 +116,7 @@ void TfrmMain::ApplySettingsDialog() {
   KeyMap = frmAudioProp->TabSheet6->EditKeyMap;
   Settings.NonLockMode = frmAudioProp->ChkBoxNonLockMode->isChecked();
   Settings.TopMost = frmAudioProp->ChkBoxTopMost->isChecked();
+  Settings.ResumeAnyOpening = frmAudioProp->ChkBoxResumeAnyOpening->isChecked();
   Settings.RewindToPause = frmAudioProp->ChkBoxRewindToPause->isChecked();
   ItemTopMost->setChecked(Settings.TopMost);
   ApplyTopMost();

@@ -399,6 +399,10 @@ Commands:</translation>
         <translation>Cancel</translation>
     </message>
     <message>
+        <source>最近使ったファイルは、どの開き方でも前回の位置から再生</source>
+        <translation>Resume recent files at their place however opened</translation>
+    </message>
+    <message>
         <source>停止時の巻き戻しを話の切れ目（フレーズの頭）に合わせる</source>
         <translation>Rewind a stop to the start of the phrase, at a pause</translation>
     </message>
@@ -594,6 +598,18 @@ Commands:</translation>
     <message>
         <source>右</source>
         <translation>R</translation>
+    </message>
+    <message>
+        <source>最近使ったファイル(&amp;R)</source>
+        <translation>&amp;Recent files</translation>
+    </message>
+    <message>
+        <source>一覧を消去(&amp;C)</source>
+        <translation>&amp;Clear list</translation>
+    </message>
+    <message>
+        <source>波形(&amp;W)</source>
+        <translation>&amp;Waveform</translation>
     </message>
 </context>
 <context>

@@ -112,6 +112,7 @@ TEST_F(SettingsDialog, ShowsStoredValuesWithinTheRangesAndOkAppliesThemWithoutWr
         QTest::keyClick(d->UpDownFfRw, Qt::Key_Up);
         d->ChkBoxTopMost->setChecked(true);
         d->ChkBoxNonLockMode->setChecked(true);
+        d->ChkBoxResumeAnyOpening->setChecked(true);
         EXPECT_FALSE(d->ChkBoxRewindToPause->isChecked()) << "off by default";
         d->ChkBoxRewindToPause->setChecked(true);
       },
@@ -120,6 +121,7 @@ TEST_F(SettingsDialog, ShowsStoredValuesWithinTheRangesAndOkAppliesThemWithoutWr
   EXPECT_EQ(Settings.FfRwSec, 8);
   EXPECT_EQ(Settings.ChangeSpeed, 120);
   EXPECT_TRUE(Settings.NonLockMode);
+  EXPECT_TRUE(Settings.ResumeAnyOpening);
   EXPECT_TRUE(Settings.RewindToPause);
   EXPECT_TRUE(Settings.TopMost);
   EXPECT_TRUE(window->ItemTopMost->isChecked());

@@ -247,7 +247,8 @@ TEST(SettingsFile, TheFirstSaveWritesTheKeysInTheirOrder) {
   for (int slot = 2; slot <= KeyMapSlots; ++slot)
     expected.push_back(std::to_string(slot) + (slot == 13 ? "=012, 65,13" : "=000,000,00"));
   for (const char *line : {"[Window]", "SelfHeight=250", "SelfWidth=320", "lblPosition2Left=186", "lblPosition2Top=56",
-                           "[Clarity]", "Denoise=0", "Level=0", "Channel=0", "[Pauses]", "RewindToPause=0"})
+                           "[Clarity]", "Denoise=0", "Level=0", "Channel=0", "[Pauses]", "RewindToPause=0",
+                           "[RecentFiles]", "ResumeAnyOpening=0", "[Waveform]", "Shown=0"})
     expected.push_back(line);
   EXPECT_EQ(file.lines(), expected);
 }
@@ -287,6 +288,40 @@ TEST(SettingsFile, AFileNameWithALineBreakIsNotRememberedAndThePreviousPlaceStay
   EXPECT_EQ(file.readString("WaveFile", "AudioFileName", ""), "/rec/before.mp3");
   EXPECT_EQ(file.readInteger("WaveFile", "Position", 0), 61);
   EXPECT_EQ(file.readString("KeyMap", "1", ""), "000,000,00");
+}
+
+TEST(RecentFiles, TheNewestComesFirstWithItsPlaceAndTenAreKept) {
+  TRecentFiles list;
+  for (int n = 1; n <= 11; ++n)
+    list.putFirst("/rec/" + std::to_string(n) + ".mp3");
+  list.keepPlace({"/rec/5.mp3", 754, 3, 700, 760, -10});
+  list.keepPlace({"/rec/1.mp3", 9, 0, 0, 0, 0});
+  list.putFirst("/rec/5.mp3");
+  ASSERT_EQ(list.entries().size(), 10u);
+  EXPECT_EQ(list.entries()[0], (TRecentFile{"/rec/5.mp3", 754, 3, 700, 760, -10}));
+  EXPECT_EQ(list.entries()[1].Path, "/rec/11.mp3");
+  EXPECT_EQ(list.entries()[9].Path, "/rec/2.mp3");
+  EXPECT_EQ(list.find("/rec/1.mp3"), nullptr) << "the eleventh is forgotten, and its place is not kept";
+}
+
+TEST(RecentFiles, PathsKeepTheirBytesALineBreakIsNotRememberedAndAShorterListLeavesNoKeys) {
+  TIniInfo settings;
+  const std::vector<std::string> paths{"/rec/r\xe9union, 2 = fin ", "/rec/two\nlines.mp3", "/rec/\"quoted\""};
+  for (const std::string &path : paths)
+    settings.RecentFiles.putFirst(path);
+  settings.RecentFiles.keepPlace({paths[0], 61, 1, 60, 0, -4});
+  IniFile file = fromText("[RecentFiles]\n1=1,0,0,0,0,/old/a.mp3\n2=1,0,0,0,0,/old/b.mp3\n3=1,0,0,0,0,/old/c.mp3\n"
+                          "Future=kept\n");
+  writeSettingsFile(file, settings, TKeyMap(), LiveValues());
+  TIniInfo read;
+  TKeyMap keyMap;
+  LoadedExtras extras;
+  readSettingsFile(file, read, keyMap, extras);
+  ASSERT_EQ(read.RecentFiles.entries().size(), 2u);
+  EXPECT_EQ(read.RecentFiles.entries()[0].Path, paths[2]);
+  EXPECT_EQ(read.RecentFiles.entries()[1], (TRecentFile{paths[0], 61, 1, 60, 0, -4}));
+  EXPECT_EQ(file.readString("RecentFiles", "3", "none"), "none");
+  EXPECT_EQ(file.readString("RecentFiles", "Future", ""), "kept");
 }
 
 TEST(SettingsFile, TheFileLivesBesideTheProgramOrInTheUsersConfig) {
