@@ -21,6 +21,7 @@
 #include <cstdio>
 #include <ctime>
 #include <filesystem>
+#include <fstream>
 
 namespace {
 
@@ -133,10 +134,12 @@ void cancelling(const std::string &path) {
 }
 
 // The program opens the recording (its first opening: no cache) and plays it with the spectrum
-// running; the window's timer gaps are taken from then until the analysis is ready, and for as
+// running and its waveform strip shown; the window's timer gaps are taken from then until the analysis is ready, and for as
 // long again once it is.
 void inTheWindow(const std::string &path) {
-  setenv("LYSTREL2_INI", lyt::test::scratchPath("analysis-bench.ini").c_str(), 1);
+  const std::string ini = lyt::test::scratchPath("analysis-bench.ini");
+  std::ofstream(ini) << "[Waveform]\nShown=1\n"; // the strip fills in as the analysis goes
+  setenv("LYSTREL2_INI", ini.c_str(), 1);
   setenv("XDG_CACHE_HOME", lyt::test::scratchPath("window-cache").c_str(), 1);
   Program program(path);
   frmMain->SpdBtn_PlayStop->setDown(true);

@@ -112,29 +112,35 @@ void WaveformStrip::drawBackground() {
   if (!source || viewSpan_ <= 0)
     return;
   QPainter painter(&background_);
-  const int w = width(), h = height();
   // Columns not worked out yet are shaded, and no envelope is drawn in them.
-  const int analysedTo = drawnReady_ ? w : std::clamp(columnOf(source->analysedSeconds()), 0, w);
-  painter.fillRect(QRect(analysedTo, 0, w - analysedTo, h), kNotYetAnalysed);
-  for (const lyt::Pause &pause : source->pauses(viewStart_, viewEnd())) {
-    const int from = columnOf(pause.startSeconds), to = columnOf(pause.endSeconds);
-    painter.fillRect(QRect(from, 0, std::max(to - from, 1), h), kPause);
-  }
+  const int analysedTo = drawnReady_ ? width() : std::clamp(columnOf(source->analysedSeconds()), 0, width());
+  painter.fillRect(QRect(analysedTo, 0, width() - analysedTo, height()), kNotYetAnalysed);
+  for (const lyt::Pause &pause : source->pauses(viewStart_, viewEnd()))
+    shade(painter, pause.startSeconds, pause.endSeconds, kPause);
   if (sectionTo_ > sectionFrom_) {
-    const int from = columnOf(sectionFrom_), to = columnOf(sectionTo_);
-    painter.fillRect(QRect(from, 0, std::max(to - from, 1), h), kSection);
+    shade(painter, sectionFrom_, sectionTo_, kSection);
     painter.setPen(kSectionEdge);
-    painter.drawLine(from, 0, from, h - 1);
-    painter.drawLine(to, 0, to, h - 1);
+    for (double edge : {sectionFrom_, sectionTo_})
+      painter.drawLine(columnOf(edge), 0, columnOf(edge), height() - 1);
   }
-  const std::vector<lyt::EnvelopeStep> columns = source->columns(viewStart_, viewEnd(), w);
+  drawEnvelope(painter, source->columns(viewStart_, viewEnd(), width()), analysedTo);
+}
+
+void WaveformStrip::shade(QPainter &painter, double fromSeconds, double toSeconds, const QColor &colour) const {
+  const int from = columnOf(fromSeconds), to = columnOf(toSeconds);
+  painter.fillRect(QRect(from, 0, std::max(to - from, 1), height()), colour);
+}
+
+// Each column from its lowest to its highest sample, scaled to the loudest peak in view.
+void WaveformStrip::drawEnvelope(QPainter &painter, const std::vector<lyt::EnvelopeStep> &columns,
+                                 int columnCount) const {
   int loudest = 1;
   for (const lyt::EnvelopeStep &column : columns)
     loudest = std::max({loudest, -int(column.low), int(column.high)});
-  const double scale = std::min((h / 2 - 1) / double(loudest), kMostGain * (h / 2 - 1) / 32767.0);
-  const int middle = h / 2;
+  const int middle = height() / 2;
+  const double scale = std::min((middle - 1) / double(loudest), kMostGain * (middle - 1) / 32767.0);
   painter.setPen(kEnvelope);
-  for (int x = 0; x < std::min(static_cast<int>(columns.size()), analysedTo); ++x)
+  for (int x = 0; x < std::min(static_cast<int>(columns.size()), columnCount); ++x)
     painter.drawLine(x, middle - int(std::lround(columns[x].high * scale)), x,
                      middle - int(std::lround(columns[x].low * scale)));
 }

@@ -8,9 +8,12 @@
 #include <QWidget>
 
 #include <functional>
+#include <vector>
 
+class QPainter;
 namespace lyt {
 class RecordingAnalysis;
+struct EnvelopeStep;
 }
 
 // Runs on the window's thread only. The envelope is asked of the analysis, which never makes the
@@ -67,6 +70,9 @@ private:
   void setView(double start, double span);
   // Redraws the picture behind the playing place: shading, section and envelope.
   void drawBackground();
+  void shade(QPainter &painter, double fromSeconds, double toSeconds, const QColor &colour) const;
+  // The first `columnCount` columns.
+  void drawEnvelope(QPainter &painter, const std::vector<lyt::EnvelopeStep> &columns, int columnCount) const;
 
   QTimer progress_;
   QImage background_;

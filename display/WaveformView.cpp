@@ -20,8 +20,7 @@ WaveformStrip::Marks marksOf(const TfrmMain &window) {
   WaveformStrip::Marks marks;
   if (!window.FileLoaded)
     return marks;
-  const DWORD channel = window.Channel;
-  marks.placeSeconds = std::max<double>(BASS_ChannelBytes2Seconds(channel, BASS_ChannelGetPosition(channel)), 0.0);
+  marks.placeSeconds = window.HeardSeconds();
   if (window.RepeatState >= 1 && window.RepeatState <= 3) {
     marks.sectionFromSeconds = window.hsPosition->SelStart();
     marks.sectionToSeconds = window.hsPosition->SelEnd();

@@ -19,7 +19,7 @@ using namespace lyt::test;
 namespace {
 
 constexpr int kRate = 8000;
-constexpr int kTopRow = 1; // above the envelope: only the shading shows there
+constexpr int kTopRow = 0; // above the envelope: only the shading shows there
 
 class Waveform : public MainWindowTest {
 protected:
@@ -67,7 +67,7 @@ protected:
   WaveformStrip *strip = nullptr;
 };
 
-TEST_F(Waveform, ShownItGrowsTheWindowAndAClickMovesThePlaceThere) {
+TEST_F(Waveform, ShownItGrowsTheWindowAClickMovesThePlaceThereAndTheSectionIsTinted) {
   EXPECT_TRUE(window->ItemWaveform->isChecked());
   EXPECT_EQ(window->ClientArea->height(), 198 + strip->height() + 2);
   EXPECT_EQ(columnsIn(picture(), WaveformStrip::kPlaceColour), std::vector<int>{0});
@@ -77,6 +77,14 @@ TEST_F(Waveform, ShownItGrowsTheWindowAndAClickMovesThePlaceThere) {
     EXPECT_EQ(columnsIn(picture(), WaveformStrip::kPlaceColour), std::vector<int>{x});
     EXPECT_EQ(window->hsPosition->Position(), int(strip->secondsAt(x + 0.5)));
   }
+  window->hsPosition->setPosition(1);
+  window->A1Click();
+  window->hsPosition->setPosition(2);
+  window->B1Click();
+  strip->poll();
+  const QImage withSection = picture();
+  EXPECT_EQ(QColor(withSection.pixel(strip->columnOf(1.5), kTopRow)), QColor(0, 64, 64)) << "tinted aqua";
+  EXPECT_EQ(QColor(withSection.pixel(strip->columnOf(2.5), kTopRow)), QColor(Qt::black));
   window->ItemWaveform->trigger();
   EXPECT_FALSE(strip->isVisible());
   EXPECT_EQ(window->ClientArea->height(), 198);
