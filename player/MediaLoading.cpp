@@ -201,10 +201,13 @@ void TfrmMain::FollowExactLength() {
 }
 
 // A length that is still an estimate may fall short of the remembered place and section: the bar
-// reaches them until the exact length lands, which then clamps them if it must.
+// reaches them until the exact length lands, which then clamps them if it must. The exact length
+// may have landed since the open: the bar takes it first.
 void TfrmMain::RestorePlaybackPosition() {
   KeepRememberedPosition = !FileLoaded;
-  if (FileLoaded && !LYT_LengthExact(Channel))
+  if (FileLoaded)
+    FollowExactLength();
+  if (FileLoaded && lengthWatch_->isActive())
     hsPosition->setMax(static_cast<int>(std::clamp<int64_t>(
         std::max({int64_t(hsPosition->Max()), Settings.Position, Settings.RepeatPointB}), 0, INT32_MAX)));
   hsPosition->setPosition(static_cast<int>(Settings.Position));
