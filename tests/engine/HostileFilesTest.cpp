@@ -8,6 +8,7 @@
 #include <sys/stat.h>
 
 #include <chrono>
+#include <ctime>
 #include <cmath>
 #include <condition_variable>
 #include <cstdio>
@@ -155,20 +156,27 @@ TEST_F(HostileFiles, WhatIsNotARegularFileIsRefusedAtOnce) {
 // What opening a recording and playing it to its end showed.
 struct PlayedThrough {
   Opened opened;
-  double openMilliseconds = 0;
+  // The processor time the open took on its thread: what a hang in the header's walk spends,
+  // whatever else the machine is doing.
+  double openCpuMilliseconds = 0;
   double lengthSeconds = 0;
   double heardSeconds = 0;
   bool positionsWithinLength = true;
 };
 
+double threadCpuMilliseconds() {
+  timespec now{};
+  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+  return now.tv_sec * 1e3 + now.tv_nsec / 1e6;
+}
+
 // Opens as the player does, seeks to the middle and beyond the end, then plays from a third of
 // the way and from the start.
 PlayedThrough playThrough(const std::string &path) {
   PlayedThrough played;
-  const auto start = std::chrono::steady_clock::now();
+  const double start = threadCpuMilliseconds();
   played.opened = openLikeThePlayer(path);
-  played.openMilliseconds =
-      std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+  played.openCpuMilliseconds = threadCpuMilliseconds() - start;
   const DWORD source = played.opened.source;
   if (!source)
     return played;
@@ -204,7 +212,7 @@ TEST_F(HostileFiles, DamagedWavHeadersAreRefusedAtOnceOrPlayToTheirEnd) {
     const std::string path = std::string(LYT_DECODER_SEEDS) + "/" + name;
     const PlayedThrough played =
         finishedWithin<PlayedThrough>(std::chrono::seconds(10), path, [path] { return playThrough(path); });
-    EXPECT_LT(played.openMilliseconds, 100) << name;
+    EXPECT_LT(played.openCpuMilliseconds, 100) << name;
     if (!played.opened.source) {
       EXPECT_EQ(played.opened.error, BASS_ERROR_FILEFORM) << name;
       continue;
