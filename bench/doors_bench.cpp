@@ -77,6 +77,7 @@ int main(int argc, char **argv) {
   auto program = std::make_unique<Program>(path);
   instance->listen([](const std::string &) {});
   Program::runSentCommands(*instance);
+  instance->setReady(); // the window is up: requests are answered from now on
   KeyMap.slot(2) = {0, 0x71, 2};
   Settings.FfRwSec = 0;
   frmMain->RebindDesktopShortcuts();
