@@ -191,6 +191,8 @@ void TfrmMain::Exit1Click() {
 }
 
 void TfrmMain::CopyDataReceived(const std::string &path) {
+  if (destroyed_)
+    return; // a hand-off that waited behind a box while the program was ended
   if (isMinimized())
     showNormal();
   raise();

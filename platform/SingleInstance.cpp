@@ -222,7 +222,9 @@ void SingleInstance::readRequest(QLocalSocket *socket) {
     return;
   }
   pending_.push_back({socket, std::string(path.constData(), static_cast<size_t>(path.size()))});
-  handlePending();
+  // From the event loop, not on the socket's stack: the open may show a box, and a second start
+  // that goes away meanwhile takes its socket with it.
+  QMetaObject::invokeMethod(this, &SingleInstance::handlePending, Qt::QueuedConnection);
 }
 
 void SingleInstance::answerCommand(QLocalSocket *socket, int command, bool busy) {

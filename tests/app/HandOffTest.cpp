@@ -193,6 +193,23 @@ TEST_F(HandOff, ACommandWhileABoxIsOpenIsRefusedAtOnceAsBusy) {
   waitFor(handOff, std::chrono::seconds(20));
 }
 
+// The second starts go away while the first one's error box is open, and the player is ended by a
+// signal then: their sockets are gone by the time the box closes, and nothing may touch them.
+TEST_F(HandOff, SecondStartsThatGoAwayBehindAnErrorBoxLeaveAPlayerThatEndsCleanly) {
+  const pid_t first = launch({fixture("pcm16.wav").path});
+  ASSERT_TRUE(waitForSocket());
+  std::vector<pid_t> handOffs;
+  for (const char *name : {"gone-1.wav", "gone-2.wav", "gone-3.wav"})
+    handOffs.push_back(launch({scratchPath(name)}));
+  ASSERT_TRUE(waitUntil([&] { return run({"--command", "volume-up"}).code == 3; })) << "the box is open";
+  for (const pid_t handOff : handOffs) {
+    kill(handOff, SIGKILL);
+    waitFor(handOff, std::chrono::seconds(20));
+  }
+  kill(first, SIGTERM);
+  EXPECT_EQ(waitFor(first, std::chrono::seconds(20)), 0);
+}
+
 TEST_F(HandOff, ACommandToAPlayerThatDoesNotAnswerGivesUpAfterTwoSeconds) {
   const std::string folder = runtime_ + "/lystrel2";
   mkdir(folder.c_str(), 0700);
