@@ -1,6 +1,7 @@
 // Handles, the device, and the feeder thread that renders ahead of the device.
 #include "Engine.h"
 
+#include "BackgroundThread.h"
 #include "decoders/SndfileDecoder.h"
 #include "decoders/ToneDecoder.h"
 
@@ -55,6 +56,7 @@ void Engine::init(int device, int rate) {
   stopping_ = false;
   initialised_ = true;
   feeder_ = std::thread(&Engine::feed, this);
+  BackgroundThread::prepare();
 }
 
 void Engine::initOffline(int rate) {

@@ -12,9 +12,10 @@ namespace lyt {
 
 class PublishedSteps {
 public:
-  // 65,536 entries a chunk, 4,096 chunks: at 10 ms a step, over 700 hours.
-  static constexpr size_t kChunkSize = size_t(1) << 16;
-  static constexpr size_t kMaxChunks = 4096;
+  // 262,144 entries a chunk, 1,024 chunks: at 10 ms a step, over 700 hours. The table of chunks
+  // is made, zeroed, on the window's thread when a recording is opened: it is kept small.
+  static constexpr size_t kChunkSize = size_t(1) << 18;
+  static constexpr size_t kMaxChunks = 1024;
 
   // Writer only. Entries beyond the last chunk are dropped.
   void push(const EnvelopeStep &step) {
@@ -23,7 +24,7 @@ public:
       return;
     std::unique_ptr<EnvelopeStep[]> &chunk = chunks_[at / kChunkSize];
     if (!chunk)
-      chunk = std::make_unique<EnvelopeStep[]>(kChunkSize);
+      chunk = std::make_unique_for_overwrite<EnvelopeStep[]>(kChunkSize); // written before published
     chunk[at % kChunkSize] = step;
     written_ = at + 1;
   }

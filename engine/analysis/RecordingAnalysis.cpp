@@ -1,18 +1,15 @@
 // The analysis thread (cache or decode, then pauses) and the queries on what it has published.
 #include "analysis/RecordingAnalysis.h"
 
+#include "BackgroundThread.h"
 #include "analysis/EnvelopeBuilder.h"
 #include "analysis/EnvelopeCache.h"
 #include "analysis/EnvelopeLevels.h"
 #include "analysis/PauseFinder.h"
 #include "decoders/Opening.h"
 
-#include <sys/resource.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <atomic>
-#include <thread>
 
 namespace lyt {
 
@@ -24,7 +21,6 @@ constexpr int64_t kBlockFrames = 8192;
 // Published a second of steps at a time.
 constexpr size_t kPublishSteps = 100;
 constexpr int kModuleRate = 44100;
-constexpr int kBackgroundNice = 10;
 
 } // namespace
 
@@ -46,16 +42,11 @@ public:
   Worker(std::shared_ptr<Shared> shared, std::string path, const std::string &cacheDir)
       : shared_(std::move(shared)), path_(std::move(path)), cache_(cacheDir), useCache_(!cacheDir.empty()),
         thread_([this] { run(); }) {}
-  ~Worker() {
-    shared_->cancelled = true;
-    thread_.join();
-  }
+  // The thread, the first member to go, is joined once it has seen the cancel.
+  ~Worker() { shared_->cancelled = true; }
 
 private:
   void run() {
-    // Background work: the window's thread and the sound's come first. Nothing waits on this
-    // thread while it is descheduled: readers take no lock.
-    setpriority(PRIO_PROCESS, static_cast<id_t>(gettid()), kBackgroundNice);
     const std::optional<RecordingIdentity> before = identify(path_);
     if (useCache_ && before)
       if (std::optional<CachedEnvelope> cached = cache_.load(*before)) {
@@ -124,7 +115,9 @@ private:
   std::string path_;
   EnvelopeCache cache_;
   const bool useCache_;
-  std::thread thread_; // last: it starts once everything it uses is there
+  // Last: it starts once everything it uses is there. At background priority: nothing waits on
+  // it while it is descheduled, as readers take no lock.
+  BackgroundThread thread_;
 };
 
 RecordingAnalysis::RecordingAnalysis(const std::string &path, const std::string &cacheDir)

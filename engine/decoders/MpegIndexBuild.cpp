@@ -1,8 +1,9 @@
 // Counting the frames in the background, and the one change of the length that it makes.
 #include "decoders/MpegIndexBuild.h"
 
+#include "BackgroundThread.h"
+
 #include <algorithm>
-#include <thread>
 #include <utility>
 
 namespace lyt {
@@ -10,7 +11,7 @@ namespace lyt {
 std::shared_ptr<MpegIndexBuild> MpegIndexBuild::start(std::unique_ptr<ByteSource> bytes,
                                                       const MpegStreamStart &start, int64_t estimatedSamples) {
   auto build = std::make_shared<MpegIndexBuild>(std::move(bytes), start, estimatedSamples);
-  std::thread([build] { build->count(); }).detach();
+  BackgroundThread::detach([build] { build->count(); });
   return build;
 }
 

@@ -1,11 +1,16 @@
 // The engine's threads against its callers: nothing the feeder does holds up a call, a failing
-// recording ends alone, and no notification arrives after its channel was freed.
+// recording ends alone, no notification arrives after its channel was freed, and background work
+// runs below its caller's priority.
+#include "BackgroundThread.h"
 #include "Engine.h"
 #include "EngineFixture.h"
 #include "output/OutputDevice.h"
 #include "support/Fixtures.h"
 #include "support/Signals.h"
 #include "support/WaitUntil.h"
+
+#include <sys/resource.h>
+#include <unistd.h>
 
 #include <atomic>
 #include <chrono>
@@ -178,6 +183,31 @@ TEST(NoSoundDevice, CatchesUpAfterAStallInsteadOfRenderingTheMissedPeriods) {
   EXPECT_GE(pulls.at[7] - pulls.at[3], 30ms);
   lock.unlock();
   device.reset();
+}
+
+int niceOfThisThread() {
+  return getpriority(PRIO_PROCESS, static_cast<id_t>(gettid()));
+}
+
+// Counting frames and analysing run niced from their first instruction, whoever starts them, and
+// a joined thread has finished its work when its owner is gone.
+TEST(BackgroundThread, RunsItsWorkNicedFromTheStartAndIsJoinedByItsOwner) {
+  std::atomic<int> joinedNice{-100}, detachedNice{-100};
+  std::atomic<bool> joinedFinished{false};
+  const int callerNice = niceOfThisThread();
+  {
+    BackgroundThread thread([&] {
+      joinedNice = niceOfThisThread();
+      std::this_thread::sleep_for(50ms); // the owner goes meanwhile
+      joinedFinished = true;
+    });
+  }
+  EXPECT_TRUE(joinedFinished);
+  BackgroundThread::detach([&] { detachedNice = niceOfThisThread(); });
+  ASSERT_TRUE(waitUntil([&] { return detachedNice != -100; }));
+  EXPECT_GE(joinedNice.load(), 10);
+  EXPECT_GE(detachedNice.load(), 10);
+  EXPECT_EQ(niceOfThisThread(), callerNice) << "the caller keeps its own priority";
 }
 
 } // namespace

@@ -1,0 +1,111 @@
+// The launcher: one thread at background priority that makes the background threads, which
+// inherit its priority.
+#include "BackgroundThread.h"
+
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <condition_variable>
+#include <deque>
+#include <mutex>
+#include <utility>
+
+namespace lyt {
+
+namespace {
+
+// The window's thread and the sound's come first.
+constexpr int kBackgroundNice = 10;
+
+struct Launch {
+  std::function<void()> work;
+  bool detached = false;
+  std::promise<std::thread> made;
+};
+
+class Launcher {
+public:
+  static Launcher &instance() {
+    static Launcher launcher;
+    return launcher;
+  }
+
+  std::future<std::thread> launch(std::function<void()> work, bool detached) {
+    Launch launch{std::move(work), detached, {}};
+    std::future<std::thread> made = launch.made.get_future();
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      queue_.push_back(std::move(launch));
+    }
+    wake_.notify_one();
+    return made;
+  }
+
+private:
+  Launcher() : thread_([this] { run(); }) {}
+  // At exit: what was handed over is still started (and detached or joined by its owner).
+  ~Launcher() {
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      stopping_ = true;
+    }
+    wake_.notify_one();
+    thread_.join();
+  }
+
+  void run() {
+    setpriority(PRIO_PROCESS, static_cast<id_t>(gettid()), kBackgroundNice);
+    std::unique_lock<std::mutex> lock(mutex_);
+    for (;;) {
+      wake_.wait(lock, [this] { return stopping_ || !queue_.empty(); });
+      if (queue_.empty())
+        return;
+      Launch launch = std::move(queue_.front());
+      queue_.pop_front();
+      lock.unlock();
+      start(launch);
+      lock.lock();
+    }
+  }
+
+  static void start(Launch &launch) {
+    try {
+      std::thread thread(std::move(launch.work));
+      if (launch.detached)
+        thread.detach();
+      launch.made.set_value(std::move(thread));
+    } catch (const std::system_error &) {
+      launch.made.set_exception(std::current_exception()); // no thread could be made
+    }
+  }
+
+  std::mutex mutex_;
+  std::condition_variable wake_;
+  std::deque<Launch> queue_;
+  bool stopping_ = false;
+  std::thread thread_; // last: it starts once everything it uses is there
+};
+
+} // namespace
+
+BackgroundThread::BackgroundThread(std::function<void()> work)
+    : thread_(Launcher::instance().launch(std::move(work), false)) {}
+
+BackgroundThread::~BackgroundThread() {
+  try {
+    std::thread thread = thread_.get();
+    thread.join();
+  } catch (const std::system_error &) {
+    // It never started.
+  }
+}
+
+void BackgroundThread::detach(std::function<void()> work) {
+  Launcher::instance().launch(std::move(work), true);
+}
+
+void BackgroundThread::prepare() {
+  Launcher::instance();
+}
+
+} // namespace lyt
