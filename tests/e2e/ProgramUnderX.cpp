@@ -1,6 +1,8 @@
 // Starting, typing into and closing the real program.
 #include "ProgramUnderX.h"
 
+#include "WindowManager.h"
+#include "X11Connection.h"
 #include "support/AudioFiles.h"
 #include "support/WaitUntil.h"
 
@@ -19,40 +21,13 @@
 #include <unistd.h>
 #include <vector>
 
+using lyt::test::managed;
+using lyt::test::namedOnRoot;
 using lyt::test::waitUntil;
 
 namespace {
 
 int counter = 0;
-
-xcb_atom_t atom(xcb_connection_t *c, const char *name) {
-  xcb_intern_atom_reply_t *reply = xcb_intern_atom_reply(
-      c, xcb_intern_atom(c, 0, static_cast<uint16_t>(std::strlen(name)), name), nullptr);
-  const xcb_atom_t a = reply ? reply->atom : 0;
-  std::free(reply);
-  return a;
-}
-
-// The window a property of the root names, or 0.
-xcb_window_t namedOnRoot(xcb_connection_t *x, const char *property) {
-  const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(x)).data->root;
-  xcb_get_property_reply_t *named =
-      xcb_get_property_reply(x, xcb_get_property(x, 0, root, atom(x, property), XCB_ATOM_WINDOW, 0, 1), nullptr);
-  const xcb_window_t window = named && xcb_get_property_value_length(named) == 4
-                                  ? *static_cast<const xcb_window_t *>(xcb_get_property_value(named))
-                                  : 0;
-  std::free(named);
-  return window;
-}
-
-// Whether a window manager runs: it names a window of its own on the root, which is gone when the
-// manager has ended.
-bool managed(xcb_connection_t *x) {
-  const xcb_window_t check = namedOnRoot(x, "_NET_SUPPORTING_WM_CHECK");
-  xcb_get_geometry_reply_t *there = check ? xcb_get_geometry_reply(x, xcb_get_geometry(x, check), nullptr) : nullptr;
-  std::free(there);
-  return there != nullptr;
-}
 
 } // namespace
 
@@ -77,13 +52,6 @@ pid_t startProgram(const std::string &folder, const std::string &ini, const std:
     _exit(127);
   }
   return pid;
-}
-
-bool windowManagerRunning() {
-  xcb_connection_t *x = xcb_connect(nullptr, nullptr);
-  const bool running = managed(x);
-  xcb_disconnect(x);
-  return running;
 }
 
 ProgramUnderX::ProgramUnderX(const std::string &settings, const std::string &file,
@@ -164,7 +132,7 @@ void ProgramUnderX::tap(uint32_t keysym, std::initializer_list<uint32_t> modifie
 bool ProgramUnderX::hasTitle(xcb_window_t window, const char *title) const {
   // The title as the window manager shows it (UTF-8), else the old Latin-1 one.
   xcb_get_property_reply_t *name = xcb_get_property_reply(
-      x_, xcb_get_property(x_, 0, window, atom(x_, "_NET_WM_NAME"), XCB_ATOM_ANY, 0, 64), nullptr);
+      x_, xcb_get_property(x_, 0, window, internAtom(x_, "_NET_WM_NAME"), XCB_ATOM_ANY, 0, 64), nullptr);
   if (name && xcb_get_property_value_length(name) == 0) {
     std::free(name);
     name = xcb_get_property_reply(x_, xcb_get_property(x_, 0, window, XCB_ATOM_WM_NAME, XCB_ATOM_ANY, 0, 64),
@@ -186,7 +154,7 @@ xcb_window_t ProgramUnderX::findWindow(const char *title) const {
   xcb_screen_t *screen = xcb_setup_roots_iterator(xcb_get_setup(x_)).data;
   // A window manager lists the client windows it frames; without one they are the root's children.
   xcb_get_property_reply_t *clients = xcb_get_property_reply(
-      x_, xcb_get_property(x_, 0, screen->root, atom(x_, "_NET_CLIENT_LIST"), XCB_ATOM_WINDOW, 0, 1024),
+      x_, xcb_get_property(x_, 0, screen->root, internAtom(x_, "_NET_CLIENT_LIST"), XCB_ATOM_WINDOW, 0, 1024),
       nullptr);
   std::vector<xcb_window_t> candidates;
   if (clients && xcb_get_property_value_length(clients) > 0) {
@@ -208,9 +176,9 @@ xcb_window_t ProgramUnderX::findWindow(const char *title) const {
 bool ProgramUnderX::keptAbove() const {
   const xcb_window_t window = mainWindow();
   xcb_get_property_reply_t *state = xcb_get_property_reply(
-      x_, xcb_get_property(x_, 0, window, atom(x_, "_NET_WM_STATE"), XCB_ATOM_ATOM, 0, 32), nullptr);
+      x_, xcb_get_property(x_, 0, window, internAtom(x_, "_NET_WM_STATE"), XCB_ATOM_ATOM, 0, 32), nullptr);
   bool above = false;
-  const xcb_atom_t wanted = atom(x_, "_NET_WM_STATE_ABOVE");
+  const xcb_atom_t wanted = internAtom(x_, "_NET_WM_STATE_ABOVE");
   if (state)
     for (int i = 0; i < xcb_get_property_value_length(state) / 4; ++i)
       above |= static_cast<const xcb_atom_t *>(xcb_get_property_value(state))[i] == wanted;
@@ -258,7 +226,7 @@ bool ProgramUnderX::menuShown() const {
     xcb_get_window_attributes_reply_t *attributes =
         xcb_get_window_attributes_reply(x_, xcb_get_window_attributes(x_, children[i]), nullptr);
     xcb_get_property_reply_t *owner = xcb_get_property_reply(
-        x_, xcb_get_property(x_, 0, children[i], atom(x_, "_NET_WM_PID"), XCB_ATOM_CARDINAL, 0, 1), nullptr);
+        x_, xcb_get_property(x_, 0, children[i], internAtom(x_, "_NET_WM_PID"), XCB_ATOM_CARDINAL, 0, 1), nullptr);
     shown = attributes && attributes->override_redirect && attributes->map_state == XCB_MAP_STATE_VIEWABLE &&
             owner && xcb_get_property_value_length(owner) == 4 &&
             *static_cast<const uint32_t *>(xcb_get_property_value(owner)) == static_cast<uint32_t>(pid_);
@@ -283,8 +251,8 @@ void ProgramUnderX::close(xcb_window_t window) {
   message.response_type = XCB_CLIENT_MESSAGE;
   message.format = 32;
   message.window = window;
-  message.type = atom(x_, "WM_PROTOCOLS");
-  message.data.data32[0] = atom(x_, "WM_DELETE_WINDOW");
+  message.type = internAtom(x_, "WM_PROTOCOLS");
+  message.data.data32[0] = internAtom(x_, "WM_DELETE_WINDOW");
   message.data.data32[1] = XCB_CURRENT_TIME;
   xcb_send_event(x_, 0, window, XCB_EVENT_MASK_NO_EVENT, reinterpret_cast<const char *>(&message));
   xcb_flush(x_);
@@ -399,7 +367,7 @@ void ProgramUnderX::movePointer(int x, int y) {
 }
 
 bool ProgramUnderX::moveHandedOver() {
-  const xcb_atom_t moveResize = atom(x_, "_NET_WM_MOVERESIZE");
+  const xcb_atom_t moveResize = internAtom(x_, "_NET_WM_MOVERESIZE");
   bool handed = false;
   while (xcb_generic_event_t *event = xcb_poll_for_event(x_)) {
     handed |= (event->response_type & 0x7f) == XCB_CLIENT_MESSAGE &&

@@ -27,6 +27,8 @@ public:
   ~ProgramUnderX();
   bool started() const { return started_; }
   pid_t pid() const { return pid_; }
+  // The run's folder: its settings file, run/ and cache/.
+  const std::string &folder() const { return folder_; }
 
   // The program's state, as its media-player interface tells it.
   const PlayerOnTheBus &player() const { return player_; }
@@ -102,8 +104,6 @@ private:
 
 // The program started in `folder` (its run/ as XDG_RUNTIME_DIR) with `ini` and `file`, not waited for.
 pid_t startProgram(const std::string &folder, const std::string &ini, const std::string &file);
-// Whether a window manager runs on the X server.
-bool windowManagerRunning();
 
 namespace keysym {
 constexpr uint32_t Down = 0xff54, Return = 0xff0d, Tab = 0xff09, space = 0x20, o = 0x6f, s = 0x73;

@@ -1,6 +1,7 @@
 // Under a window manager: always on top as the window manager sees it, and hot keys that keep
 // working through every change of mode and stacking.
 #include "ProgramUnderX.h"
+#include "WindowManager.h"
 #include "support/AudioFiles.h"
 #include "support/Signals.h"
 #include "support/WaitUntil.h"
@@ -24,20 +25,10 @@ protected:
   void SetUp() override {
     if (!std::getenv("DISPLAY"))
       GTEST_SKIP() << "needs an X server (make test runs these under xvfb-run)";
-    wm_ = fork();
-    if (wm_ == 0) {
-      execlp("openbox", "openbox", "--sm-disable", static_cast<char *>(nullptr));
-      _exit(127);
-    }
-    ASSERT_TRUE(waitUntil(windowManagerRunning)) << "openbox did not start";
+    wm_ = std::make_unique<WindowManager>();
+    ASSERT_TRUE(wm_->running()) << "openbox did not start";
   }
-  void TearDown() override {
-    if (wm_ > 0) {
-      kill(wm_, SIGTERM);
-      waitpid(wm_, nullptr, 0);
-    }
-  }
-  pid_t wm_ = -1;
+  std::unique_ptr<WindowManager> wm_;
 };
 
 TEST_F(UnderAWindowManager, OnTopFollowsTheSettingAndHotKeysSurviveEveryChange) {
