@@ -18,8 +18,9 @@ namespace {
 constexpr int kBackgroundNice = 10;
 
 struct Launch {
+  enum class Kind { Joined, Detached, OnLauncher };
   std::function<void()> work;
-  bool detached = false;
+  Kind kind = Kind::Joined;
   std::promise<std::thread> made;
 };
 
@@ -30,8 +31,8 @@ public:
     return launcher;
   }
 
-  std::future<std::thread> launch(std::function<void()> work, bool detached) {
-    Launch launch{std::move(work), detached, {}};
+  std::future<std::thread> launch(std::function<void()> work, Launch::Kind kind) {
+    Launch launch{std::move(work), kind, {}};
     std::future<std::thread> made = launch.made.get_future();
     {
       std::lock_guard<std::mutex> lock(mutex_);
@@ -69,9 +70,13 @@ private:
   }
 
   static void start(Launch &launch) {
+    if (launch.kind == Launch::Kind::OnLauncher) {
+      launch.work();
+      return;
+    }
     try {
       std::thread thread(std::move(launch.work));
-      if (launch.detached)
+      if (launch.kind == Launch::Kind::Detached)
         thread.detach();
       launch.made.set_value(std::move(thread));
     } catch (const std::system_error &) {
@@ -89,7 +94,7 @@ private:
 } // namespace
 
 BackgroundThread::BackgroundThread(std::function<void()> work)
-    : thread_(Launcher::instance().launch(std::move(work), false)) {}
+    : thread_(Launcher::instance().launch(std::move(work), Launch::Kind::Joined)) {}
 
 BackgroundThread::~BackgroundThread() {
   try {
@@ -101,7 +106,11 @@ BackgroundThread::~BackgroundThread() {
 }
 
 void BackgroundThread::detach(std::function<void()> work) {
-  Launcher::instance().launch(std::move(work), true);
+  Launcher::instance().launch(std::move(work), Launch::Kind::Detached);
+}
+
+void BackgroundThread::finishInBackground(std::function<void()> last) {
+  Launcher::instance().launch(std::move(last), Launch::Kind::OnLauncher);
 }
 
 void BackgroundThread::prepare() {

@@ -23,6 +23,10 @@ public:
 
   // Starts `work` on a thread of its own that nobody joins.
   static void detach(std::function<void()> work);
+  // Runs `last` on the launcher, after every thread asked for before it has been made: for the
+  // end of something whose thread may take a while to finish (a cancelled analysis), so that its
+  // owner need not wait. What is handed over is finished before the program ends.
+  static void finishInBackground(std::function<void()> last);
   // Starts the launcher now, on a thread where taking a while does not matter (the engine's
   // start), rather than when the window first asks for a background thread.
   static void prepare();

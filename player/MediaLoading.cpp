@@ -113,7 +113,7 @@ DWORD TfrmMain::OutputChannel() const {
 
 void TfrmMain::OpenMediaFile(const std::string &path) {
   RememberPlace();
-  Analysis.reset(); // the last recording's, cancelled
+  lyt::RecordingAnalysis::discard(std::move(Analysis)); // the last recording's, cancelled without a wait
   KeepRememberedPosition = false;
   FileLoaded = false;
   tbVolumeChange();

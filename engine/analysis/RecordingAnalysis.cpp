@@ -125,6 +125,15 @@ RecordingAnalysis::RecordingAnalysis(const std::string &path, const std::string 
 
 RecordingAnalysis::~RecordingAnalysis() = default;
 
+void RecordingAnalysis::discard(std::unique_ptr<RecordingAnalysis> analysis) {
+  if (!analysis)
+    return;
+  analysis->shared_->cancelled = true;
+  // Its thread was asked of the launcher before this, so it has been made by the time this runs.
+  BackgroundThread::finishInBackground(
+      [worker = std::shared_ptr<Worker>(std::move(analysis->worker_))]() mutable { worker.reset(); });
+}
+
 RecordingAnalysis::State RecordingAnalysis::state() const {
   return shared_->state;
 }

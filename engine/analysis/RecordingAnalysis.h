@@ -53,7 +53,12 @@ public:
 
   // `cacheDir` empty: no cache is read or written. The folder is made when needed.
   RecordingAnalysis(const std::string &path, const std::string &cacheDir);
+  // Cancels the analysis and waits for its thread.
   ~RecordingAnalysis();
+  // Cancels the analysis and returns at once; its thread is waited for in the background. For
+  // the window's thread, which should not wait on a background thread that a busy machine may
+  // run only now and then.
+  static void discard(std::unique_ptr<RecordingAnalysis> analysis);
   RecordingAnalysis(const RecordingAnalysis &) = delete;
   RecordingAnalysis &operator=(const RecordingAnalysis &) = delete;
 

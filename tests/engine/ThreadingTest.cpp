@@ -15,6 +15,7 @@
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
+#include <future>
 #include <mutex>
 #include <stdexcept>
 #include <thread>
@@ -208,6 +209,19 @@ TEST(BackgroundThread, RunsItsWorkNicedFromTheStartAndIsJoinedByItsOwner) {
   EXPECT_GE(joinedNice.load(), 10);
   EXPECT_GE(detachedNice.load(), 10);
   EXPECT_EQ(niceOfThisThread(), callerNice) << "the caller keeps its own priority";
+}
+
+// A cancelled analysis is let go by the window without waiting for its thread.
+TEST(BackgroundThread, WhatIsFinishedInTheBackgroundDoesNotHoldUpItsCaller) {
+  std::promise<void> callerReturned;
+  const std::shared_future<void> returned = callerReturned.get_future().share();
+  std::atomic<int> outcome{0}; // 1: it ran once its caller had returned; 2: its caller waited for it
+  BackgroundThread::finishInBackground([returned, &outcome] {
+    outcome = returned.wait_for(20s) == std::future_status::ready ? 1 : 2;
+  });
+  callerReturned.set_value();
+  ASSERT_TRUE(waitUntil([&] { return outcome != 0; }, 30s));
+  EXPECT_EQ(outcome.load(), 1);
 }
 
 } // namespace
