@@ -223,8 +223,8 @@ void inTheWindow(const std::string &path) {
               "(%.1f s): the drop and the play click took %.2f ms (CPU %.2f ms); longest gap of a 1 ms timer "
               "from the drop until the analysis is ready %s (target < 5 ms); for as long after: %s\n",
               qPrintable(QGuiApplication::platformName()),
-              windowManager && windowManager->running() ? ", openbox" : ", no window manager", seconds, openingMs, openingCpuMs,
-              describeGap(analysing).c_str(), describeGap(after).c_str());
+              windowManager && windowManager->running() ? ", openbox" : ", no window manager", seconds,
+              openingMs, openingCpuMs, describeGap(analysing).c_str(), describeGap(after).c_str());
 }
 
 } // namespace
