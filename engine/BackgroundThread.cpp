@@ -44,7 +44,8 @@ public:
 
 private:
   Launcher() : thread_([this] { run(); }) {}
-  // At exit: what was handed over is still started (and detached or joined by its owner).
+  // At exit: what was handed over is still done: threads made (and detached or joined by their
+  // owners), work meant for the launcher run.
   ~Launcher() {
     {
       std::lock_guard<std::mutex> lock(mutex_);
